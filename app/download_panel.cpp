@@ -1,0 +1,4 @@
+#include "app/panels.h"
+
+void drawDownloadButton(const PanelOptions&) {}
+void pollDownload() {}

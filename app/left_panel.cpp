@@ -1,0 +1,4 @@
+#include "app/panels.h"
+
+void drawModeAndOptions(PanelOptions&) {}
+void drawStartButtons(PanelOptions&) {}

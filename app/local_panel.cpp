@@ -1,0 +1,3 @@
+#include "app/panels.h"
+
+void drawLocalFolderButtons(const PanelOptions&) {}

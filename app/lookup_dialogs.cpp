@@ -1,0 +1,4 @@
+#include "app/panels.h"
+
+void drawLookupDialogs() {}
+void pollLookup() {}

@@ -1,0 +1,2 @@
+// Replaced by the window entry point.
+int main() { return 0; }

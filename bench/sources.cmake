@@ -1,0 +1,4 @@
+# Each benchmark program is its own executable; layers add theirs here.
+include(bench/match.cmake OPTIONAL)
+include(bench/local.cmake OPTIONAL)
+include(bench/app.cmake OPTIONAL)

@@ -1,0 +1,105 @@
+// State shared between the frame thread and the background jobs.
+//
+// Rules every job keeps:
+//  - A worker owns copies of its inputs and never calls the GUI.
+//  - Match fields of dummyGames rows are written only under gMatchMtx, one game at a
+//    time; the frame holds gMatchMtx while it draws or sorts the table, so neither side
+//    ever holds it for long. No job keeps it across its whole run.
+//  - Strings of a family are touched only under that family's mutex; counters and
+//    states are atomics. Locks are never nested.
+//  - The worker sets its final state last; the frame alone moves a family back to idle.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct DlBatchItem {
+    std::string name;
+    int32_t status = 0;  // 0 complete, 1 partial, 2 failed
+};
+
+struct WaitState {
+    std::atomic<bool> active{false};
+    std::string title;    // written by the frame before active is set
+    std::string message;
+};
+
+// --- match family (network match and local library match)
+extern std::thread gMatchThread;
+extern std::mutex gMatchMtx;
+extern std::atomic<int32_t> gMatchState;  // 0 idle, 1 running, 2 finished
+extern std::atomic<bool> gMatchCancel;
+extern std::atomic<int32_t> gMatchTotal, gMatchDone;
+extern std::mutex gMatchMsgMtx;           // guards gMatchMsg, gMatchDebug
+extern std::string gMatchMsg;
+extern bool gMatchShowModal;              // frame thread only
+extern std::string gMatchDebug;
+// Set while the local library match runs (it has no running state of its own).
+extern std::atomic<bool> gLocalMatchRunning;
+
+// --- lookup family (manual lookups)
+extern std::thread gDlgThread;
+extern std::atomic<bool> gDlgRunning, gDlgDone;
+extern std::mutex gDlgMtx;                // guards gDlgStatus
+extern std::string gDlgStatus;
+
+// --- download family
+extern std::thread gDlThread;
+extern std::mutex gDlMtx;                 // guards gDlCurGame, gDlMsg, gDlFileName
+extern std::atomic<int32_t> gDlState;     // 0 idle, 1 running, 2 finished
+extern std::atomic<int32_t> gDlTotal, gDlDone, gDlPartial, gDlFail;
+extern std::atomic<int32_t> gDlFileCount, gDlFileIdx;
+extern std::atomic<int64_t> gDlFileBytesTotal, gDlFileBytesDone;
+extern std::string gDlCurGame, gDlMsg, gDlFileName;
+extern std::mutex gDlResultMtx;
+extern std::vector<DlBatchItem> gDlResults;
+extern std::atomic<bool> gDlResultReady;
+extern std::atomic<bool> gDlCancel;       // set at shutdown only
+
+// --- AI family
+extern std::thread gAiThread;
+extern std::mutex gAiMtx;                 // guards gAiContent, gAiErr
+extern std::atomic<int32_t> gAiState;     // 0 idle, 1 running, 2 succeeded, 3 failed
+extern std::atomic<int32_t> gAiCaller;    // 1 生成结果, 2 用文本框提示词生成结果 (3: 测试)
+extern std::string gAiContent, gAiErr;
+extern std::atomic<bool> gAiTruncated;
+extern std::atomic<bool> gAiCancel;       // set at shutdown only
+extern std::string gGenMsg;               // frame thread only
+extern bool gGenOk;
+
+// --- progress and status line
+extern std::mutex gProgressMtx;           // guards gProgressText
+extern float gProgress;                   // frame thread only
+extern char gProgressText[128];
+extern std::atomic<int32_t> gTotalCount, gPendingCount, gConfirmCount, gUnmatchCount;
+extern WaitState gWaitState;
+
+// True while a job that addresses rows by index runs (network/local match, lookup):
+// sorting, 清除匹配, the candidate combo and 读取数据 are refused meanwhile.
+bool rowJobRunning();
+
+// Joins the slot's previous thread (if any) and starts fn on it.
+template <class F>
+void startJobThread(std::thread& slot, F&& fn) {
+    if (slot.joinable()) slot.join();
+    slot = std::thread(std::forward<F>(fn));
+}
+
+// Shows the wait dialog; the job clears gWaitState.active when it ends.
+void openWaitDialog(const std::string& title, const std::string& message);
+
+// Copies gProgressText under its lock.
+std::string progressTextCopy();
+void setProgressText(const std::string& text);
+
+// Shutdown: sets every cancel flag and joins every job thread. Safe to call twice.
+void shutdownJobs();
+
+// Test support: returns all globals of this file to their start values (no thread may run).
+void resetJobGlobals();
+
+// Byte-size text: "%.1f MB", "%.1f KB" or "%lld B".
+std::string formatByteSize(long long n);

@@ -1,0 +1,33 @@
+// Executable directory, text encodings, clipboard and the media inventory.
+#pragma once
+#include <functional>
+#include <string>
+
+struct GameInfo;
+
+// Directory the program's files live in, ending in "/". KESTRELBOX_DIR replaces the
+// executable's own directory when set (a trailing "/" is added when missing).
+std::string getExeDir();
+
+// UTF-8 to UTF-32 wide text; malformed sequences become U+FFFD. Stops at the first zero byte.
+std::wstring utf8ToWide(const std::string& s);
+// Wide text back to UTF-8 (unpaired surrogates and out-of-range values become U+FFFD).
+std::string wideToUtf8(const std::wstring& w);
+
+// Clipboard as UTF-8. The window layer installs the real implementation at start-up;
+// without one, reads give empty text and writes do nothing.
+std::string readFromClipboard();
+void writeToClipboard(const std::string& utf8);
+void setClipboardBackend(std::function<std::string()> reader,
+                         std::function<void(const std::string&)> writer);
+
+// True when the name can be used as one folder below media/: not empty, not "." or "..",
+// no path separator, no zero byte. Every place that turns a game name into a path checks it.
+bool isSafeFolderName(const std::string& name);
+
+// <exe dir>/media/
+std::string mediaRoot();
+
+// Counts images (.jpg .jpeg .png .bmp .webp .avif .gif) and .txt files directly in
+// media/<name>/. Empty or unsafe names count 0 without touching the disk.
+void scanMediaCounts(GameInfo& g);

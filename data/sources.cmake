@@ -1,0 +1,6 @@
+list(APPEND KB_CORE_SOURCES
+  data/game.cpp
+  data/ini.cpp
+  data/paths.cpp
+  data/jobs.cpp
+)

@@ -1,0 +1,3 @@
+# libFuzzer targets (clang only); layers add theirs here.
+include(fuzz/match.cmake OPTIONAL)
+include(fuzz/steam.cmake OPTIONAL)

@@ -1,0 +1,1 @@
+list(APPEND KB_CORE_SOURCES)

@@ -1,0 +1,1 @@
+list(APPEND KB_TEST_SOURCES)

@@ -1,0 +1,70 @@
+// Menu folder, text conversion and media counts on real folders.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "data/game.h"
+#include "data/paths.h"
+#include "tests/test_util.h"
+
+TEST(Paths, MenuDirFromEnvironmentEndsWithSlash) {
+    kbtest::ScopedMenuDir menu("/tmp/some-menu");
+    EXPECT_EQ(getExeDir(), "/tmp/some-menu/");
+    EXPECT_EQ(mediaRoot(), "/tmp/some-menu/media/");
+}
+
+TEST(Paths, Utf8ToWideReplacesMalformedBytes) {
+    struct Case { std::string in; std::wstring want; };
+    const Case cases[] = {
+        {"", L""},
+        {"abc", L"abc"},
+        {"中文", L"\u4e2d\u6587"},
+        {"a\xFF" "b", L"a\uFFFDb"},
+        {"\xE4\xB8", L"\uFFFD\uFFFD"},            // three-byte character cut at the end
+        {"\xF0\x9F\x8E\xAE", L"\U0001F3AE"},      // four-byte character
+        {"\xC0\xAF", L"\uFFFD\uFFFD"},            // overlong slash
+        {std::string("ab\0cd", 5), L"ab"},         // stops at the zero byte
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(utf8ToWide(c.in), c.want);
+        if (c.want.find(L'\uFFFD') == std::wstring::npos) {
+            EXPECT_EQ(wideToUtf8(c.want), c.in.substr(0, c.in.find('\0')));
+        }
+    }
+}
+
+TEST(Paths, SafeFolderNames) {
+    struct Case { std::string name; bool ok; };
+    const Case cases[] = {{"Portal 2", true}, {"黑神话：悟空", true}, {"..", false}, {".", false},
+                          {"", false}, {"a/b", false}, {"/etc", false}, {"a\\b", false},
+                          {std::string("a\0b", 3), false}, {"...", true}, {"..a", true}};
+    for (const Case& c : cases) EXPECT_EQ(isSafeFolderName(c.name), c.ok) << c.name;
+}
+
+TEST(MediaCounts, CountsImagesAndTextsByExtension) {
+    kbtest::TempDir dir;
+    kbtest::ScopedMenuDir menu(dir.path);
+    const std::string g = dir.path + "media/游戏/";
+    kbtest::makeDirs(g + "extra.jpg");
+    for (const char* f : {"cover.JPG", "shot1.jpeg", "shot2.Png", "info.txt", "readme.TXT", "notes.doc", ".png",
+                          "png", "a.webp", "b.AVIF", "c.gif", "d.bmp"})
+        kbtest::writeFile(g + f, "x");
+    struct Case { std::string name; int images; int texts; };
+    const Case cases[] = {{"游戏", 8, 2}, {"不存在", 0, 0}, {"", 0, 0}, {"../游戏", 0, 0}, {"..", 0, 0}};
+    for (const Case& c : cases) {
+        GameInfo gi;
+        gi.name = c.name;
+        scanMediaCounts(gi);
+        EXPECT_EQ(gi.imageCount, c.images) << c.name;
+        EXPECT_EQ(gi.textCount, c.texts) << c.name;
+    }
+}
+
+TEST(Clipboard, GoesThroughTheInstalledBackend) {
+    std::string box;
+    EXPECT_EQ(readFromClipboard(), "");
+    setClipboardBackend([&] { return box; }, [&](const std::string& s) { box = s; });
+    writeToClipboard("游戏=动作");
+    EXPECT_EQ(readFromClipboard(), "游戏=动作");
+    setClipboardBackend(nullptr, nullptr);
+    EXPECT_EQ(readFromClipboard(), "");
+}

@@ -1,0 +1,107 @@
+#include "tests/test_util.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace kbtest {
+
+TempDir::TempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "kbtest-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+    path = tmpl + "/";
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path, ec);
+}
+
+ScopedMenuDir::ScopedMenuDir(const std::string& dir) {
+    if (const char* p = std::getenv("KESTRELBOX_DIR")) {
+        previous = p;
+        hadPrevious = true;
+    }
+    setenv("KESTRELBOX_DIR", dir.c_str(), 1);
+}
+
+ScopedMenuDir::~ScopedMenuDir() {
+    if (hadPrevious) setenv("KESTRELBOX_DIR", previous.c_str(), 1);
+    else unsetenv("KESTRELBOX_DIR");
+}
+
+static void exec(sqlite3* db, const char* sql) {
+    char* err = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &err) != SQLITE_OK) {
+        std::string m = err ? err : "?";
+        sqlite3_free(err);
+        throw std::runtime_error("sql: " + m);
+    }
+}
+
+void makeGamesDb(const std::string& path, const std::vector<DbRow>& rows) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) throw std::runtime_error("open " + path);
+    exec(db, "CREATE TABLE IF NOT EXISTS games (id INTEGER PRIMARY KEY, name TEXT, category TEXT, icon BLOB, path TEXT)");
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO games (id, name, category, icon) VALUES (?,?,?,?)", -1, &st, nullptr);
+    for (const DbRow& r : rows) {
+        sqlite3_reset(st);
+        sqlite3_bind_int(st, 1, r.id);
+        if (r.name) sqlite3_bind_text(st, 2, r.name->data(), static_cast<int>(r.name->size()), SQLITE_TRANSIENT);
+        else sqlite3_bind_null(st, 2);
+        if (r.category)
+            sqlite3_bind_text(st, 3, r.category->data(), static_cast<int>(r.category->size()), SQLITE_TRANSIENT);
+        else sqlite3_bind_null(st, 3);
+        if (r.icon) sqlite3_bind_blob(st, 4, r.icon->data(), static_cast<int>(r.icon->size()), SQLITE_TRANSIENT);
+        else sqlite3_bind_null(st, 4);
+        if (sqlite3_step(st) != SQLITE_DONE) throw std::runtime_error("insert");
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+}
+
+std::vector<std::string> queryColumn(const std::string& dbPath, const std::string& sql) {
+    std::vector<std::string> out;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+        throw std::runtime_error("open " + dbPath);
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        throw std::runtime_error("prepare " + sql);
+    }
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        const unsigned char* t = sqlite3_column_text(st, 0);
+        out.push_back(t ? std::string(reinterpret_cast<const char*>(t), static_cast<size_t>(sqlite3_column_bytes(st, 0)))
+                        : std::string("<NULL>"));
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return out;
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream f(path, std::ios::binary);
+    if (!f) throw std::runtime_error("write " + path);
+    f << bytes;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+void makeDirs(const std::string& path) { std::filesystem::create_directories(path); }
+
+bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
+
+}  // namespace kbtest

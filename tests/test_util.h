@@ -1,0 +1,44 @@
+// Shared test helpers: temporary folders, a menu folder as KESTRELBOX_DIR, real data.db files.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kbtest {
+
+// A fresh folder under /tmp, removed with its content on destruction.
+struct TempDir {
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::string path;  // ends with "/"
+};
+
+// Points KESTRELBOX_DIR at a folder for the scope's lifetime.
+struct ScopedMenuDir {
+    explicit ScopedMenuDir(const std::string& dir);
+    ~ScopedMenuDir();
+    std::string previous;
+    bool hadPrevious = false;
+};
+
+struct DbRow {
+    int32_t id = 0;
+    std::optional<std::string> name;
+    std::optional<std::string> category;
+    std::optional<std::string> icon;  // blob bytes; nullopt = NULL
+};
+
+// Creates <path> with the menu's games table and the rows.
+void makeGamesDb(const std::string& path, const std::vector<DbRow>& rows);
+// Runs one SQL query and returns the first column of every row as text ("<NULL>" for NULL).
+std::vector<std::string> queryColumn(const std::string& dbPath, const std::string& sql);
+
+void writeFile(const std::string& path, const std::string& bytes);
+std::string readFile(const std::string& path);
+void makeDirs(const std::string& path);
+bool fileExists(const std::string& path);
+
+}  // namespace kbtest
