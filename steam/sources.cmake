@@ -1,3 +1,8 @@
 # Sources of the steam layer (kb_core). The download job lists its own in download.cmake.
-list(APPEND KB_CORE_SOURCES)
+# data/net.cpp (the HTTP transport shared with ai/) is listed here by its owner.
+list(APPEND KB_CORE_SOURCES
+  data/net.cpp
+  steam/http.cpp
+  steam/json.cpp
+)
 include(steam/download.cmake)

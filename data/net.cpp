@@ -1,0 +1,368 @@
+#include "data/net.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::once_flag gCurlInitOnce;
+std::mutex gNetTestMtx;  // guards the two test settings
+std::string gNetTestCaFile;
+long gNetTestTimeoutMs = -1;  // -1 = not set by a function; the env var decides
+
+void ensureCurlGlobal() {
+    std::call_once(gCurlInitOnce, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+std::string lowerAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+std::string trimSpaces(const std::string& s) {
+    size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r' || s[b] == '\n')) ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r' || s[e - 1] == '\n')) --e;
+    return s.substr(b, e - b);
+}
+
+// Base address for host from KESTRELBOX_HOST_MAP, empty when the host is not mapped.
+std::string mappedBase(const std::string& host) {
+    const char* env = std::getenv("KESTRELBOX_HOST_MAP");
+    if (!env || !*env) return {};
+    const std::string map = env;
+    const std::string want = lowerAscii(host);
+    size_t start = 0;
+    while (start <= map.size()) {
+        size_t comma = map.find(',', start);
+        if (comma == std::string::npos) comma = map.size();
+        const std::string entry = map.substr(start, comma - start);
+        const size_t eq = entry.find('=');
+        if (eq != std::string::npos && lowerAscii(trimSpaces(entry.substr(0, eq))) == want) {
+            std::string base = trimSpaces(entry.substr(eq + 1));
+            while (!base.empty() && base.back() == '/') base.pop_back();
+            return base;
+        }
+        start = comma + 1;
+    }
+    return {};
+}
+
+// Host names are letters, digits, '-', '.', and IPv6 literals in brackets; anything else
+// (a host taken from an answer with '@', '/', spaces...) could redirect the URL.
+bool hostLooksValid(const std::string& host) {
+    if (host.empty() || host.size() > 253) return false;
+    for (unsigned char c : host) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                        c == '-' || c == '.' || c == '[' || c == ']' || c == ':';
+        if (!ok) return false;
+    }
+    return true;
+}
+
+bool pathLooksValid(const std::string& path) {
+    if (path.empty() || path[0] != '/') return false;
+    for (unsigned char c : path)
+        if (c <= 0x20 || c == 0x7F) return false;
+    return true;
+}
+
+long testTimeoutMs() {
+    {
+        std::lock_guard<std::mutex> lk(gNetTestMtx);
+        if (gNetTestTimeoutMs >= 0) return gNetTestTimeoutMs;
+    }
+    const char* env = std::getenv("KESTRELBOX_TEST_TIMEOUT_MS");
+    return env ? std::atol(env) : 0;
+}
+
+std::string testCaFile() {
+    {
+        std::lock_guard<std::mutex> lk(gNetTestMtx);
+        if (!gNetTestCaFile.empty()) return gNetTestCaFile;
+    }
+    const char* env = std::getenv("KESTRELBOX_TEST_CA_FILE");
+    return env ? std::string(env) : std::string();
+}
+
+struct Transfer {
+    const NetRequest* req = nullptr;
+    NetResult* res = nullptr;
+    long idleLimitMs = 0;      // after the first response byte: longest silence
+    long preHeadLimitMs = 0;   // before it: connect + send + receive
+    Clock::time_point lastActivity;
+    curl_off_t lastUp = 0;
+    bool headStarted = false;  // a status line arrived
+    bool cancelled = false;
+    bool tooLarge = false;
+    bool timedOut = false;
+};
+
+bool startsWithNoCase(const char* line, size_t n, const char* prefix) {
+    const size_t pn = std::strlen(prefix);
+    if (n < pn) return false;
+    for (size_t i = 0; i < pn; ++i) {
+        char c = line[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != prefix[i]) return false;
+    }
+    return true;
+}
+
+size_t onHeader(char* data, size_t size, size_t nitems, void* user) {
+    auto* t = static_cast<Transfer*>(user);
+    const size_t n = size * nitems;
+    t->lastActivity = Clock::now();
+    if (startsWithNoCase(data, n, "http/")) {
+        // A new response head (redirects and 100 Continue each send one).
+        t->headStarted = true;
+        t->res->contentLength = -1;
+        t->res->retryAfter.clear();
+        const std::string line(data, n);
+        const size_t sp = line.find(' ');
+        t->res->status = sp == std::string::npos ? 0 : std::atol(line.c_str() + sp + 1);
+    } else if (startsWithNoCase(data, n, "content-length:")) {
+        const std::string v = trimSpaces(std::string(data + 15, n - 15));
+        char* end = nullptr;
+        const long long cl = std::strtoll(v.c_str(), &end, 10);
+        if (end != v.c_str() && cl >= 0) t->res->contentLength = cl;
+    } else if (startsWithNoCase(data, n, "retry-after:")) {
+        t->res->retryAfter = trimSpaces(std::string(data + 12, n - 12));
+    } else if (n <= 2 && (n == 0 || data[0] == '\r' || data[0] == '\n')) {
+        // End of a head: announce the size of the body that follows.
+        const long st = t->res->status;
+        if (st >= 200) {
+            if (t->res->contentLength > static_cast<int64_t>(t->req->maxBodyBytes) && !(st >= 300 && st < 400)) {
+                t->tooLarge = true;
+                return 0;
+            }
+            if (t->req->bytesTotal) t->req->bytesTotal->store(std::max<int64_t>(t->res->contentLength, 0));
+            if (t->req->bytesDone) t->req->bytesDone->store(0);
+            t->res->body.clear();
+        }
+    }
+    return n;
+}
+
+size_t onBody(char* data, size_t size, size_t nmemb, void* user) {
+    auto* t = static_cast<Transfer*>(user);
+    const size_t n = size * nmemb;
+    t->lastActivity = Clock::now();
+    if (t->res->body.size() + n > t->req->maxBodyBytes) {
+        t->tooLarge = true;
+        return 0;
+    }
+    t->res->body.append(data, n);
+    if (t->req->bytesDone) t->req->bytesDone->fetch_add(static_cast<int64_t>(n));
+    return n;
+}
+
+int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t ulnow) {
+    auto* t = static_cast<Transfer*>(user);
+    if (t->req->cancel && t->req->cancel->load()) {
+        t->cancelled = true;
+        return 1;
+    }
+    const auto now = Clock::now();
+    if (ulnow != t->lastUp) {
+        t->lastUp = ulnow;
+        t->lastActivity = now;
+    }
+    const long limit = t->headStarted ? t->idleLimitMs : t->preHeadLimitMs;
+    const auto silent = std::chrono::duration_cast<std::chrono::milliseconds>(now - t->lastActivity).count();
+    if (silent > limit) {
+        t->timedOut = true;
+        return 1;
+    }
+    return 0;
+}
+
+bool isTlsError(CURLcode rc) {
+    switch (rc) {
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_ISSUER_ERROR:
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        case CURLE_SSL_INVALIDCERTSTATUS:
+        case CURLE_SSL_ENGINE_NOTFOUND:
+        case CURLE_SSL_ENGINE_SETFAILED:
+        case CURLE_SSL_ENGINE_INITFAILED:
+        case CURLE_SSL_CRL_BADFILE:
+        case CURLE_SSL_SHUTDOWN_FAILED:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void classifyFailure(CURL* h, CURLcode rc, const Transfer& t, NetResult& r) {
+    r.curlCode = static_cast<int>(rc);
+    const NetStep afterHead = t.headStarted ? NetStep::Body : NetStep::Receive;
+    if (t.cancelled) {
+        r.step = NetStep::Cancelled;
+        return;
+    }
+    if (t.tooLarge) {
+        r.step = NetStep::TooLarge;
+        return;
+    }
+    if (t.timedOut) {
+        r.curlCode = CURLE_OPERATION_TIMEDOUT;
+        r.step = afterHead;
+        return;
+    }
+    switch (rc) {
+        case CURLE_FAILED_INIT:
+        case CURLE_OUT_OF_MEMORY:
+            r.step = NetStep::Session;
+            return;
+        case CURLE_URL_MALFORMAT:
+            r.step = NetStep::Request;
+            return;
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+        case CURLE_COULDNT_CONNECT:
+            r.step = NetStep::Connect;
+            return;
+        case CURLE_OPERATION_TIMEDOUT: {
+            curl_off_t connectUs = 0;
+            curl_easy_getinfo(h, CURLINFO_CONNECT_TIME_T, &connectUs);
+            r.step = connectUs == 0 ? NetStep::Connect : afterHead;
+            return;
+        }
+        case CURLE_SEND_ERROR:
+            r.step = t.headStarted ? NetStep::Body : NetStep::Send;
+            return;
+        case CURLE_PARTIAL_FILE:
+            r.step = NetStep::Body;
+            return;
+        default:
+            r.step = isTlsError(rc) ? NetStep::Send : afterHead;
+            return;
+    }
+}
+
+}  // namespace
+
+void netSetTestCaFile(const std::string& path) {
+    std::lock_guard<std::mutex> lk(gNetTestMtx);
+    gNetTestCaFile = path;
+}
+
+void netSetTestTimeoutMs(long ms) {
+    std::lock_guard<std::mutex> lk(gNetTestMtx);
+    gNetTestTimeoutMs = ms;
+}
+
+std::string netResolveUrl(const std::string& host, int32_t port, const std::string& path) {
+    const std::string base = mappedBase(host);
+    if (!base.empty()) return base + path;
+    std::string url = "https://" + host;
+    if (port != 443) url += ":" + std::to_string(port);
+    return url + path;
+}
+
+NetResult netRequest(const NetRequest& req) {
+    NetResult r;
+    ensureCurlGlobal();
+    if (!hostLooksValid(req.host) || !pathLooksValid(req.path)) {
+        r.step = NetStep::Request;
+        r.curlCode = CURLE_URL_MALFORMAT;
+        r.detail = "invalid host or path";
+        return r;
+    }
+    CURL* h = curl_easy_init();
+    if (!h) {
+        r.step = NetStep::Session;
+        r.curlCode = CURLE_FAILED_INIT;
+        return r;
+    }
+
+    long resolveMs = req.resolveTimeoutMs, connectMs = req.connectTimeoutMs;
+    long sendMs = req.sendTimeoutMs, receiveMs = req.receiveTimeoutMs;
+    if (const long cap = testTimeoutMs(); cap > 0) {
+        resolveMs = std::min(resolveMs, cap);
+        connectMs = std::min(connectMs, cap);
+        sendMs = std::min(sendMs, cap);
+        receiveMs = std::min(receiveMs, cap);
+    }
+
+    const std::string url = netResolveUrl(req.host, req.port, req.path);
+    // Plain http is allowed only where the host map sends a request on purpose.
+    const char* protocols = url.rfind("http://", 0) == 0 ? "http,https" : "https";
+
+    Transfer t;
+    t.req = &req;
+    t.res = &r;
+    t.idleLimitMs = receiveMs;
+    t.preHeadLimitMs = resolveMs + connectMs + sendMs + receiveMs;
+    t.lastActivity = Clock::now();
+
+    char errbuf[CURL_ERROR_SIZE] = {0};
+    curl_slist* headers = nullptr;
+    for (const std::string& hd : req.headers) headers = curl_slist_append(headers, hd.c_str());
+    // A large POST must not stall a second on "Expect: 100-continue".
+    if (!req.body.empty() || req.method == "POST") headers = curl_slist_append(headers, "Expect:");
+
+    curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errbuf);
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, protocols);
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, protocols);
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+    const std::string ca = testCaFile();
+    if (!ca.empty()) curl_easy_setopt(h, CURLOPT_CAINFO, ca.c_str());
+    curl_easy_setopt(h, CURLOPT_NOPROXY, "127.0.0.1,localhost,::1");
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, resolveMs + connectMs);
+    if (!req.userAgent.empty()) curl_easy_setopt(h, CURLOPT_USERAGENT, req.userAgent.c_str());
+    if (headers) curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers);
+    if (req.method == "GET") {
+        curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+    } else {
+        if (req.method == "POST" || !req.body.empty()) {
+            curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(req.body.size()));
+            curl_easy_setopt(h, CURLOPT_POSTFIELDS, req.body.data());
+        }
+        if (req.method != "POST") curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, req.method.c_str());
+    }
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, onBody);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &t);
+
+    const CURLcode rc = curl_easy_perform(h);
+    long status = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    if (status != 0) r.status = status;
+    if (rc == CURLE_OK) {
+        // Fewer bytes than announced is a cut-off body, whatever the server claimed.
+        const bool noBody = r.status == 204 || r.status == 304 || req.method == "HEAD";
+        if (!noBody && r.contentLength >= 0 && static_cast<int64_t>(r.body.size()) < r.contentLength) {
+            r.step = NetStep::Body;
+            r.curlCode = CURLE_PARTIAL_FILE;
+        }
+    } else {
+        classifyFailure(h, rc, t, r);
+        r.detail = errbuf[0] ? errbuf : curl_easy_strerror(rc);
+    }
+    curl_easy_cleanup(h);
+    curl_slist_free_all(headers);
+    return r;
+}

@@ -1,0 +1,74 @@
+// HTTP(S) transport on libcurl: one blocking request per call, no state kept between calls.
+//
+// Every request of the program (store API, image CDN, screenshot hosts, chat services)
+// goes through netRequest, so the host map below applies to all of them.
+//
+// KESTRELBOX_HOST_MAP (testing aid): a comma-separated list of host=base pairs, e.g.
+//   store.steampowered.com=http://127.0.0.1:18080,cdn.akamai.steamstatic.com=http://127.0.0.1:18081
+// A request for a listed host is sent to that base address instead (its scheme, host and
+// port replace https://host:443; the path is kept). Hosts are compared case-insensitively.
+//
+// TLS peers are verified against the system's certificate store; verification cannot be
+// switched off. Redirects are followed (at most 10), never from https down to http.
+#pragma once
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The step at which a request failed; callers turn it into their own message.
+enum class NetStep : int32_t {
+    None = 0,       // transfer complete (any HTTP status)
+    Session,        // libcurl could not be set up
+    Request,        // the host or path cannot form a URL
+    Connect,        // name resolution or TCP connect
+    Send,           // TLS handshake or sending the request
+    Receive,        // waiting for the response head
+    Body,           // reading the body: cut off, stalled or broken
+    TooLarge,       // body above maxBodyBytes
+    Cancelled,      // the cancel flag was raised
+};
+
+struct NetRequest {
+    std::string method = "GET";
+    std::string host;                  // bare host name: no scheme, no port
+    std::string path = "/";            // absolute path with its (already encoded) query
+    std::vector<std::string> headers;  // "Name: value"
+    std::string body;                  // sent when not empty (or when method is POST)
+    std::string userAgent;
+    int32_t port = 443;                // https only; 443 unless a caller needs another
+    long resolveTimeoutMs = 15000;
+    long connectTimeoutMs = 15000;
+    long sendTimeoutMs = 30000;
+    long receiveTimeoutMs = 30000;     // longest time without a received byte
+    size_t maxBodyBytes = 16u << 20;
+    // Optional progress: total gets Content-Length (0 when absent), done counts body bytes.
+    std::atomic<int64_t>* bytesTotal = nullptr;
+    std::atomic<int64_t>* bytesDone = nullptr;
+    // Optional: raising it ends the request (and any wait in it) within about 100 ms.
+    const std::atomic<bool>* cancel = nullptr;
+};
+
+struct NetResult {
+    NetStep step = NetStep::None;  // None = the whole response was received
+    long status = 0;               // HTTP status of the final response, 0 when none
+    std::string body;              // body bytes as received (also on most failures)
+    int64_t contentLength = -1;    // announced size of the final response, -1 when absent
+    std::string retryAfter;        // Retry-After header of the final response, as sent
+    int curlCode = 0;              // libcurl's error code (CURLE_*) of the failure, 0 on success
+    std::string detail;            // libcurl's error text, for diagnostics
+};
+
+NetResult netRequest(const NetRequest& req);
+
+// The URL a request is sent to after the host map: "https://host[:port]/path" or "<base>/path".
+std::string netResolveUrl(const std::string& host, int32_t port, const std::string& path);
+
+// ---- Test-only settings (never used by the program itself) ----
+// Extra CA bundle used instead of the system store, e.g. for a loopback TLS server whose
+// certificate a test made. Empty = system store. Env KESTRELBOX_TEST_CA_FILE does the same.
+void netSetTestCaFile(const std::string& path);
+// When above 0, caps every timeout of every request at this many milliseconds so a test
+// against a silent server ends quickly. 0 = off. Env KESTRELBOX_TEST_TIMEOUT_MS does the same.
+void netSetTestTimeoutMs(long ms);
