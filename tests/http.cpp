@@ -1,0 +1,288 @@
+// Store GET helpers against real loopback servers: status rules, messages, progress
+// counters, cut and silent answers, body limits and the throttling policy.
+#include "steam/http.h"
+
+#include "data/jobs.h"
+#include "data/net.h"
+#include "tests/steam_servers.h"
+
+#include <gtest/gtest.h>
+
+using kbtest::LoopbackHttp;
+using kbtest::RawServer;
+using kbtest::ScopedHostMap;
+
+namespace {
+
+const std::string kHost = "store.test.invalid";
+
+struct Answer {
+    bool ok;
+    std::string out, err;
+};
+
+Answer getJson(const std::string& path) {
+    Answer a;
+    a.ok = httpsGetJson(kHost, path, a.out, a.err);
+    return a;
+}
+
+Answer getBinary(const std::string& path) {
+    Answer a;
+    a.out = "stale";
+    a.ok = httpsGetBinary(kHost, path, a.out, a.err);
+    return a;
+}
+
+class HttpTest : public ::testing::Test {
+protected:
+    void SetUp() override { resetJobGlobals(); }
+    void TearDown() override { netSetTestTimeoutMs(-1); }
+};
+
+}  // namespace
+
+TEST_F(HttpTest, StatusRulesAndMessages) {
+    LoopbackHttp s;
+    const std::string body500(500, 'x');
+    std::string agent;
+    s.svr.Get("/404", [&](const httplib::Request&, httplib::Response& r) {
+        r.status = 404;
+        r.set_content(body500, "text/plain");
+    });
+    s.svr.Get("/204", [](const httplib::Request&, httplib::Response& r) { r.status = 204; });
+    s.svr.Get("/ok", [&](const httplib::Request& q, httplib::Response& r) {
+        agent = q.get_header_value("User-Agent");
+        r.set_content("{\"a\":1}", "application/json");
+    });
+    s.svr.Get("/redir", [](const httplib::Request&, httplib::Response& r) { r.set_redirect("/ok"); });
+    s.svr.Get("/loop", [](const httplib::Request&, httplib::Response& r) { r.set_redirect("/loop"); });
+    s.start();
+    ScopedHostMap map(kHost + "=" + s.base());
+
+    Answer a = getJson("/404");
+    EXPECT_FALSE(a.ok);
+    EXPECT_EQ(a.err, "HTTP 404: " + std::string(200, 'x'));
+    a = getBinary("/404");
+    EXPECT_FALSE(a.ok);
+    EXPECT_EQ(a.err, "HTTP 404");
+
+    for (auto get : {getJson, getBinary}) {
+        a = get("/204");
+        EXPECT_TRUE(a.ok) << a.err;
+        EXPECT_EQ(a.out, "");
+        a = get("/redir");
+        EXPECT_TRUE(a.ok) << a.err;
+        EXPECT_EQ(a.out, "{\"a\":1}");
+        a = get("/loop");
+        EXPECT_FALSE(a.ok);
+    }
+    getJson("/ok");
+    EXPECT_EQ(agent, "Kestrelbox/1.0");
+    getBinary("/ok");
+    EXPECT_EQ(agent, "kestrelbox/1.0");
+
+    // httpsGetJson appends to what the caller passed.
+    std::string out = "<", err;
+    ASSERT_TRUE(httpsGetJson(kHost, "/ok", out, err));
+    EXPECT_EQ(out, "<{\"a\":1}");
+}
+
+TEST_F(HttpTest, ProgressCountersWithAndWithoutContentLength) {
+    LoopbackHttp s;
+    const std::string data(300000, 'b');
+    s.svr.Get("/sized", [&](const httplib::Request&, httplib::Response& r) { r.set_content(data, "image/jpeg"); });
+    s.svr.Get("/chunked", [&](const httplib::Request&, httplib::Response& r) {
+        r.set_chunked_content_provider("image/jpeg", [&](size_t off, httplib::DataSink& sink) {
+            if (off >= data.size()) {
+                sink.done();
+                return true;
+            }
+            const size_t n = std::min<size_t>(65536, data.size() - off);
+            sink.write(data.data() + off, n);
+            return true;
+        });
+    });
+    s.start();
+    ScopedHostMap map(kHost + "=" + s.base());
+
+    Answer a = getBinary("/sized");
+    ASSERT_TRUE(a.ok) << a.err;
+    EXPECT_EQ(a.out, data);
+    EXPECT_EQ(gDlFileBytesTotal.load(), 300000);
+    EXPECT_EQ(gDlFileBytesDone.load(), 300000);
+
+    a = getBinary("/chunked");
+    ASSERT_TRUE(a.ok) << a.err;
+    EXPECT_EQ(a.out, data);
+    EXPECT_EQ(gDlFileBytesTotal.load(), 0);
+    EXPECT_EQ(gDlFileBytesDone.load(), 300000);
+
+    a = getJson("/chunked");
+    ASSERT_TRUE(a.ok) << a.err;
+    EXPECT_EQ(a.out.size(), data.size());
+}
+
+// A body that stops before its announced end is a failure, never a short success.
+TEST_F(HttpTest, ConnectionClosedMidBodyFails) {
+    RawServer s;
+    s.reply = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\nContent-Type: application/json\r\n\r\n" +
+              std::string(100, '{');
+    s.start();
+    ScopedHostMap map(kHost + "=" + s.base());
+    Answer a = getJson("/x");
+    EXPECT_FALSE(a.ok);
+    EXPECT_EQ(a.err, "WinHttpReadData 失败（连接中断）: 18");
+    a = getBinary("/x");
+    EXPECT_FALSE(a.ok);
+    EXPECT_EQ(a.err, "WinHttpReadData 失败（连接中断）errno=18");
+    EXPECT_EQ(gDlFileBytesTotal.load(), 1000);
+    EXPECT_EQ(gDlFileBytesDone.load(), 100);
+
+    // The same cut in a chunked answer.
+    RawServer c;
+    c.reply = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\n0123456789abcdef\r\n";
+    c.start();
+    ScopedHostMap map2(kHost + "=" + c.base());
+    EXPECT_FALSE(getJson("/x").ok);
+    EXPECT_FALSE(getBinary("/x").ok);
+}
+
+TEST_F(HttpTest, SilentServerTimesOut) {
+    netSetTestTimeoutMs(300);
+    RawServer silent;
+    silent.hang = true;
+    silent.start();
+    {
+        ScopedHostMap map(kHost + "=" + silent.base());
+        EXPECT_EQ(getJson("/x").err, "WinHttpReceiveResponse 失败");
+        EXPECT_EQ(getBinary("/x").err, "WinHttpReceiveResponse 失败 errno=28");
+    }
+    // The head arrives, then the body stalls.
+    RawServer stall;
+    stall.hang = true;
+    stall.reply = "HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\nabc";
+    stall.start();
+    ScopedHostMap map(kHost + "=" + stall.base());
+    EXPECT_EQ(getJson("/x").err, "WinHttpReadData 失败（连接中断）: 28");
+}
+
+TEST_F(HttpTest, ConnectFailureMessages) {
+    ScopedHostMap map(kHost + "=http://127.0.0.1:" + std::to_string(kbtest::refusedPort()));
+    EXPECT_EQ(getJson("/x").err, "WinHttpConnect 失败");
+    EXPECT_EQ(getBinary("/x").err, "WinHttpConnect 失败（DNS 或网络问题）");
+    std::string out, err;
+    EXPECT_FALSE(httpsGetJson("bad host/x", "/x", out, err));
+    EXPECT_EQ(err, "WinHttpOpenRequest 失败");
+}
+
+TEST_F(HttpTest, OversizedBodiesAreRefused) {
+    LoopbackHttp s;
+    const std::string big(kJsonBodyLimit + 1, ' ');
+    s.svr.Get("/sized", [&](const httplib::Request&, httplib::Response& r) { r.set_content(big, "application/json"); });
+    s.svr.Get("/chunked", [&](const httplib::Request&, httplib::Response& r) {
+        r.set_chunked_content_provider("application/json", [&](size_t off, httplib::DataSink& sink) {
+            if (off >= big.size()) {
+                sink.done();
+                return true;
+            }
+            return sink.write(big.data() + off, std::min<size_t>(1 << 20, big.size() - off));
+        });
+    });
+    s.start();
+    ScopedHostMap map(kHost + "=" + s.base());
+    for (const char* path : {"/sized", "/chunked"}) {
+        Answer a = getJson(path);
+        EXPECT_FALSE(a.ok) << path;
+        EXPECT_EQ(a.err, "响应超过 16 MiB 上限，已放弃") << path;
+        EXPECT_LE(a.out.size(), kJsonBodyLimit);
+    }
+    EXPECT_TRUE(getBinary("/sized").ok);  // 16 MiB + 1 is fine for an image
+}
+
+TEST(HttpThrottle, DelayPolicy) {
+    struct Case {
+        std::string retryAfter;
+        int attempt;
+        int seconds;
+    };
+    const Case CASES[] = {
+        {"", 1, 60},   {"", 2, 120},          {"", 3, 240},         {"", 4, 300},
+        {"", 30, 300}, {"7", 1, 7},           {"0", 3, 0},          {"100000000", 1, 300},
+        {"x1", 2, 120}, {"Wed, 21 Oct 2015 07:28:00 GMT", 1, 0},
+    };
+    for (const Case& c : CASES)
+        EXPECT_EQ(throttleDelaySeconds(c.retryAfter, c.attempt), c.seconds) << c.retryAfter << " " << c.attempt;
+    EXPECT_TRUE(isThrottleStatus(429));
+    EXPECT_TRUE(isThrottleStatus(403));
+    EXPECT_FALSE(isThrottleStatus(404));
+    EXPECT_FALSE(isThrottleStatus(500));
+}
+
+TEST_F(HttpTest, ThrottledAnswersAreRetried) {
+    LoopbackHttp s;
+    std::atomic<int> calls{0}, calls2{0}, calls3{0};
+    s.svr.Get("/then-ok", [&](const httplib::Request&, httplib::Response& r) {
+        if (calls++ == 0) {
+            r.status = 429;
+            r.set_header("Retry-After", "0");
+            return;
+        }
+        r.set_content("{\"items\":[]}", "application/json");
+    });
+    s.svr.Get("/always", [&](const httplib::Request&, httplib::Response& r) {
+        ++calls2;
+        r.status = 403;
+        r.set_header("Retry-After", "0");
+    });
+    s.svr.Get("/gone", [&](const httplib::Request&, httplib::Response& r) {
+        ++calls3;
+        r.status = 404;
+    });
+    s.start();
+    ScopedHostMap map(kHost + "=" + s.base());
+    auto json = [](const std::string& path) {
+        return [path](std::string& out, std::string& err, HttpMeta& meta) {
+            return httpsGetJson(kHost, path, out, err, &meta);
+        };
+    };
+    std::string out, err;
+    int waits = 0;
+    EXPECT_TRUE(httpsGetWithThrottle(json("/then-ok"), out, err, nullptr, [&](int) { ++waits; }));
+    EXPECT_EQ(out, "{\"items\":[]}");
+    EXPECT_EQ(calls.load(), 2);
+    EXPECT_GE(waits, 1);
+
+    bool cancelled = true;
+    EXPECT_FALSE(httpsGetWithThrottle(json("/always"), out, err, nullptr, nullptr, &cancelled));
+    EXPECT_EQ(calls2.load(), kThrottleMaxTries);
+    EXPECT_EQ(err, "HTTP 403: ");
+    EXPECT_FALSE(cancelled);
+
+    EXPECT_FALSE(httpsGetWithThrottle(json("/gone"), out, err, nullptr, nullptr));
+    EXPECT_EQ(calls3.load(), 1);  // other failures are not retried
+}
+
+TEST(HttpThrottle, CancelEndsTheWaitAtOnce) {
+    std::atomic<bool> cancel{false};
+    int calls = 0;
+    auto throttled = [&](std::string&, std::string&, HttpMeta& meta) {
+        ++calls;
+        meta.status = 429;
+        meta.retryAfter = "250";
+        return false;
+    };
+    std::string out, err;
+    bool cancelled = false;
+    int lastShown = -1;
+    const bool ok = httpsGetWithThrottle(throttled, out, err, &cancel,
+                                         [&](int left) {
+                                             if (left > 0) lastShown = left;
+                                             cancel.store(true);
+                                         },
+                                         &cancelled);
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(cancelled);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(lastShown, 250);
+}
