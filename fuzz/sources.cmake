@@ -1,3 +1,4 @@
 # libFuzzer targets (clang only); layers add theirs here.
 include(fuzz/match.cmake OPTIONAL)
 include(fuzz/steam.cmake OPTIONAL)
+include(fuzz/download.cmake OPTIONAL)

@@ -1,1 +1,1 @@
-list(APPEND KB_CORE_SOURCES)
+list(APPEND KB_CORE_SOURCES steam/info_text.cpp)

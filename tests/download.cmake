@@ -1,1 +1,1 @@
-list(APPEND KB_TEST_SOURCES)
+list(APPEND KB_TEST_SOURCES tests/info_text.cpp)
