@@ -1,1 +1,6 @@
-list(APPEND KB_TEST_SOURCES)
+list(APPEND KB_TEST_SOURCES
+  tests/text.cpp
+  tests/normalize.cpp
+  tests/compare.cpp
+  tests/score.cpp
+)
