@@ -1,0 +1,277 @@
+// AI answer analysis and category write-back, on real data.db files.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <cstring>
+
+#include "ai/analysis.h"
+#include "data/game.h"
+#include "data/ini.h"
+#include "tests/test_util.h"
+
+using kbtest::DbRow;
+
+namespace {
+
+std::vector<GameInfo> gamesNamed(const std::vector<std::string>& names) {
+    std::vector<GameInfo> v;
+    int id = 1;
+    for (const std::string& n : names) {
+        GameInfo g;
+        g.id = id++;
+        g.name = n;
+        v.push_back(g);
+    }
+    return v;
+}
+
+// A menu folder with data.db, loaded into dummyGames, and a whitelist.
+struct Menu {
+    kbtest::TempDir dir;
+    kbtest::ScopedMenuDir scoped{dir.path};
+    std::string db = dir.path + "data.db";
+    Menu(const std::vector<DbRow>& rows, std::vector<std::string> whitelist) {
+        kbtest::makeGamesDb(db, rows);
+        loadGamesFromDB();
+        gCategoryList = std::move(whitelist);
+        forgetDatabaseBackups();
+    }
+    ~Menu() {
+        dummyGames.clear();
+        aiPreview.clear();
+        gCategoryList.clear();
+        forgetDatabaseBackups();
+    }
+    std::vector<std::string> categories() { return kbtest::queryColumn(db, "SELECT category FROM games ORDER BY id"); }
+};
+
+}  // namespace
+
+TEST(Analysis, LinesKeysAndWhitelist) {
+    const std::vector<std::string> names = {"塞尔达传说", "Portal 2", "《空洞骑士》", "", "Dup", "dup"};
+    const std::vector<std::string> whitelist = {"动作", "冒险", "RPG", "射击 游戏"};
+    struct Case {
+        const char* what;
+        std::string answer;
+        std::vector<std::string> previews;  // per row
+        AnalysisCounts want;
+    };
+    const Case cases[] = {
+        {"spaces and CR", "塞尔达传说 = 动作 | 冒险\r\n", {"动作|冒险", "", "", "", "", ""}, {1, 1, 0, 6, false}},
+        {"whitelist keyed without case or spacing", "portal2=rpg|射击游戏|\t冒险\t\r",
+         {"", "RPG|射击 游戏|冒险", "", "", "", ""}, {1, 1, 0, 6, false}},
+        {"brackets ignored on both sides, last line without LF", "空洞骑士=【动作】", {"", "", "动作", "", "", ""},
+         {1, 1, 0, 6, false}},
+        {"all categories dropped", "塞尔达传说=恐怖|国风", {"", "", "", "", "", ""}, {1, 1, 2, 6, false}},
+        {"duplicates kept, empty pieces not counted", "塞尔达传说=动作||动作| |", {"动作|动作", "", "", "", "", ""},
+         {1, 1, 0, 6, false}},
+        {"same game twice: lines counted, later wins", "塞尔达传说=动作\n塞尔达传说=冒险\n",
+         {"冒险", "", "", "", "", ""}, {2, 2, 0, 6, false}},
+        {"equal keys: only the first row", "DUP=动作", {"", "", "", "", "动作", ""}, {1, 1, 0, 6, false}},
+        {"empty key reaches the empty-named game", "  =动作", {"", "", "", "动作", "", ""}, {1, 1, 0, 6, false}},
+        {"first '=' splits, unknown game parsed only", "a=b=动作\n未知=动作\n塞尔达传说=b=动作",
+         {"", "", "", "", "", ""}, {3, 1, 1, 6, false}},
+        {"no '=' anywhere", "好的，这是结果：\n\n```\n", {"", "", "", "", "", ""}, {0, 0, 0, 6, true}},
+        {"empty text", "", {"", "", "", "", "", ""}, {0, 0, 0, 6, true}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> previews(names.size(), "stale");
+        const AnalysisCounts got = analyzeAiAnswer(c.answer, gamesNamed(names), whitelist, previews);
+        EXPECT_EQ(previews, c.previews);
+        EXPECT_EQ(got.parsed, c.want.parsed);
+        EXPECT_EQ(got.matched, c.want.matched);
+        EXPECT_EQ(got.dropped, c.want.dropped);
+        EXPECT_EQ(got.gameTotal, c.want.gameTotal);
+        EXPECT_EQ(got.invalid, c.want.invalid);
+    }
+}
+
+TEST(Analysis, EmptyKeyWithoutEmptyNamedGameAndShortPreviewList) {
+    std::vector<std::string> previews(1);
+    const auto c = analyzeAiAnswer(" \t=动作\nB=动作", gamesNamed({"A", "B"}), {"动作"}, previews);
+    EXPECT_EQ(c.parsed, 2);
+    EXPECT_EQ(c.matched, 1);  // B is found, but its row has no preview slot
+    EXPECT_EQ(previews, std::vector<std::string>{""});
+}
+
+TEST(Analysis, PopupTexts) {
+    auto invalid = analysisPopupLines(AnalysisCounts{0, 0, 0, 5, true});
+    ASSERT_EQ(invalid.size(), 2u);
+    EXPECT_EQ(invalid[0].text, "未检测到有效的 '游戏名=分类' 行。");
+    EXPECT_TRUE(invalid[0].colored);
+    EXPECT_EQ(std::vector<float>({invalid[0].r, invalid[0].g, invalid[0].b, invalid[0].a}),
+              std::vector<float>({1.0f, 0.3f, 0.3f, 1.0f}));
+    EXPECT_EQ(invalid[1].text, "请确认已将 AI 返回的结果粘贴到大文本框。");
+    auto ok = analysisPopupLines(AnalysisCounts{3, 4, 2, 3, false});
+    ASSERT_EQ(ok.size(), 3u);
+    EXPECT_EQ(ok[0].text, "解析行数    ：3");
+    EXPECT_EQ(ok[1].text, "匹配到游戏  ：4 / 3");
+    EXPECT_EQ(ok[2].text, "白名单外丢弃：2 个分类");
+}
+
+TEST(Paste, ZeroFillsAndCutsAt65535Bytes) {
+    static char box[65536];
+    std::memset(box, 'x', sizeof box);
+    std::string big(100000, 'a');
+    big[65534] = '\xE4';  // a cut may land inside a UTF-8 sequence
+    pasteIntoPromptBox(box, sizeof box, big);
+    EXPECT_EQ(std::strlen(box), 65535u);
+    EXPECT_EQ(box[65534], '\xE4');
+    EXPECT_EQ(box[65535], '\0');
+    pasteIntoPromptBox(box, sizeof box, "短");
+    EXPECT_STREQ(box, "短");
+    for (size_t i = std::strlen("短"); i < sizeof box; ++i) ASSERT_EQ(box[i], '\0') << i;
+    pasteIntoPromptBox(box, sizeof box, "");
+    EXPECT_EQ(box[0], '\0');
+}
+
+TEST(WriteBack, OverwriteAndAppendModes) {
+    struct Case {
+        int32_t mode;
+        std::string current, preview, want;
+    };
+    const Case cases[] = {
+        {0, "动作|射击", "射击|冒险", "射击|冒险"},
+        {1, "动作|射击", "射击|冒险", "动作|射击|冒险"},
+        {1, "", "动作|动作|冒险", "动作|冒险"},
+        {1, " 动作 |\t射击\r||", "射击|冒险", "动作|射击|冒险"},
+        {0, "x", "动作|动作", "动作|动作"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.current + " + " + c.preview);
+        Menu m({{1, std::string("A"), c.current, std::nullopt}, {2, std::string("B"), std::string("旧"), std::nullopt}},
+               {"动作", "射击", "冒险"});
+        aiPreview[0] = c.preview;
+        const WriteBackCounts w = writeBackPreviews(c.mode);
+        EXPECT_EQ(w.succeeded, 1);
+        EXPECT_EQ(w.failed, 0);
+        EXPECT_FALSE(w.nothing || w.openFail || w.backupFail);
+        EXPECT_EQ(m.categories(), (std::vector<std::string>{c.want, "旧"}));
+        EXPECT_EQ(dummyGames[0].category, c.want);
+        EXPECT_EQ(aiPreview[0], "");
+        // The same previews are gone: a second press has nothing to write.
+        EXPECT_TRUE(writeBackPreviews(c.mode).nothing);
+    }
+}
+
+TEST(WriteBack, AnalysisThenWriteOnRealFileKeepsBackup) {
+    Menu m({{1, std::string("塞尔达传说"), std::string(""), std::nullopt},
+            {2, std::string("Portal 2"), std::string("动作"), std::nullopt},
+            {3, std::string("空洞骑士"), std::nullopt, std::nullopt}},
+           {"动作", "冒险", "RPG"});
+    const std::vector<std::string> before = {"", "动作", "<NULL>"};
+    auto backupCategories = [&] {
+        return kbtest::queryColumn(m.db + ".bak", "SELECT category FROM games ORDER BY id");
+    };
+    EXPECT_TRUE(writeBackPreviews(0).nothing);  // right after loading
+    EXPECT_FALSE(kbtest::fileExists(m.db + ".bak"));
+
+    const auto a = analyzeAiAnswer("塞尔达传说 = 动作 | 冒险\r\nportal 2=rpg\n空洞骑士=恐怖\n");
+    EXPECT_EQ(a.matched, 3);
+    EXPECT_EQ(a.dropped, 1);
+    const WriteBackCounts w = writeBackPreviews(0);
+    EXPECT_EQ(w.succeeded, 2);  // 空洞骑士 had only dropped categories
+    EXPECT_EQ(w.backupPath, m.db + ".bak");
+    EXPECT_EQ(backupCategories(), before);
+    EXPECT_EQ(m.categories(), (std::vector<std::string>{"动作|冒险", "RPG", "<NULL>"}));
+    const auto lines = writePopupLines(w);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].text, "写入成功：2 个游戏");
+    EXPECT_EQ(lines[1].text, "写入前的数据库备份：" + m.db + ".bak");
+
+    // Later writes of the same run leave the first copy alone.
+    analyzeAiAnswer("空洞骑士=冒险");
+    const WriteBackCounts w2 = writeBackPreviews(1);
+    EXPECT_EQ(w2.succeeded, 1);
+    EXPECT_EQ(backupCategories(), before);
+    EXPECT_EQ(m.categories(), (std::vector<std::string>{"动作|冒险", "RPG", "冒险"}));
+}
+
+TEST(WriteBack, MissingOrForeignDatabaseWritesNothing) {
+    for (const char* content : {"", "this is not a database, just text\n"}) {
+        SCOPED_TRACE(content);
+        kbtest::TempDir dir;
+        kbtest::ScopedMenuDir scoped(dir.path);
+        if (*content) kbtest::writeFile(dir.path + "data.db", content);
+        std::vector<GameInfo> games = gamesNamed({"A"});
+        std::vector<std::string> previews = {"动作"};
+        const WriteBackCounts w = writeBackPreviews(0, games, previews, dir.path + "data.db");
+        EXPECT_TRUE(w.openFail);
+        EXPECT_EQ(previews[0], "动作");
+        EXPECT_EQ(kbtest::fileExists(dir.path + "data.db"), *content != 0);
+        EXPECT_FALSE(kbtest::fileExists(dir.path + "data.db.bak"));
+        if (*content) {
+            EXPECT_EQ(kbtest::readFile(dir.path + "data.db"), content);
+        }
+        const auto lines = writePopupLines(w);
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0].text, "无法打开 data.db 或准备 SQL 语句。");
+        EXPECT_EQ(std::vector<float>({lines[0].r, lines[0].g, lines[0].b}), std::vector<float>({1.0f, 0.3f, 0.3f}));
+    }
+    forgetDatabaseBackups();
+}
+
+TEST(WriteBack, BackupThatCannotBeMadeBlocksTheWrite) {
+    Menu m({{1, std::string("A"), std::string("旧"), std::nullopt}}, {"动作"});
+    kbtest::makeDirs(m.db + ".bak.tmp/inside");  // the temporary copy cannot be created
+    kbtest::makeDirs(m.db + ".bak/inside");      // nor can an existing copy be replaced
+    aiPreview[0] = "动作";
+    const WriteBackCounts w = writeBackPreviews(0);
+    EXPECT_TRUE(w.backupFail);
+    EXPECT_EQ(w.succeeded + w.failed, 0);
+    EXPECT_EQ(m.categories(), std::vector<std::string>{"旧"});
+    EXPECT_EQ(aiPreview[0], "动作");
+    const auto lines = writePopupLines(w);
+    ASSERT_GE(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text, "无法在写入前备份 data.db，未写入任何内容。");
+}
+
+TEST(WriteBack, PopupForNothingAndForFailures) {
+    WriteBackCounts nothing;
+    nothing.nothing = true;
+    auto n = writePopupLines(nothing);
+    ASSERT_EQ(n.size(), 2u);
+    EXPECT_EQ(n[0].text, "没有需要写入的条目。");
+    EXPECT_EQ(std::vector<float>({n[0].r, n[0].g, n[0].b, n[0].a}), std::vector<float>({1.0f, 0.8f, 0.3f, 1.0f}));
+    EXPECT_EQ(n[1].text, "AI分类预览列全部为空，请先生成/粘贴/分析 AI 结果。");
+    WriteBackCounts some;
+    some.succeeded = 3;
+    some.failed = 2;
+    auto s = writePopupLines(some);
+    ASSERT_EQ(s.size(), 2u);
+    EXPECT_EQ(s[0].text, "写入成功：3 个游戏");
+    EXPECT_FALSE(s[0].colored);
+    EXPECT_EQ(s[1].text, "写入失败：2 个");
+    EXPECT_EQ(std::vector<float>({s[1].r, s[1].g, s[1].b}), std::vector<float>({1.0f, 0.5f, 0.3f}));
+}
+
+// Another program holds a write transaction on data.db for the whole write-back: every
+// update fails after the busy wait, the file stays intact, and the previews remain.
+TEST(WriteBack, LockedDatabaseCountsFailuresAndCorruptsNothing) {
+    Menu m({{1, std::string("A"), std::string("旧A"), std::nullopt}, {2, std::string("B"), std::string("旧B"), std::nullopt}},
+           {"动作"});
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open(m.db.c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE; UPDATE games SET name='held' WHERE id=2;", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    aiPreview = {"动作", "动作"};
+    const WriteBackCounts w = writeBackPreviews(0);
+    EXPECT_EQ(w.succeeded, 0);
+    EXPECT_EQ(w.failed, 2);
+    EXPECT_EQ(aiPreview, (std::vector<std::string>{"动作", "动作"}));
+    EXPECT_EQ(dummyGames[0].category, "旧A");
+    const auto lines = writePopupLines(w);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[1].text, "写入失败：2 个");
+    ASSERT_EQ(sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(holder);
+
+    EXPECT_EQ(kbtest::queryColumn(m.db, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+    EXPECT_EQ(kbtest::queryColumn(m.db + ".bak", "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+    EXPECT_EQ(m.categories(), (std::vector<std::string>{"旧A", "旧B"}));
+    // Once the other writer is gone the kept previews go through.
+    const WriteBackCounts again = writeBackPreviews(0);
+    EXPECT_EQ(again.succeeded, 2);
+    EXPECT_EQ(m.categories(), (std::vector<std::string>{"动作", "动作"}));
+}
