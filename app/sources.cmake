@@ -1,6 +1,16 @@
 # Window-side sources. KB_GUI_CORE_SOURCES build kb_gui (binding, frame, panels);
-# KB_APP_SOURCES hold main() only.
+# KB_APP_SOURCES hold main() only. The table's and progress line's logic needs no
+# window and lives in kb_core.
+list(APPEND KB_CORE_SOURCES
+  app/table_logic.cpp
+  app/progress_logic.cpp
+)
 list(APPEND KB_GUI_CORE_SOURCES
+  app/imgui_sfml.cpp
+  app/frame.cpp
+  app/help.cpp
+  app/table.cpp
+  app/progress.cpp
   app/left_panel.cpp
   app/network_panel.cpp
   app/lookup_dialogs.cpp
@@ -9,4 +19,6 @@ list(APPEND KB_GUI_CORE_SOURCES
   app/local_panel.cpp
   app/ai_panel.cpp
 )
-list(APPEND KB_APP_SOURCES app/main.cpp)
+list(APPEND KB_APP_SOURCES
+  app/main.cpp
+)

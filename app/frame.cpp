@@ -1,0 +1,182 @@
+#include "app/frame.h"
+
+#include "app/help.h"
+#include "app/panels.h"
+#include "app/progress.h"
+#include "app/table.h"
+#include "data/game.h"
+#include "data/ini.h"
+#include "data/jobs.h"
+#include "data/paths.h"
+
+#include <imgui.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+char aiPromptText[65536] = {0};
+
+namespace {
+
+constexpr float kTopBarHeight = 44.0f;
+constexpr float kBottomHeight = 30.0f;
+
+void drawTopBar(FrameState& st, float width) {
+    ImGui::BeginChild("TopBar", ImVec2(width, kTopBarHeight), false);
+    if (ImGui::Button("帮助", ImVec2(40, 32))) st.showHelp = true;
+    ImGui::SameLine();
+    if (st.showHelp) drawHelpWindow(st.showHelp);
+    ImGui::BeginDisabled(rowJobRunning());
+    if (ImGui::Button("读取数据", ImVec2(100, 32))) readDataAction();
+    ImGui::EndDisabled();
+    ImGui::EndChild();
+}
+
+void drawRightPanel() {
+    drawAiPanel();
+    ImGui::TextColored(ImVec4(0.85f, 0.95f, 1.0f, 1.0f), "AI 提示词（全选 Ctrl+A，复制 Ctrl+C，粘贴到 AI 助理）");
+    ImGui::InputTextMultiline("##aiprompt", aiPromptText, sizeof aiPromptText, ImVec2(-FLT_MIN, -FLT_MIN));
+}
+
+void pollJobs() {
+    pollNetworkMatch();
+    pollLibraryMatch();
+    pollLookup();
+    pollDownload();
+    pollAi();
+}
+
+bool looksLikeFontFile(const std::string& bytes) {
+    if (bytes.size() < 12) return false;
+    const std::string tag = bytes.substr(0, 4);
+    return tag == "ttcf" || tag == "OTTO" || tag == "true" || tag == std::string("\0\1\0\0", 4);
+}
+
+// ChineseFull lacks the check mark of the tick column and the arrow of the status line.
+const ImWchar* glyphRanges() {
+    static ImVector<ImWchar> RANGES;
+    if (RANGES.empty()) {
+        ImFontGlyphRangesBuilder builder;
+        builder.AddRanges(ImGui::GetIO().Fonts->GetGlyphRangesChineseFull());
+        builder.AddText("✓←");
+        builder.BuildRanges(&RANGES);
+    }
+    return RANGES.Data;
+}
+
+}  // namespace
+
+void drawFrame(FrameState& st) {
+    pollJobs();
+    const ImGuiIO& io = ImGui::GetIO();
+    ImGui::SetNextWindowPos(ImVec2(0, 0), ImGuiCond_Always);
+    ImGui::SetNextWindowSize(io.DisplaySize, ImGuiCond_Always);
+    const ImGuiWindowFlags flags = ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
+                                   ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoScrollWithMouse |
+                                   ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoBringToFrontOnFocus;
+    ImGui::Begin("##KestrelboxMain", nullptr, flags);
+    const ImVec2 avail = ImGui::GetContentRegionAvail();
+    const float w = avail.x, h = avail.y;
+    const float panelHeight = std::max(1.0f, h - kTopBarHeight - kBottomHeight);
+
+    drawTopBar(st, w);
+
+    ImGui::BeginChild("LeftPanel", ImVec2(0.58f * w, panelHeight), true);
+    drawModeAndOptions(st.opts);
+    drawStartButtons(st.opts);
+    drawGameTable();
+    ImGui::EndChild();
+
+    ImGui::SameLine();
+    ImGui::BeginChild("RightPanel", ImVec2(std::max(1.0f, w - 0.58f * w - 8.0f), panelHeight), true);
+    drawRightPanel();
+    ImGui::EndChild();
+
+    ImGui::BeginChild("ProgressBar", ImVec2(w, 0), false);
+    drawProgressArea(w);
+    ImGui::EndChild();
+    ImGui::End();
+
+    if (gWaitState.active.load()) drawWaitDialog(st.anim, io.DeltaTime);
+}
+
+bool readDataAction() {
+    if (rowJobRunning()) return false;
+    loadCategoriesFromIni();
+    loadGamesFromDB();
+    for (GameInfo& g : dummyGames) scanMediaCounts(g);
+    const int32_t n = static_cast<int32_t>(dummyGames.size());
+    gTotalCount.store(n);
+    gPendingCount.store(n);
+    gConfirmCount.store(0);
+    gUnmatchCount.store(0);
+    return true;
+}
+
+void configureGuiContext() {
+    ImGuiIO& io = ImGui::GetIO();
+    io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
+    io.IniFilename = nullptr;
+}
+
+const std::vector<std::string>& fontCandidates() {
+    static const std::vector<std::string> FONTS = {
+        "C:/Windows/Fonts/msyh.ttc",
+        "C:/Windows/Fonts/msyhbd.ttc",
+        "C:/Windows/Fonts/simsun.ttc",
+        "C:/Windows/Fonts/simhei.ttf",
+        "C:/Windows/Fonts/deng.ttf",
+        "C:/Windows/Fonts/arial.ttf",
+        "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc",
+        "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc",
+        "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc",
+        "/usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf",
+    };
+    return FONTS;
+}
+
+std::string loadChineseFont(const std::vector<std::string>& candidates) {
+    ImFontAtlas* atlas = ImGui::GetIO().Fonts;
+    for (const std::string& path : candidates) {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) continue;
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        // A file that is not a font would trip the atlas builder's assertions.
+        if (!looksLikeFontFile(bytes)) continue;
+        void* data = IM_ALLOC(bytes.size());
+        std::memcpy(data, bytes.data(), bytes.size());
+        atlas->Clear();
+        if (atlas->AddFontFromMemoryTTF(data, static_cast<int>(bytes.size()), 16.0f, nullptr, glyphRanges()) &&
+            atlas->Build())
+            return path;
+        atlas->Clear();
+    }
+    return std::string();
+}
+
+void createHeadlessContext(bool chineseFont) {
+    ImGui::CreateContext();
+    configureGuiContext();
+    ImGuiIO& io = ImGui::GetIO();
+    io.BackendFlags |= ImGuiBackendFlags_RendererHasVtxOffset;
+    if (!chineseFont || loadChineseFont(fontCandidates()).empty()) io.Fonts->AddFontDefault();
+    unsigned char* pixels = nullptr;
+    int width = 0, height = 0;
+    io.Fonts->GetTexDataAsRGBA32(&pixels, &width, &height);
+}
+
+void runHeadlessFrame(FrameState& st, float w, float h, float dt) {
+    ImGuiIO& io = ImGui::GetIO();
+    io.DisplaySize = ImVec2(w, h);
+    io.DeltaTime = dt;
+    ImGui::NewFrame();
+    drawFrame(st);
+    ImGui::Render();
+}
+
+void destroyHeadlessContext() {
+    ImGui::DestroyContext();
+}

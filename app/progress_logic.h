@@ -1,0 +1,45 @@
+// The progress bar and status line as data: the download results merged into the list,
+// the overlay text and fraction, and the status line's text, colour and tooltip.
+#pragma once
+#include "data/game.h"
+#include "data/jobs.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Takes every unmerged download result (leaving gDlResults empty) when gDlResultReady is set.
+std::vector<DlBatchItem> takeDownloadResults();
+// Each result goes to the first row whose name is byte-equal to it: media recounted,
+// downloadState 1/2/3 for status 0/1/other, a complete download unticks the row.
+void mergeDownloadResults(std::vector<GameInfo>& games, const std::vector<DlBatchItem>& results);
+
+// One frame's copy of the job globals the bottom line shows.
+struct ProgressSnapshot {
+    int32_t dlState = 0, dlDone = 0, dlTotal = 0, dlFail = 0, dlPartial = 0;
+    int32_t fileIdx = 0, fileCount = 0;
+    int64_t bytesDone = 0, bytesTotal = 0;
+    std::string curGame, msg, fileName;
+    float progress = 0.0f;
+    std::string progressText;
+    int32_t total = 0, pending = 0, confirmed = 0, unmatched = 0;
+};
+ProgressSnapshot takeProgressSnapshot();
+
+struct ProgressView {
+    float fraction = 0.0f;
+    std::string overlay;  // at most 95 bytes; empty = no text
+};
+ProgressView progressView(const ProgressSnapshot& s);
+
+enum class StatusKind { Download, Message, Counts };
+struct StatusLine {
+    StatusKind kind = StatusKind::Counts;
+    std::string text;
+    bool warn = false;     // partial or failed downloads: drawn in orange
+    std::string tooltip;   // shown on hover when not empty
+};
+StatusLine statusLine(const ProgressSnapshot& s);
+
+// First line of a message, cut to 200 bytes plus "..." when longer.
+std::string messageFirstLine(const std::string& msg);
