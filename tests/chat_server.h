@@ -1,0 +1,76 @@
+// A loopback chat-completion service standing in for all four providers: it records what
+// each request carried and answers with whatever the test set.
+#pragma once
+#include <condition_variable>
+#include <mutex>
+#include <string>
+
+#include "ai/chat.h"
+#include "tests/steam_servers.h"
+
+namespace kbtest {
+
+struct ChatServer {
+    struct Seen {
+        int count = 0;
+        std::string method, path, body, contentType, auth, userAgent;
+    };
+
+    LoopbackHttp http;
+    ScopedHostMap map{""};
+    std::mutex mtx;
+    std::condition_variable cv;
+    Seen seen;
+    int status = 200;
+    std::string answer;
+    bool hold = false;  // keep requests waiting until release()
+
+    ChatServer() {
+        auto handler = [this](const httplib::Request& q, httplib::Response& r) {
+            std::unique_lock<std::mutex> lk(mtx);
+            ++seen.count;
+            seen.method = q.method;
+            seen.path = q.path;
+            seen.body = q.body;
+            seen.contentType = q.get_header_value("Content-Type");
+            seen.auth = q.get_header_value("Authorization");
+            seen.userAgent = q.get_header_value("User-Agent");
+            cv.notify_all();
+            cv.wait(lk, [this] { return !hold; });
+            r.status = status;
+            r.set_content(answer, "application/json");
+        };
+        for (const AiProvider& p : kAiProviders) http.svr.Post(p.path, handler);
+        http.start();
+        std::string m;
+        for (const AiProvider& p : kAiProviders) m += std::string(m.empty() ? "" : ",") + p.host + "=" + http.base();
+        setenv("KESTRELBOX_HOST_MAP", m.c_str(), 1);
+    }
+    ~ChatServer() { release(); }
+
+    void reply(int st, std::string body) {
+        std::lock_guard<std::mutex> lk(mtx);
+        status = st;
+        answer = std::move(body);
+    }
+    // An ordinary answer carrying content (already JSON-escaped) and a finish reason.
+    void replyContent(const std::string& escapedContent, const std::string& finish = "stop") {
+        reply(200, "{\"id\":\"x\",\"choices\":[{\"index\":0,\"message\":{\"role\":\"assistant\",\"content\":\"" +
+                       escapedContent + "\"},\"finish_reason\":\"" + finish + "\"}]}");
+    }
+    Seen last() {
+        std::lock_guard<std::mutex> lk(mtx);
+        return seen;
+    }
+    void waitForRequest() {
+        std::unique_lock<std::mutex> lk(mtx);
+        cv.wait(lk, [this] { return seen.count > 0; });
+    }
+    void release() {
+        std::lock_guard<std::mutex> lk(mtx);
+        hold = false;
+        cv.notify_all();
+    }
+};
+
+}  // namespace kbtest
