@@ -140,11 +140,12 @@ bool httpsGetWithThrottle(const HttpGetFn& get, std::string& out, std::string& e
         err.clear();
         HttpMeta meta;
         if (get(out, err, meta)) return true;
+        if (!isThrottleStatus(meta.status) || attempt >= kThrottleMaxTries) return false;
         if (cancel && cancel->load()) {
             if (cancelled) *cancelled = true;
+            err = "已取消";
             return false;
         }
-        if (!isThrottleStatus(meta.status) || attempt >= kThrottleMaxTries) return false;
         const bool waited = throttleWait(throttleDelaySeconds(meta.retryAfter, attempt), cancel, onWait);
         if (onWait) onWait(0);
         if (!waited) {

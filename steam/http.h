@@ -46,8 +46,9 @@ bool throttleWait(int seconds, const std::atomic<bool>* cancel, const std::funct
 
 // One request through get(out, err, meta), retried while the answer is throttled. Between
 // tries onWait(seconds left) is called every second, and onWait(0) when the wait ends.
-// After kThrottleMaxTries throttled answers the last failure is returned.
-// *cancelled (optional) tells a cancel apart from a failure.
+// After kThrottleMaxTries throttled answers the last failure is returned. cancel ends a
+// pause at once (a request in flight is get's business); *cancelled (optional) then
+// tells that apart from a failure.
 using HttpGetFn = std::function<bool(std::string& out, std::string& err, HttpMeta& meta)>;
 bool httpsGetWithThrottle(const HttpGetFn& get, std::string& out, std::string& err,
                           const std::atomic<bool>* cancel, const std::function<void(int)>& onWait,

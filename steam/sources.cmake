@@ -4,5 +4,8 @@ list(APPEND KB_CORE_SOURCES
   data/net.cpp
   steam/http.cpp
   steam/json.cpp
+  steam/store_api.cpp
+  steam/network_match.cpp
+  steam/lookup.cpp
 )
 include(steam/download.cmake)

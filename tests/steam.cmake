@@ -2,6 +2,8 @@ list(APPEND KB_TEST_SOURCES
   tests/net.cpp
   tests/http.cpp
   tests/json.cpp
+  tests/network_match.cpp
+  tests/lookup.cpp
 )
 # Debian's cpp-httplib is a compiled library built with TLS, zlib and brotli support: every
 # file including httplib.h must see the same switches. tests/net.cpp also uses libssl itself.

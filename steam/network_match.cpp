@@ -1,0 +1,120 @@
+#include "steam/network_match.h"
+
+#include "data/game.h"
+#include "data/jobs.h"
+#include "steam/store_api.h"
+
+#include <cstdio>
+
+std::atomic<int32_t> gMatchWaitSeconds{0};
+
+std::vector<NetMatchItem> selectNetworkMatchGames(const PanelOptions& opts) {
+    std::vector<NetMatchItem> work;
+    std::lock_guard<std::mutex> lk(gMatchMtx);
+    for (size_t i = 0; i < dummyGames.size(); ++i) {
+        GameInfo& g = dummyGames[i];
+        if (g.imageCount > 0 && g.textCount > 0 && opts.existingResourceMode == 0) continue;
+        if (!g.matchedName.empty() && opts.existingMatchMode == 0) continue;
+        clearMatch(g);
+        work.push_back(NetMatchItem{static_cast<int32_t>(i), g.name});
+    }
+    return work;
+}
+
+namespace {
+
+void showMatchMessage(const std::string& text) {
+    {
+        std::lock_guard<std::mutex> lk(gMatchMsgMtx);
+        gMatchMsg = text;
+    }
+    gMatchShowModal = true;
+}
+
+// Installs one game's result; false when the row no longer exists.
+bool writeResult(int32_t row, std::vector<MatchCandidate> cands) {
+    std::lock_guard<std::mutex> lk(gMatchMtx);
+    if (row < 0 || static_cast<size_t>(row) >= dummyGames.size()) return false;
+    const bool matched = !cands.empty();
+    installCandidates(dummyGames[static_cast<size_t>(row)], std::move(cands), "网络匹配");
+    (matched ? gConfirmCount : gUnmatchCount).fetch_add(1);
+    return true;
+}
+
+}  // namespace
+
+bool startNetworkMatch(const PanelOptions& opts) {
+    if (dummyGames.empty()) {
+        showMatchMessage("请先点击【读取数据】加载游戏。");
+        return false;
+    }
+    if (gLocalMatchRunning.load() || gMatchState.load() != 0) {
+        showMatchMessage("另一个匹配任务仍在进行，请等它结束后再试。");
+        return false;
+    }
+    std::vector<NetMatchItem> work = selectNetworkMatchGames(opts);
+    const auto n = static_cast<int32_t>(work.size());
+    gTotalCount = n;
+    gConfirmCount = 0;
+    gPendingCount = n;
+    gUnmatchCount = 0;
+    gMatchCancel = false;
+    gMatchWaitSeconds = 0;
+    gMatchDone = 0;
+    gMatchTotal = n;
+    gMatchState = 1;
+    startJobThread(gMatchThread, [w = std::move(work)]() mutable { runNetworkMatch(std::move(w)); });
+    return true;
+}
+
+void runNetworkMatch(std::vector<NetMatchItem> work) {
+    for (NetMatchItem& item : work) {
+        if (gMatchCancel.load()) break;
+        std::vector<StoreItem> items;
+        std::string err;
+        const StoreOutcome outcome = storeSearch(item.name, items, err, &gMatchCancel,
+                                                 [](int left) { gMatchWaitSeconds.store(left); });
+        // A game whose pause was cancelled was never answered: it stays pending.
+        if (outcome == StoreOutcome::Cancelled) break;
+        std::vector<MatchCandidate> cands;
+        if (outcome == StoreOutcome::Ok && !items.empty()) cands = rankStoreItems(item.name, items);
+        writeResult(item.row, std::move(cands));
+        int32_t pending = gPendingCount.load();
+        while (pending > 0 && !gPendingCount.compare_exchange_weak(pending, pending - 1)) {
+        }
+        gMatchDone.fetch_add(1);
+    }
+    gMatchWaitSeconds.store(0);
+    gMatchState.store(2);
+}
+
+void cancelNetworkMatch() { gMatchCancel.store(true); }
+
+std::string networkMatchProgressText(int32_t done, int32_t total, bool cancelPending, int32_t waitSeconds) {
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "网络匹配 %d/%d", done, total);
+    std::string text = buf;
+    if (waitSeconds > 0 && !cancelPending) {
+        std::snprintf(buf, sizeof buf, " (商店限流，%d 秒后重试)", waitSeconds);
+        text += buf;
+    }
+    if (cancelPending) text += " (取消中...)";
+    return text;
+}
+
+bool pollNetworkMatchJob() {
+    const int32_t state = gMatchState.load();
+    if (state == 1) {
+        const int32_t done = gMatchDone.load(), total = gMatchTotal.load();
+        gProgress = total > 0 ? static_cast<float>(done) / static_cast<float>(total) : 0.0f;
+        setProgressText(networkMatchProgressText(done, total, gMatchCancel.load(), gMatchWaitSeconds.load()));
+        return false;
+    }
+    if (state != 2) return false;
+    if (gMatchThread.joinable()) gMatchThread.join();
+    setProgressText("");
+    gProgress = 0.0f;
+    gMatchCancel = false;
+    gMatchState = 0;
+    return true;
+}
