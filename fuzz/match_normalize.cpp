@@ -1,0 +1,81 @@
+// Keys of any bytes: normalizeForMatch yields only a-z, 0-9 and whole kept
+// characters (CJK, kana, hangul) and is a fixed point on its own output;
+// normalizeGameName keeps no spacing or upper-case ASCII character; the numeral parser
+// agrees with normalizeForMatch on a pure numeral run.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <string>
+#include <vector>
+
+#include "fuzz/match_check.h"
+#include "match/normalize.h"
+#include "match/text.h"
+
+using fuzzcheck::check;
+
+namespace {
+
+void checkMatchKey(const std::string& k) {
+    size_t i = 0;
+    while (i < k.size()) {
+        const auto c = static_cast<unsigned char>(k[i]);
+        if (c < 0x80) {
+            check((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'));
+            ++i;
+            continue;
+        }
+        check(c >= 0xE0 && c <= 0xEF && i + 3 <= k.size());
+        const auto b1 = static_cast<unsigned char>(k[i + 1]);
+        const auto b2 = static_cast<unsigned char>(k[i + 2]);
+        check((b1 & 0xC0) == 0x80 && (b2 & 0xC0) == 0x80);
+        const uint32_t cp = ((c & 0x0Fu) << 12) | ((b1 & 0x3Fu) << 6) | (b2 & 0x3Fu);
+        check((cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0x3400 && cp <= 0x4DBF) ||
+              (cp >= 0x3040 && cp <= 0x30FF) || (cp >= 0xAC00 && cp <= 0xD7AF));
+        i += 3;
+    }
+}
+
+const char* const kRunChars[] = {"一", "二", "三", "四", "五", "六", "七", "八",
+                                 "九", "十", "零", "〇", "壹", "贰", "叁", "肆",
+                                 "伍", "陆", "柒", "捌", "玖", "拾", "百", "x"};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string s(reinterpret_cast<const char*>(data), size);
+
+    const std::string key = normalizeForMatch(s);
+    checkMatchKey(key);
+    check(key.size() <= 2 * s.size());
+    check(normalizeForMatch(key) == key);
+    std::string reused = "left over";
+    normalizeForMatchInto(s, reused);
+    check(reused == key);
+
+    const std::string light = normalizeGameName(s);
+    check(light.size() <= s.size());
+    // Malformed sequences are copied whole, so only bytes that start a
+    // character are ASCII characters of their own.
+    for (size_t i = 0; i < light.size();) {
+        const auto c = static_cast<unsigned char>(light[i]);
+        check(!(c >= 'A' && c <= 'Z') && c != ' ' && c != '\t' && c != '\n' && c != '\r');
+        i += utf8SeqLen(c);
+    }
+
+    // A run built from the first bytes: numerals and two non-numerals.
+    std::vector<std::string> run;
+    std::string joined;
+    bool allNumerals = true;
+    for (size_t i = 0; i < size && i < 5; ++i) {
+        const char* ch = kRunChars[data[i] % (sizeof kRunChars / sizeof kRunChars[0])];
+        run.emplace_back(ch);
+        joined += ch;
+        allNumerals = allNumerals && isCjkDigitChar(ch);
+    }
+    const std::string value = parseCjkNum1To99(run);
+    check(value.size() <= 2);
+    for (char c : value) check(c >= '0' && c <= '9');
+    if (allNumerals && !value.empty()) check(normalizeForMatch(joined) == value);
+    if (!allNumerals) check(value.empty());
+    return 0;
+}

@@ -1,0 +1,59 @@
+// rankStoreItems and orderCandidates on any game name and store list: at
+// most ten candidates, sorted by score, scores in [0, 1], every candidate one
+// of the items.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "fuzz/match_check.h"
+#include "match/score.h"
+
+using fuzzcheck::check;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzedDataProvider fdp(data, size);
+    const std::string game = fdp.ConsumeRandomLengthString(256);
+    std::vector<StoreItem> items;
+    while (fdp.remaining_bytes() > 0 && items.size() < 40) {
+        StoreItem it;
+        it.appid = static_cast<int32_t>(items.size());
+        it.name = fdp.ConsumeRandomLengthString(256);
+        items.push_back(std::move(it));
+    }
+
+    const std::vector<MatchCandidate> ranked = rankStoreItems(game, items);
+    check(ranked.size() == std::min(items.size(), kMaxCandidates));
+    std::vector<bool> seen(items.size(), false);
+    for (size_t i = 0; i < ranked.size(); ++i) {
+        const MatchCandidate& c = ranked[i];
+        fuzzcheck::checkScore(c.score);
+        if (i > 0) check(ranked[i - 1].score >= c.score);
+        check(c.appid >= 0 && static_cast<size_t>(c.appid) < items.size());
+        check(!seen[c.appid] && c.name == items[c.appid].name && c.extra.empty());
+        seen[c.appid] = true;
+    }
+
+    // The ordering rule on raw scores, NaN included.
+    std::vector<MatchCandidate> list;
+    for (size_t i = 0; i < size && i < 32; ++i) {
+        MatchCandidate c;
+        c.appid = static_cast<int32_t>(i);
+        c.score = data[i] == 0xFF ? std::numeric_limits<float>::quiet_NaN()
+                                  : static_cast<float>(data[i] % 8) / 7.0f;
+        list.push_back(c);
+    }
+    const size_t before = list.size();
+    orderCandidates(list);
+    check(list.size() == std::min(before, kMaxCandidates));
+    for (size_t i = 1; i < list.size(); ++i) {
+        const float x = list[i - 1].score;
+        const float y = list[i].score;
+        check(std::isnan(y) || (!std::isnan(x) && x >= y));
+        if (x == y) check(list[i - 1].appid < list[i].appid);
+    }
+    return 0;
+}
