@@ -1,4 +1,15 @@
-#include "app/panels.h"
+#include <imgui.h>
 
-void drawDownloadButton(const PanelOptions&) {}
-void pollDownload() {}
+#include "app/panels.h"
+#include "data/jobs.h"
+#include "steam/download.h"
+
+// The caller places the button on the start-button line (after 本地库匹配 and a 20-pixel gap).
+// Validation messages land in gDlMsg, which the status line shows.
+void drawDownloadButton(const PanelOptions& opts) {
+    ImGui::BeginDisabled(gDlState.load() == 1);
+    if (ImGui::Button("下载资源")) startDownloadJob(opts);
+    ImGui::EndDisabled();
+}
+
+void pollDownload() { pollDownloadJob(); }

@@ -1,1 +1,4 @@
-list(APPEND KB_CORE_SOURCES steam/info_text.cpp)
+list(APPEND KB_CORE_SOURCES
+  steam/info_text.cpp
+  steam/download.cpp
+)

@@ -1,1 +1,4 @@
-list(APPEND KB_TEST_SOURCES tests/info_text.cpp)
+list(APPEND KB_TEST_SOURCES
+  tests/info_text.cpp
+  tests/download.cpp
+)

@@ -1,0 +1,395 @@
+#include "steam/download.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "data/game.h"
+#include "data/jobs.h"
+#include "data/paths.h"
+#include "steam/http.h"
+#include "steam/info_text.h"
+#include "steam/store_api.h"
+
+namespace {
+
+void setDlText(std::string& target, const std::string& value) {
+    std::lock_guard<std::mutex> lk(gDlMtx);
+    target = value;
+}
+
+bool cancelled() { return gDlCancel.load(); }
+
+// Waits ms, in short slices so a shutdown does not wait for it; false when cancelled.
+bool cancellableSleep(int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        if (cancelled()) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return !cancelled();
+}
+
+void beginFileStep(const std::string& label) {
+    gDlFileIdx.fetch_add(1);
+    gDlFileBytesDone.store(0);
+    gDlFileBytesTotal.store(0);
+    setDlText(gDlFileName, label);
+}
+
+// Images: an empty body is no picture, whatever the status said.
+bool fetchImage(const std::string& host, const std::string& path, std::string& body, std::string& err) {
+    if (!httpsGetBinary(host, path, body, err, nullptr, &gDlCancel)) return false;
+    if (body.empty()) {
+        err = "响应为空";
+        return false;
+    }
+    return true;
+}
+
+bool fetchAndWrite(const std::string& host, const std::string& path, const std::string& file, std::string& err,
+                   bool& writeFailed) {
+    std::string body;
+    writeFailed = false;
+    if (!fetchImage(host, path, body, err)) return false;
+    if (writeFileBinaryUtf8(file, body, err)) return true;
+    writeFailed = true;
+    return false;
+}
+
+// While the store throttles, the status line shows the pause after the game's name.
+bool getAppDetailsOnce(const std::string& path, std::string& body, std::string& err) {
+    std::string name;
+    {
+        std::lock_guard<std::mutex> lk(gDlMtx);
+        name = gDlCurGame;
+    }
+    auto get = [&](std::string& out, std::string& e, HttpMeta& meta) {
+        return httpsGetBinary(kSteamStoreHost, path, out, e, &meta, &gDlCancel);
+    };
+    auto onWait = [&](int secondsLeft) {
+        setDlText(gDlCurGame, secondsLeft > 0 ? name + " (商店限流，" + std::to_string(secondsLeft) + " 秒后重试)" : name);
+    };
+    if (!httpsGetWithThrottle(get, body, err, &gDlCancel, onWait)) return false;
+    if (body.empty()) {
+        err = "响应为空";
+        return false;
+    }
+    return true;
+}
+
+bool capsuleStep(int32_t appid, const std::string& gameDir, std::string& log) {
+    beginFileStep(kCapsuleFileName);
+    std::string err;
+    bool writeFailed = false;
+    if (!ensureDirUtf8(gameDir, err) ||
+        !fetchAndWrite(kSteamCdnHost, capsulePath(appid), gameDir + "/" + kCapsuleFileName, err, writeFailed)) {
+        log += "capsule: " + err + "\n";
+        return false;
+    }
+    return true;
+}
+
+bool splitHttpsUrl(const std::string& url, std::string& host, std::string& path, std::string& err) {
+    static const std::string kScheme = "https://";
+    if (url.compare(0, kScheme.size(), kScheme) != 0) {
+        err = "URL 不是 https: " + url.substr(0, 80);
+        return false;
+    }
+    const size_t slash = url.find('/', kScheme.size());
+    host = url.substr(kScheme.size(), slash == std::string::npos ? std::string::npos : slash - kScheme.size());
+    path = slash == std::string::npos ? "/" : url.substr(slash);
+    return true;
+}
+
+std::string screenshotFileName(int k) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "ss_%02d_1920x1080.jpg", k);
+    return buf;
+}
+
+bool screenshotSteps(const std::string& json, const std::string& gameDir, int32_t maxScreenshots, std::string& log) {
+    const std::vector<std::string> urls = extractScreenshotUrls(json);
+    const size_t n = urls.size();
+    const size_t count = maxScreenshots >= 1 && static_cast<size_t>(maxScreenshots) < n ? static_cast<size_t>(maxScreenshots) : n;
+    bool any = false;
+    for (size_t k = 1; k <= count && !cancelled(); ++k) {
+        const std::string file = screenshotFileName(static_cast<int>(k));
+        beginFileStep(file);
+        const std::string tag = "ss #" + std::to_string(k);
+        std::string host, path, err;
+        bool writeFailed = false;
+        if (!splitHttpsUrl(urls[k - 1], host, path, err) ||
+            !fetchAndWrite(host, path, gameDir + "/" + file, err, writeFailed)) {
+            log += tag + (writeFailed ? " 写入: " : ": ") + err + "\n";
+            continue;
+        }
+        any = true;
+    }
+    return any;
+}
+
+// Store details, info.txt and (from China-region details only) the screenshots.
+bool detailsSteps(int32_t appid, const std::string& gameDir, const std::string& name, int32_t maxScreenshots,
+                  std::string& log) {
+    beginFileStep(kAppDetailsLabel);
+    std::string json, errCn, errUs;
+    bool usedUsData = false;
+    if (!fetchAppDetails(appid, "cn", json, errCn)) {
+        if (cancelled()) return false;
+        if (!fetchAppDetails(appid, "us", json, errUs)) {
+            if (!cancelled()) log += "appdetails: cn=" + errCn + " | us=" + errUs + "\n";
+            return false;
+        }
+        usedUsData = true;
+    }
+    bool any = false;
+    std::string text = buildInfoTxt(json, name);
+    if (usedUsData) text = kUsDataNotice + text;
+    std::string err;
+    if (writeFileBinaryUtf8(gameDir + "/info.txt", text, err)) any = true;
+    else log += "info.txt 写入: " + err + "\n";
+    if (!usedUsData && screenshotSteps(json, gameDir, maxScreenshots, log)) any = true;
+    return any;
+}
+
+void postResult(const std::string& name, int32_t status) {
+    std::lock_guard<std::mutex> lk(gDlResultMtx);
+    gDlResults.push_back(DlBatchItem{name, status});
+}
+
+// One game from its folder to its outcome; appends its report block to summary.
+void downloadOneGame(int32_t appid, const std::string& name, int32_t maxScreenshots, std::string& summary) {
+    setDlText(gDlCurGame, name);
+    std::string log;
+    bool anyFileWritten = false;
+    if (!isSafeFolderName(name)) {
+        log = "游戏名不能用作文件夹名（为空、为 . 或 ..、或含路径分隔符），已跳过\n";
+    } else {
+        const std::string gameDir = mediaRoot() + name;
+        std::string err;
+        if (!ensureDirUtf8(gameDir, err)) log = "创建目录失败: " + err + "\n";
+        else anyFileWritten = downloadSteamAssetsProd(appid, gameDir, name, maxScreenshots, log);
+    }
+    if (cancelled()) return;  // shutting down: an unfinished game reports nothing
+    int32_t status = 0;
+    if (!anyFileWritten) {
+        status = 2;
+        gDlFail.fetch_add(1);
+        summary += "[" + name + "] 完全失败:\n" + log;
+    } else if (!log.empty()) {
+        status = 1;
+        gDlPartial.fetch_add(1);
+        summary += "[" + name + "] 部分失败:\n" + log;
+    } else {
+        gDlDone.fetch_add(1);
+    }
+    postResult(name, status);
+}
+
+}  // namespace
+
+int32_t screenshotLimit(int32_t imageLimitIndex) { return imageLimitIndex == 0 ? 999999 : imageLimitIndex; }
+
+bool startDownloadJob(const PanelOptions& opts) {
+    if (gDlState.load() == 1) return false;
+    DownloadWorkList work;
+    std::vector<std::string> unmatched;
+    {
+        std::lock_guard<std::mutex> lk(gMatchMtx);
+        for (const GameInfo& g : dummyGames) {
+            if (!g.ticked) continue;
+            const int32_t appid = chosenAppid(g);
+            if (appid > 0) work.emplace_back(appid, g.name);
+            else unmatched.push_back(g.name);
+        }
+    }
+    if (work.empty()) {
+        std::string msg = "请先勾选要下载的行";
+        if (!unmatched.empty()) {
+            msg = "这些勾选的游戏还没匹配到 Steam appid：\n";
+            for (const std::string& n : unmatched) msg += "  - " + n + "\n";
+        }
+        setDlText(gDlMsg, msg);
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> lk(gMatchMtx);
+        for (GameInfo& g : dummyGames) g.downloadState = 0;
+    }
+    {
+        std::lock_guard<std::mutex> lk(gDlResultMtx);
+        gDlResults.clear();
+    }
+    gDlResultReady.store(false);
+    gDlState.store(1);
+    gDlTotal.store(static_cast<int32_t>(work.size()));
+    gDlDone = gDlFail = gDlPartial = gDlFileIdx = gDlFileCount = 0;
+    gDlFileBytesDone = gDlFileBytesTotal = 0;
+    {
+        std::lock_guard<std::mutex> lk(gDlMtx);
+        gDlMsg.clear();
+        gDlCurGame.clear();
+        gDlFileName.clear();
+    }
+    const int32_t maxScreenshots = screenshotLimit(opts.imageLimitIndex);
+    startJobThread(gDlThread, [work = std::move(work), maxScreenshots]() mutable {
+        runDownloadJob(std::move(work), maxScreenshots);
+    });
+    return true;
+}
+
+bool pollDownloadJob() {
+    if (gDlState.load() != 2) return false;
+    if (gDlThread.joinable()) gDlThread.join();
+    gDlState.store(0);
+    return true;
+}
+
+void runDownloadJob(DownloadWorkList work, int32_t maxScreenshots) {
+    std::string err;
+    ensureDirUtf8(mediaRoot(), err);  // a real failure shows up per game
+    std::string summary;
+    for (const auto& [appid, name] : work) {
+        if (cancelled()) break;
+        downloadOneGame(appid, name, maxScreenshots, summary);
+    }
+    std::lock_guard<std::mutex> lk(gDlMtx);
+    gDlCurGame.clear();
+    gDlMsg = "下载完成  完整:" + std::to_string(gDlDone.load()) + "  不全:" + std::to_string(gDlPartial.load()) +
+             "  失败:" + std::to_string(gDlFail.load()) + "  → media/";
+    if (!summary.empty()) gDlMsg += "\n" + summary;
+    gDlResultReady.store(true);
+    gDlState.store(2);
+}
+
+bool downloadSteamAssetsProd(int32_t appid, const std::string& gameDir, const std::string& name,
+                             int32_t maxScreenshots, std::string& log) {
+    gDlFileIdx.store(0);
+    gDlFileCount.store((maxScreenshots < 0 ? 0 : maxScreenshots) + 2);
+    bool any = capsuleStep(appid, gameDir, log);
+    if (cancelled()) return any;
+    if (detailsSteps(appid, gameDir, name, maxScreenshots, log)) any = true;
+    return any;
+}
+
+bool fetchAppDetails(int32_t appid, const std::string& cc, std::string& json, std::string& err) {
+    const std::string path = appDetailsPath(appid, cc);
+    std::string body, e1, e2;
+    if (!getAppDetailsOnce(path, body, e1)) {
+        if (cancelled() || !cancellableSleep(500)) {
+            err = e1;
+            return false;
+        }
+        if (!getAppDetailsOnce(path, body, e2)) {
+            err = e1 + (e2.empty() ? "" : " | 重试: " + e2);
+            return false;
+        }
+    }
+    if (body.find("\"success\":true") == std::string::npos && body.find("\"success\": true") == std::string::npos) {
+        err = kSuccessFalseError;
+        return false;
+    }
+    json = std::move(body);
+    return true;
+}
+
+std::vector<std::string> extractScreenshotUrls(const std::string& json) {
+    static const std::string kKey = "\"path_full\":\"";
+    std::vector<std::string> urls;
+    size_t from = 0;
+    for (;;) {
+        const size_t at = json.find(kKey, from);
+        if (at == std::string::npos) break;
+        const size_t start = at + kKey.size();
+        size_t end = start;
+        while (end < json.size() && !(json[end] == '"' && json[end - 1] != '\\')) ++end;
+        if (end >= json.size()) break;
+        std::string url;
+        for (size_t i = start; i < end; ++i) {
+            const char next = i + 1 < end ? json[i + 1] : '\0';
+            if (json[i] == '\\' && (next == '/' || next == '"' || next == '\\')) {
+                url += next;
+                ++i;
+            } else {
+                url += json[i];
+            }
+        }
+        urls.push_back(std::move(url));
+        from = end + 1;
+    }
+    return urls;
+}
+
+bool ensureDirUtf8(const std::string& path, std::string& err) {
+    if (path.empty()) {
+        err = "空路径";
+        return false;
+    }
+    std::string p = path;
+    for (char& c : p)
+        if (c == '\\') c = '/';
+    for (size_t i = 1; i < p.size(); ++i)
+        if (p[i] == '/') ::mkdir(p.substr(0, i + 1).c_str(), 0777);  // existing parents simply fail
+    if (::mkdir(p.c_str(), 0777) == 0) return true;
+    int e = errno;
+    if (e == EEXIST) {
+        struct stat st {};
+        if (::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
+        e = ENOTDIR;  // a file where the folder should be
+    }
+    err = "CreateDirectory 失败 errno=" + std::to_string(e) + " path=" + path;
+    return false;
+}
+
+namespace {
+
+std::string tempNameFor(const std::string& path) {
+    static std::atomic<uint64_t> counter{0};
+    const size_t slash = path.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    // A leading dot and a non-media extension keep an unfinished file out of the media counts.
+    return dir + "." + base + "." + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) + ".part";
+}
+
+}  // namespace
+
+bool writeFileBinaryUtf8(const std::string& path, const std::string& data, std::string& err) {
+    std::string tmp;
+    FILE* f = nullptr;
+    for (int tries = 0; tries < 100 && !f; ++tries) {
+        tmp = tempNameFor(path);
+        f = std::fopen(tmp.c_str(), "wbx");  // exclusive: never reuse someone else's file
+        if (!f && errno != EEXIST) break;
+    }
+    if (!f) {
+        err = "打开文件失败 path=" + path + " errno=" + std::to_string(errno);
+        return false;
+    }
+    const size_t written = data.empty() ? 0 : std::fwrite(data.data(), 1, data.size(), f);
+    int e = written < data.size() ? errno : 0;
+    if (e == 0 && (std::fflush(f) != 0 || ::fsync(::fileno(f)) != 0)) e = errno;
+    if (std::fclose(f) != 0 && e == 0) e = errno;
+    if (written < data.size()) {
+        ::unlink(tmp.c_str());
+        err = "写入字节不完整 " + std::to_string(written) + "/" + std::to_string(data.size()) + " errno=" + std::to_string(e);
+        return false;
+    }
+    if (e != 0) {  // the last buffered bytes could not reach the disk
+        ::unlink(tmp.c_str());
+        err = "写入失败 errno=" + std::to_string(e) + " path=" + path;
+        return false;
+    }
+    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+        e = errno;
+        ::unlink(tmp.c_str());
+        err = "重命名失败 errno=" + std::to_string(e) + " path=" + path;
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,538 @@
+// The asset download against loopback stand-ins for the store, the image CDN and a
+// screenshot host, with real store answers; plus the file helpers and the start handler.
+#include "steam/download.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <set>
+
+#include "data/game.h"
+#include "data/jobs.h"
+#include "data/paths.h"
+#include "steam/info_text.h"
+#include "steam/store_api.h"
+#include "tests/steam_servers.h"
+#include "tests/test_util.h"
+
+using kbtest::LoopbackHttp;
+using kbtest::RawServer;
+using kbtest::ScopedHostMap;
+
+namespace {
+
+// Host of the screenshot addresses in the 2017 answers.
+constexpr char kShotHost[] = "steamcdn-a.akamaihd.net";
+const std::string kSsFalse = "success=false (区域不可用/地区封禁)";
+
+std::string fixture(const std::string& name) {
+    return kbtest::readFile(std::string(KB_TEST_DATA_DIR) + "/download/" + name);
+}
+
+// Distinct picture bytes per address, large enough to arrive in several reads.
+std::string imageBytes(const std::string& path) {
+    std::string b = "\xFF\xD8\xFF\xE0";
+    while (b.size() < 40000) b += path;
+    return b;
+}
+
+std::set<std::string> filesIn(const std::string& dir) {
+    std::set<std::string> names;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(dir, ec)) names.insert(e.path().filename().string());
+    return names;
+}
+
+std::string dlMsg() {
+    std::lock_guard<std::mutex> lk(gDlMtx);
+    return gDlMsg;
+}
+
+std::vector<DlBatchItem> results() {
+    std::lock_guard<std::mutex> lk(gDlResultMtx);
+    return gDlResults;
+}
+
+class Download : public ::testing::Test {
+protected:
+    kbtest::TempDir menu;
+    kbtest::ScopedMenuDir menuDir{menu.path};
+    LoopbackHttp store, cdn, shots;
+    std::unique_ptr<ScopedHostMap> hostMap;
+
+    std::mutex mtx;  // guards everything below, written by the server threads
+    std::map<std::string, std::string> details;          // "appid/cc" -> body
+    std::map<std::string, int> failPaths;                // image path -> status
+    std::vector<std::string> storeLog, imageLog;         // requests seen
+    int throttleFirst = 0;                               // answer this many 429s first
+    std::string retryAfter = "1";
+    bool chunked = false;
+
+    void SetUp() override {
+        resetJobGlobals();
+        store.svr.Get("/api/appdetails", [this](const httplib::Request& q, httplib::Response& r) { answerDetails(q, r); });
+        auto image = [this](const httplib::Request& q, httplib::Response& r) { answerImage(q, r); };
+        cdn.svr.Get(R"(/steam/apps/.*)", image);
+        shots.svr.Get(R"(/steam/apps/.*)", image);
+        store.start();
+        cdn.start();
+        shots.start();
+        mapHosts(cdn.base());
+    }
+    void TearDown() override {
+        if (gDlThread.joinable()) gDlThread.join();
+        dummyGames.clear();
+        resetJobGlobals();
+    }
+    void mapHosts(const std::string& cdnBase) {
+        hostMap.reset();
+        hostMap = std::make_unique<ScopedHostMap>(std::string(kSteamStoreHost) + "=" + store.base() + "," +
+                                                  kSteamCdnHost + "=" + cdnBase + "," + kShotHost + "=" + shots.base());
+    }
+
+    void answerDetails(const httplib::Request& q, httplib::Response& r) {
+        const std::string id = q.get_param_value("appids"), cc = q.get_param_value("cc");
+        EXPECT_EQ(q.get_param_value("l"), "schinese");
+        std::lock_guard<std::mutex> lk(mtx);
+        storeLog.push_back(id + "/" + cc);
+        if (throttleFirst > 0) {
+            --throttleFirst;
+            r.status = 429;
+            r.set_header("Retry-After", retryAfter);
+            return;
+        }
+        auto it = details.find(id + "/" + cc);
+        const std::string body = it == details.end() ? "{\"" + id + "\":{\"success\":false}}" : it->second;
+        send(r, body, "application/json");
+    }
+    void answerImage(const httplib::Request& q, httplib::Response& r) {
+        std::lock_guard<std::mutex> lk(mtx);
+        imageLog.push_back(q.path);
+        if (auto it = failPaths.find(q.path); it != failPaths.end()) {
+            r.status = it->second;
+            r.set_content("not here", "text/plain");
+            return;
+        }
+        send(r, imageBytes(q.path), "image/jpeg");
+    }
+    // Called with mtx held.
+    void send(httplib::Response& r, const std::string& body, const char* type) {
+        if (!chunked) {
+            r.set_content(body, type);
+            return;
+        }
+        auto shared = std::make_shared<std::string>(body);
+        r.set_chunked_content_provider(type, [shared](size_t off, httplib::DataSink& sink) {
+            if (off >= shared->size()) {
+                sink.done();
+                return true;
+            }
+            sink.write(shared->data() + off, std::min<size_t>(1500, shared->size() - off));
+            return true;
+        });
+    }
+
+    void serve(int appid, const std::string& cc, const std::string& body) {
+        std::lock_guard<std::mutex> lk(mtx);
+        details[std::to_string(appid) + "/" + cc] = body;
+    }
+    size_t storeRequests() {
+        std::lock_guard<std::mutex> lk(mtx);
+        return storeLog.size();
+    }
+    size_t imageRequests() {
+        std::lock_guard<std::mutex> lk(mtx);
+        return imageLog.size();
+    }
+    std::string gameDir(const std::string& name) const { return menu.path + "media/" + name + "/"; }
+    static std::string capsuleUrlPath(int appid) { return capsulePath(appid); }
+};
+
+TEST_F(Download, AllFilesFetchedGivesCompleteGamesAndOneLineReport) {
+    const std::string portal = fixture("appdetails_620.json"), skul = fixture("appdetails_1147560_schinese.json");
+    serve(620, "cn", portal);
+    serve(1147560, "cn", skul);
+    runDownloadJob({{620, "Portal 2"}, {1147560, "小骨"}}, 5);
+
+    EXPECT_EQ(dlMsg(), "下载完成  完整:2  不全:0  失败:0  → media/");
+    EXPECT_EQ(gDlState.load(), 2);
+    EXPECT_TRUE(gDlResultReady.load());
+    const auto res = results();
+    ASSERT_EQ(res.size(), 2u);
+    EXPECT_EQ(res[0].name, "Portal 2");
+    EXPECT_EQ(res[0].status, 0);
+    EXPECT_EQ(res[1].name, "小骨");
+    EXPECT_EQ(res[1].status, 0);
+
+    const std::set<std::string> want = {"capsule_616x353.jpg", "info.txt", "ss_01_1920x1080.jpg", "ss_02_1920x1080.jpg",
+                                        "ss_03_1920x1080.jpg", "ss_04_1920x1080.jpg", "ss_05_1920x1080.jpg"};
+    EXPECT_EQ(filesIn(gameDir("Portal 2")), want);
+    EXPECT_EQ(filesIn(gameDir("小骨")), want);
+    EXPECT_EQ(kbtest::readFile(gameDir("Portal 2") + "capsule_616x353.jpg"), imageBytes(capsulePath(620)));
+    EXPECT_EQ(kbtest::readFile(gameDir("Portal 2") + "ss_01_1920x1080.jpg"),
+              imageBytes("/steam/apps/620/ss_f3f6787d74739d3b2ec8a484b5c994b3d31ef325.1920x1080.jpg"));
+    EXPECT_EQ(kbtest::readFile(gameDir("小骨") + "info.txt"), buildInfoTxt(skul, "小骨"));
+    EXPECT_EQ(kbtest::readFile(gameDir("Portal 2") + "info.txt").rfind("Portal 2\t", 0), 0u);
+    // China region only, no retry; 7 file steps counted for the limit of 5.
+    std::lock_guard<std::mutex> lk(mtx);
+    EXPECT_EQ(storeLog, (std::vector<std::string>{"620/cn", "1147560/cn"}));
+    EXPECT_EQ(gDlFileCount.load(), 7);
+    EXPECT_EQ(gDlFileIdx.load(), 7);
+}
+
+TEST_F(Download, NoLimitFetchesEveryScreenshot) {
+    serve(620, "cn", fixture("appdetails_620.json"));
+    runDownloadJob({{620, "Portal 2"}}, screenshotLimit(0));
+    EXPECT_EQ(gDlFileCount.load(), 1000001);
+    EXPECT_EQ(gDlFileIdx.load(), 14);
+    const auto files = filesIn(gameDir("Portal 2"));
+    EXPECT_EQ(files.size(), 14u);
+    EXPECT_TRUE(files.count("ss_12_1920x1080.jpg"));
+    EXPECT_FALSE(files.count("ss_13_1920x1080.jpg"));
+    EXPECT_EQ(dlMsg(), "下载完成  完整:1  不全:0  失败:0  → media/");
+}
+
+TEST_F(Download, PerGameProblemsAndOutcomes) {
+    struct Case {
+        const char* what;
+        int capsuleStatus;   // 0 = served
+        bool cn, us;         // which regions have the details
+        int status;
+        std::string report;  // the game's block in the final message
+    };
+    const std::string ssFalseLine = "appdetails: cn=" + kSsFalse + " | us=" + kSsFalse + "\n";
+    const Case CASES[] = {
+        {"capsule 404", 404, true, false, 1, "[G] 部分失败:\ncapsule: HTTP 404\n"},
+        {"details in no region", 0, false, false, 1, "[G] 部分失败:\n" + ssFalseLine},
+        {"nothing at all", 404, false, false, 2, "[G] 完全失败:\ncapsule: HTTP 404\n" + ssFalseLine},
+        {"US only", 0, false, true, 0, ""},
+    };
+    const std::string body = fixture("appdetails_520850.json");
+    for (const Case& c : CASES) {
+        SCOPED_TRACE(c.what);
+        resetJobGlobals();
+        std::filesystem::remove_all(gameDir("G"));
+        {
+            std::lock_guard<std::mutex> lk(mtx);
+            details.clear();
+            failPaths.clear();
+            imageLog.clear();
+            if (c.capsuleStatus) failPaths[capsulePath(520850)] = c.capsuleStatus;
+        }
+        if (c.cn) serve(520850, "cn", body);
+        if (c.us) serve(520850, "us", body);
+        runDownloadJob({{520850, "G"}}, 3);
+        const std::string head = std::string("下载完成  完整:") + (c.status == 0 ? "1" : "0") +
+                                 "  不全:" + (c.status == 1 ? "1" : "0") + "  失败:" + (c.status == 2 ? "1" : "0") +
+                                 "  → media/";
+        EXPECT_EQ(dlMsg(), c.report.empty() ? head : head + "\n" + c.report);
+        ASSERT_EQ(results().size(), 1u);
+        EXPECT_EQ(results()[0].status, c.status);
+        const bool haveInfo = c.cn || c.us;
+        EXPECT_EQ(kbtest::fileExists(gameDir("G") + "info.txt"), haveInfo);
+        if (c.us && !c.cn) {
+            // US data: the notice heads info.txt and no screenshot is asked for.
+            EXPECT_EQ(kbtest::readFile(gameDir("G") + "info.txt"),
+                      "(中国区不可用，此为 US 区数据；截图已自动跳过以避免成人内容)\n\n" + buildInfoTxt(body, "G"));
+            std::lock_guard<std::mutex> lk(mtx);
+            EXPECT_EQ(imageLog, std::vector<std::string>{capsulePath(520850)});
+        }
+    }
+}
+
+TEST_F(Download, HttpScreenshotAddressIsRefused) {
+    std::string body = fixture("appdetails_620.json");
+    const std::string from = "\"path_full\":\"https:";
+    body.replace(body.find(from), from.size(), "\"path_full\":\"http:");
+    serve(620, "cn", body);
+    runDownloadJob({{620, "Portal 2"}}, 3);
+    const std::string addr = "http://steamcdn-a.akamaihd.net/steam/apps/620/ss_f3f6787d74739d3b2ec8a484b5c994b3d31ef325.1920x1080.jpg?t=1490208943";
+    EXPECT_EQ(dlMsg(), "下载完成  完整:0  不全:1  失败:0  → media/\n[Portal 2] 部分失败:\nss #1: URL 不是 https: " +
+                           addr.substr(0, 80) + "\n");
+    const auto files = filesIn(gameDir("Portal 2"));
+    EXPECT_FALSE(files.count("ss_01_1920x1080.jpg"));
+    EXPECT_TRUE(files.count("ss_02_1920x1080.jpg"));
+    EXPECT_TRUE(files.count("ss_03_1920x1080.jpg"));
+}
+
+TEST_F(Download, ChunkedAnswersArriveWhole) {
+    chunked = true;
+    const std::string body = fixture("appdetails_1147560_schinese.json");
+    serve(1147560, "cn", body);
+    runDownloadJob({{1147560, "小骨"}}, 2);
+    EXPECT_EQ(dlMsg(), "下载完成  完整:1  不全:0  失败:0  → media/");
+    EXPECT_EQ(kbtest::readFile(gameDir("小骨") + "capsule_616x353.jpg"), imageBytes(capsulePath(1147560)));
+    EXPECT_EQ(kbtest::readFile(gameDir("小骨") + "info.txt"), buildInfoTxt(body, "小骨"));
+    EXPECT_EQ(gDlFileBytesTotal.load(), 0);  // no Content-Length announced
+    // The last file step was the second screenshot, received whole.
+    EXPECT_EQ(gDlFileBytesDone.load(),
+              static_cast<int64_t>(kbtest::readFile(gameDir("小骨") + "ss_02_1920x1080.jpg").size()));
+}
+
+TEST_F(Download, ConnectionCutMidImageFailsThatFileAndLeavesNoFile) {
+    RawServer cut;
+    cut.reply = "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n" +
+                std::string(3000, 'x');
+    cut.start();
+    mapHosts(cut.base());
+    serve(620, "cn", fixture("appdetails_620.json"));
+    runDownloadJob({{620, "Portal 2"}}, 2);
+    const std::string msg = dlMsg();
+    EXPECT_EQ(msg.rfind("下载完成  完整:0  不全:1  失败:0  → media/\n[Portal 2] 部分失败:\ncapsule: ", 0), 0u) << msg;
+    EXPECT_EQ(std::count(msg.begin(), msg.end(), '\n'), 3) << msg;
+    EXPECT_EQ(filesIn(gameDir("Portal 2")),
+              (std::set<std::string>{"info.txt", "ss_01_1920x1080.jpg", "ss_02_1920x1080.jpg"}));
+}
+
+TEST_F(Download, GameFolderThatCannotBeMadeFailsWithoutRequests) {
+    kbtest::makeDirs(menu.path + "media");
+    kbtest::writeFile(menu.path + "media/Blocked", "a file where the folder should be");
+    serve(620, "cn", fixture("appdetails_620.json"));
+    runDownloadJob({{620, "Blocked"}}, 2);
+    EXPECT_EQ(dlMsg(), "下载完成  完整:0  不全:0  失败:1  → media/\n[Blocked] 完全失败:\n创建目录失败: "
+                       "CreateDirectory 失败 errno=20 path=" + menu.path + "media/Blocked\n");
+    EXPECT_EQ(storeRequests(), 0u);
+    EXPECT_EQ(imageRequests(), 0u);
+    EXPECT_EQ(results()[0].status, 2);
+}
+
+TEST_F(Download, NamesThatLeaveTheMediaFolderAreRefused) {
+    serve(620, "cn", fixture("appdetails_620.json"));
+    const std::vector<std::string> NAMES = {"..", ".", "", "../escape", "/abs", "a/b", "a\\b"};
+    DownloadWorkList work;
+    for (const std::string& n : NAMES) work.emplace_back(620, n);
+    runDownloadJob(work, 2);
+    EXPECT_EQ(gDlFail.load(), static_cast<int32_t>(NAMES.size()));
+    EXPECT_EQ(storeRequests(), 0u);
+    EXPECT_EQ(imageRequests(), 0u);
+    const std::string msg = dlMsg();
+    for (const std::string& n : NAMES)
+        EXPECT_NE(msg.find("[" + n + "] 完全失败:\n游戏名不能用作文件夹名（为空、为 . 或 ..、或含路径分隔符），已跳过\n"),
+                  std::string::npos)
+            << n;
+    // Nothing but the (empty) media folder was made in the menu folder.
+    EXPECT_EQ(filesIn(menu.path), std::set<std::string>{"media"});
+    EXPECT_TRUE(filesIn(menu.path + "media").empty());
+}
+
+TEST_F(Download, RerunReplacesSameNamesAndKeepsOthers) {
+    kbtest::makeDirs(gameDir("Portal 2"));
+    kbtest::writeFile(gameDir("Portal 2") + "ss_07_1920x1080.jpg", "from an earlier run");
+    kbtest::writeFile(gameDir("Portal 2") + "capsule_616x353.jpg", "old capsule");
+    kbtest::writeFile(gameDir("Portal 2") + "notes.txt", "mine");
+    serve(620, "cn", fixture("appdetails_620.json"));
+    runDownloadJob({{620, "Portal 2"}}, 2);
+    EXPECT_EQ(kbtest::readFile(gameDir("Portal 2") + "capsule_616x353.jpg"), imageBytes(capsulePath(620)));
+    EXPECT_EQ(kbtest::readFile(gameDir("Portal 2") + "ss_07_1920x1080.jpg"), "from an earlier run");
+    EXPECT_EQ(kbtest::readFile(gameDir("Portal 2") + "notes.txt"), "mine");
+    EXPECT_EQ(filesIn(gameDir("Portal 2")).size(), 6u);
+}
+
+TEST_F(Download, ThrottledStoreIsWaitedOutAndShownInTheStatusLine) {
+    {
+        std::lock_guard<std::mutex> lk(mtx);
+        throttleFirst = 1;
+        retryAfter = "1";
+    }
+    serve(620, "cn", fixture("appdetails_620.json"));
+    dummyGames.resize(1);
+    dummyGames[0].name = "Portal 2";
+    dummyGames[0].ticked = true;
+    installCandidates(dummyGames[0], {MatchCandidate{620, "Portal 2", "", 1.0f}}, "网络匹配");
+    PanelOptions opts;
+    opts.imageLimitIndex = 1;
+    ASSERT_TRUE(startDownloadJob(opts));
+    bool sawPause = false;
+    while (gDlState.load() != 2) {
+        {
+            std::lock_guard<std::mutex> lk(gDlMtx);
+            sawPause = sawPause || gDlCurGame == "Portal 2 (商店限流，1 秒后重试)";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_TRUE(pollDownloadJob());
+    EXPECT_EQ(gDlState.load(), 0);
+    EXPECT_TRUE(sawPause);
+    EXPECT_EQ(dlMsg(), "下载完成  完整:1  不全:0  失败:0  → media/");
+    std::lock_guard<std::mutex> lk(mtx);
+    EXPECT_EQ(storeLog, (std::vector<std::string>{"620/cn", "620/cn"}));
+}
+
+TEST_F(Download, ShutdownEndsAThrottledJobPromptly) {
+    {
+        std::lock_guard<std::mutex> lk(mtx);
+        throttleFirst = 100;
+        retryAfter = "300";
+    }
+    gDlState = 1;
+    gDlThread = std::thread([] { runDownloadJob({{620, "A"}, {570, "B"}}, 2); });
+    while (storeRequests() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    shutdownJobs();  // raises gDlCancel and joins
+    EXPECT_EQ(gDlState.load(), 2);
+    EXPECT_EQ(storeRequests(), 1u);
+    EXPECT_TRUE(results().empty());
+}
+
+TEST_F(Download, FetchAppDetailsRetriesOnceAfterAFailure) {
+    int calls = 0;
+    LoopbackHttp flaky;
+    std::vector<int> statuses;  // per call; beyond the list: success
+    std::string okBody = "{\"5\":{\"success\": true,\"data\":{}}}";
+    flaky.svr.Get("/api/appdetails", [&](const httplib::Request&, httplib::Response& r) {
+        std::lock_guard<std::mutex> lk(mtx);
+        const size_t i = static_cast<size_t>(calls++);
+        if (i < statuses.size() && statuses[i] != 200) {
+            r.status = statuses[i];
+            r.set_content("oops", "text/plain");
+        } else if (i < statuses.size()) {
+            r.set_content("", "application/json");
+        } else {
+            r.set_content(okBody, "application/json");
+        }
+    });
+    flaky.start();
+    ScopedHostMap map(std::string(kSteamStoreHost) + "=" + flaky.base());
+    struct Case {
+        std::vector<int> statuses;
+        bool ok;
+        std::string err;
+        int calls;
+    };
+    const Case CASES[] = {
+        {{}, true, "", 1},
+        {{500}, true, "", 2},
+        {{500, 502}, false, "HTTP 500 | 重试: HTTP 502", 2},
+        {{200, 200}, false, "响应为空 | 重试: 响应为空", 2},
+        {{404, 200}, false, "HTTP 404 | 重试: 响应为空", 2},
+    };
+    for (const Case& c : CASES) {
+        {
+            std::lock_guard<std::mutex> lk(mtx);
+            statuses = c.statuses;
+            calls = 0;
+        }
+        std::string json, err;
+        EXPECT_EQ(fetchAppDetails(5, "cn", json, err), c.ok) << c.err;
+        EXPECT_EQ(err, c.err);
+        EXPECT_EQ(json, c.ok ? okBody : "");
+        std::lock_guard<std::mutex> lk(mtx);
+        EXPECT_EQ(calls, c.calls);
+    }
+    // A body without the success mark is refused without a retry.
+    {
+        std::lock_guard<std::mutex> lk(mtx);
+        statuses.clear();
+        calls = 0;
+        okBody = "{\"5\":{\"success\" : true}}";
+    }
+    std::string json, err;
+    EXPECT_FALSE(fetchAppDetails(5, "us", json, err));
+    EXPECT_EQ(err, kSsFalse);
+    std::lock_guard<std::mutex> lk(mtx);
+    EXPECT_EQ(calls, 1);
+}
+
+TEST(DownloadStart, ValidationMessagesAndWorkList) {
+    resetJobGlobals();
+    auto game = [](const std::string& name, bool ticked, int32_t appid) {
+        GameInfo g;
+        g.name = name;
+        g.ticked = ticked;
+        if (appid >= 0) installCandidates(g, {MatchCandidate{appid, name, "", 0.9f}}, "网络匹配");
+        return g;
+    };
+    PanelOptions opts;
+    dummyGames = {game("X", false, 10)};
+    EXPECT_FALSE(startDownloadJob(opts));
+    EXPECT_EQ(dlMsg(), "请先勾选要下载的行");
+    dummyGames = {game("A", true, -1), game("X", false, 10), game("B", true, 0)};
+    EXPECT_FALSE(startDownloadJob(opts));
+    EXPECT_EQ(dlMsg(), "这些勾选的游戏还没匹配到 Steam appid：\n  - A\n  - B\n");
+    EXPECT_EQ(gDlState.load(), 0);
+    EXPECT_FALSE(gDlThread.joinable());
+    dummyGames[2].selectedCandidate = 5;  // out of range: still unmatched
+    EXPECT_FALSE(startDownloadJob(opts));
+    EXPECT_EQ(dlMsg(), "这些勾选的游戏还没匹配到 Steam appid：\n  - A\n  - B\n");
+    dummyGames.clear();
+    resetJobGlobals();
+}
+
+TEST_F(Download, StartTakesMatchedTickedRowsOnly) {
+    auto game = [](const std::string& name, bool ticked, int32_t appid, int32_t state) {
+        GameInfo g;
+        g.name = name;
+        g.ticked = ticked;
+        g.downloadState = state;
+        if (appid > 0) installCandidates(g, {MatchCandidate{appid, name, "", 0.9f}}, "网络匹配");
+        return g;
+    };
+    dummyGames = {game("Unmatched", true, 0, 3), game("Portal 2", true, 620, 2), game("Other", false, 570, 1)};
+    {
+        std::lock_guard<std::mutex> lk(gDlMtx);
+        gDlMsg = "old report";
+    }
+    serve(620, "cn", fixture("appdetails_620.json"));
+    PanelOptions opts;
+    opts.imageLimitIndex = 1;
+    ASSERT_TRUE(startDownloadJob(opts));
+    for (const GameInfo& g : dummyGames) EXPECT_EQ(g.downloadState, 0);
+    EXPECT_EQ(gDlTotal.load(), 1);
+    while (!pollDownloadJob()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(dlMsg(), "下载完成  完整:1  不全:0  失败:0  → media/");
+    const auto res = results();
+    ASSERT_EQ(res.size(), 1u);
+    EXPECT_EQ(res[0].name, "Portal 2");
+    EXPECT_EQ(gDlFileCount.load(), 3);
+}
+
+TEST(DownloadFiles, ScreenshotAddressScan) {
+    struct Case {
+        std::string json;
+        std::vector<std::string> want;
+    };
+    const Case CASES[] = {
+        {R"({"screenshots":[{"path_full":"https:\/\/h\/a.jpg?t=1"},{"path_full":"https:\/\/h\/b.jpg"}]})",
+         {"https://h/a.jpg?t=1", "https://h/b.jpg"}},
+        {R"("path_full":"a\"b\\c\xd" "path_full" : "skipped")", {"a\"b\\c\\xd"}},
+        {R"("path_full":"unterminated)", {}},
+        {R"("path_full":"")", {""}},
+        {R"("path_full":"x\"")", {"x\""}},
+        {"no addresses", {}},
+    };
+    for (const Case& c : CASES) EXPECT_EQ(extractScreenshotUrls(c.json), c.want) << c.json;
+    EXPECT_EQ(extractScreenshotUrls(fixture("appdetails_620.json")).size(), 12u);
+    EXPECT_EQ(extractScreenshotUrls(fixture("appdetails_1147560_schinese.json")).size(), 9u);
+}
+
+TEST(DownloadFiles, EnsureDirAndWriteFile) {
+    kbtest::TempDir tmp;
+    std::string err;
+    EXPECT_FALSE(ensureDirUtf8("", err));
+    EXPECT_EQ(err, "空路径");
+    EXPECT_TRUE(ensureDirUtf8(tmp.path + "a/b/中文", err)) << err;
+    EXPECT_TRUE(ensureDirUtf8(tmp.path + "a/b/中文", err)) << err;  // existing is fine
+    EXPECT_TRUE(ensureDirUtf8(tmp.path + "a\\c", err)) << err;       // backslashes separate folders
+    EXPECT_TRUE(std::filesystem::is_directory(tmp.path + "a/c"));
+
+    const std::string missing = tmp.path + "nope/x.jpg";
+    EXPECT_FALSE(writeFileBinaryUtf8(missing, "data", err));
+    EXPECT_EQ(err, "打开文件失败 path=" + missing + " errno=2");
+
+    const std::string f = tmp.path + "a/b/中文/f.jpg";
+    std::string bin("\0\x01\xFF\r\n", 5);
+    EXPECT_TRUE(writeFileBinaryUtf8(f, bin, err)) << err;
+    EXPECT_EQ(kbtest::readFile(f), bin);
+    EXPECT_TRUE(writeFileBinaryUtf8(f, "", err)) << err;
+    EXPECT_EQ(kbtest::readFile(f), "");
+    // A folder in the way: the write fails and the folder stays as it was.
+    EXPECT_TRUE(ensureDirUtf8(tmp.path + "a/b/中文/dir.jpg", err));
+    EXPECT_FALSE(writeFileBinaryUtf8(tmp.path + "a/b/中文/dir.jpg", "x", err));
+    EXPECT_EQ(err.rfind("重命名失败 errno=", 0), 0u) << err;
+    EXPECT_EQ(filesIn(tmp.path + "a/b/中文"), (std::set<std::string>{"f.jpg", "dir.jpg"}));  // no temporary left
+}
+
+}  // namespace
