@@ -8,5 +8,5 @@ if("match/normalize.cpp" IN_LIST KB_CORE_SOURCES)
 endif()
 # The chat client posts through the shared transport.
 if("data/net.cpp" IN_LIST KB_CORE_SOURCES)
-  list(APPEND KB_CORE_SOURCES ai/chat.cpp)
+  list(APPEND KB_CORE_SOURCES ai/chat.cpp ai/requests.cpp)
 endif()

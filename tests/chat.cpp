@@ -172,7 +172,7 @@ TEST(Chat, KeyEchoedByTheServiceIsNotInTheError) {
 TEST(Chat, ShutdownFlagEndsAWaitingRequest) {
     ChatServer s;
     s.replyContent("late");
-    s.hold = true;
+    s.holdRequests();
     Call r;
     std::thread t([&] { r = call(0, "qwen-plus", "k", "p"); });
     s.waitForRequest();

@@ -16,7 +16,6 @@ struct ChatServer {
         std::string method, path, body, contentType, auth, userAgent;
     };
 
-    LoopbackHttp http;
     ScopedHostMap map{""};
     std::mutex mtx;
     std::condition_variable cv;
@@ -24,6 +23,8 @@ struct ChatServer {
     int status = 200;
     std::string answer;
     bool hold = false;  // keep requests waiting until release()
+    // Last, so it stops (and its handlers end) before the state above goes away.
+    LoopbackHttp http;
 
     ChatServer() {
         auto handler = [this](const httplib::Request& q, httplib::Response& r) {
@@ -65,6 +66,10 @@ struct ChatServer {
     void waitForRequest() {
         std::unique_lock<std::mutex> lk(mtx);
         cv.wait(lk, [this] { return seen.count > 0; });
+    }
+    void holdRequests() {
+        std::lock_guard<std::mutex> lk(mtx);
+        hold = true;
     }
     void release() {
         std::lock_guard<std::mutex> lk(mtx);
