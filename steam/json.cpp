@@ -47,6 +47,13 @@ bool isNumberByte(char c) {
 
 }  // namespace
 
+JsonValue::JsonValue() = default;
+JsonValue::~JsonValue() = default;
+JsonValue::JsonValue(const JsonValue&) = default;
+JsonValue::JsonValue(JsonValue&&) noexcept = default;
+JsonValue& JsonValue::operator=(const JsonValue&) = default;
+JsonValue& JsonValue::operator=(JsonValue&&) noexcept = default;
+
 const JsonValue* JsonValue::find(const std::string& key) const {
     if (type != JsonType::Object) return nullptr;
     for (const auto& m : objectMembers)

@@ -20,6 +20,14 @@ struct JsonValue {
     std::vector<JsonValue> arrayItems;
     std::vector<std::pair<std::string, JsonValue>> objectMembers;  // document order, duplicates kept
 
+    // Defined out of line: the members hold JsonValue, complete only after this class.
+    JsonValue();
+    ~JsonValue();
+    JsonValue(const JsonValue&);
+    JsonValue(JsonValue&&) noexcept;
+    JsonValue& operator=(const JsonValue&);
+    JsonValue& operator=(JsonValue&&) noexcept;
+
     // Value of the first member named key (byte-equal), nullptr when none or not an Object.
     const JsonValue* find(const std::string& key) const;
 };
