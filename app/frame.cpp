@@ -162,6 +162,8 @@ void createHeadlessContext(bool chineseFont) {
     configureGuiContext();
     ImGuiIO& io = ImGui::GetIO();
     io.BackendFlags |= ImGuiBackendFlags_RendererHasVtxOffset;
+    // Keyboard navigation needs every key mapped; without a window any distinct slots do.
+    for (int k = 0; k < ImGuiKey_COUNT; ++k) io.KeyMap[k] = k;
     if (!chineseFont || loadChineseFont(fontCandidates()).empty()) io.Fonts->AddFontDefault();
     unsigned char* pixels = nullptr;
     int width = 0, height = 0;

@@ -3,22 +3,7 @@
 #include "app/progress.h"
 #include "data/game.h"
 #include "data/jobs.h"
-
-#if __has_include("steam/lookup.h")
 #include "steam/lookup.h"
-#else
-// The lookup dialogs own these; defined weakly here until their layer provides them.
-extern int32_t gDlgTargetRow;
-extern char gDlgInputName[256];
-extern char gDlgInputAppid[64];
-extern bool gOpenDlgQueryByName;
-extern bool gOpenDlgQueryByAppid;
-__attribute__((weak)) int32_t gDlgTargetRow = -1;
-__attribute__((weak)) char gDlgInputName[256] = {0};
-__attribute__((weak)) char gDlgInputAppid[64] = {0};
-__attribute__((weak)) bool gOpenDlgQueryByName = false;
-__attribute__((weak)) bool gOpenDlgQueryByAppid = false;
-#endif
 
 #include <imgui.h>
 

@@ -49,6 +49,8 @@ void makeGamesDb(const std::string& path, const std::vector<DbRow>& rows) {
     sqlite3* db = nullptr;
     if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) throw std::runtime_error("open " + path);
     exec(db, "CREATE TABLE IF NOT EXISTS games (id INTEGER PRIMARY KEY, name TEXT, category TEXT, icon BLOB, path TEXT)");
+    // One transaction: without it every row is its own synced commit (minutes for 20,000 rows).
+    exec(db, "BEGIN");
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(db, "INSERT INTO games (id, name, category, icon) VALUES (?,?,?,?)", -1, &st, nullptr);
     for (const DbRow& r : rows) {
@@ -64,6 +66,7 @@ void makeGamesDb(const std::string& path, const std::vector<DbRow>& rows) {
         if (sqlite3_step(st) != SQLITE_DONE) throw std::runtime_error("insert");
     }
     sqlite3_finalize(st);
+    exec(db, "COMMIT");
     sqlite3_close(db);
 }
 
