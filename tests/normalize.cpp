@@ -97,7 +97,7 @@ TEST(Normalize, GameName) {
         {"「ＡＢ」：Pokémon", "ＡＢ：pokémon"},   // other characters copied unchanged
         {"生化\xE5\x8D", "生化"},
         {"\x80x", "\x80x"},
-        {"\xE5\x41\x41b", "\xE5\x41\x41b"},   // a malformed sequence is copied whole
+        {"\xE5\x41\x41" "b", "\xE5\x41\x41" "b"},   // a malformed sequence is copied whole
         {"", ""},
     };
     for (const KeyCase& c : cases) EXPECT_EQ(normalizeGameName(c.in), c.want) << c.in;
