@@ -36,7 +36,17 @@ constexpr Numeral kNumerals[] = {
     {pack3("拾"), -1, 10, true},
 };
 
+// One bit per value of the low six bits of a numeral's last byte: most other
+// characters fail this test and skip the table scan.
+constexpr uint64_t numeralTailMask() {
+    uint64_t m = 0;
+    for (const Numeral& n : kNumerals) m |= uint64_t{1} << (n.ch & 0x3F);
+    return m;
+}
+constexpr uint64_t kNumeralTailMask = numeralTailMask();
+
 const Numeral* findNumeral(uint32_t packed) {
+    if (!((kNumeralTailMask >> (packed & 0x3F)) & 1)) return nullptr;
     for (const Numeral& n : kNumerals)
         if (n.ch == packed) return &n;
     return nullptr;
@@ -52,6 +62,7 @@ const char* mapValue(uint32_t packed) {
         {pack3("Ⅴ"), "5"}, {pack3("Ⅵ"), "6"}, {pack3("Ⅶ"), "7"}, {pack3("Ⅷ"), "8"},
         {pack3("Ⅸ"), "9"}, {pack3("Ⅹ"), "10"},
     };
+    if ((packed >> 8) != 0xE285) return nullptr;  // all of U+2160..U+2169 start E2 85
     for (const Entry& e : MAP)
         if (e.key == packed) return e.value;
     return nullptr;
@@ -129,8 +140,10 @@ void appendOther(std::string_view in, size_t i, size_t len, std::string& out) {
     }
 }
 
+// The last byte first: it rules out almost every table entry without a memcmp.
 bool endsWith(const std::string& s, std::string_view tail) {
-    return s.size() >= tail.size() && std::string_view(s).substr(s.size() - tail.size()) == tail;
+    return s.size() >= tail.size() && !tail.empty() && s.back() == tail.back() &&
+           std::string_view(s).substr(s.size() - tail.size()) == tail;
 }
 
 void cutSuffixes(std::string& out) {
