@@ -9,6 +9,7 @@
 #include "data/game.h"
 #include "data/ini.h"
 #include "data/jobs.h"
+#include "steam/lookup.h"
 #include "tests/test_util.h"
 
 #include <gtest/gtest.h>
@@ -317,6 +318,129 @@ TEST_F(FrameTest, AJobStillRunningAtCloseIsCancelledAndJoined) {
     EXPECT_FALSE(gMatchThread.joinable());
     EXPECT_EQ(gMatchState.load(), 2);
     shutdownJobs();
+}
+
+// Drives the real table with the mouse; positions come from the table's own columns.
+struct TableMouse {
+    FrameTest& t;
+    static ImGuiTable* table() { return GImGui->Tables.GetByIndex(0); }
+    static ImVec2 cell(int column, int row) {
+        const ImGuiTable* tb = table();
+        const ImGuiStyle& style = ImGui::GetStyle();
+        const float header = ImGui::GetTextLineHeight() + 2 * style.CellPadding.y;
+        const float rowH = ImGui::GetFrameHeight() + 2 * style.CellPadding.y;
+        const ImGuiTableColumn& c = tb->Columns[column];
+        const float x = column == 0 ? c.MinX + 8 : (c.MinX + c.MaxX) / 2;
+        const float y = tb->OuterRect.Min.y + (row < 0 ? header / 2 : header + rowH * (static_cast<float>(row) + 0.5f));
+        return ImVec2(x, y);
+    }
+    void click(ImVec2 at, int button = 0, bool shift = false) {
+        ImGuiIO& io = ImGui::GetIO();
+        io.MousePos = at;
+        io.KeyShift = shift;
+        t.frames(1);
+        io.MouseDown[button] = true;
+        t.frames(1);
+        io.MouseDown[button] = false;
+        t.frames(1);
+        io.KeyShift = false;
+    }
+};
+
+std::vector<int32_t> idsOf(const std::vector<GameInfo>& games) {
+    std::vector<int32_t> out;
+    for (const GameInfo& g : games) out.push_back(g.id);
+    return out;
+}
+
+TEST_F(FrameTest, HeaderClicksSortAscendingDescendingThenNot) {
+    makeMenu(6);  // ids 1..6 with names in reverse order
+    ASSERT_TRUE(readDataAction());
+    frames(2);
+    TableMouse m{*this};
+    m.click(TableMouse::cell(2, -1));
+    EXPECT_EQ(idsOf(dummyGames), (std::vector<int32_t>{6, 5, 4, 3, 2, 1}));
+    m.click(TableMouse::cell(2, -1));
+    EXPECT_EQ(idsOf(dummyGames), (std::vector<int32_t>{1, 2, 3, 4, 5, 6}));
+    m.click(TableMouse::cell(2, -1));  // third click: no sort, the order stays
+    EXPECT_EQ(idsOf(dummyGames), (std::vector<int32_t>{1, 2, 3, 4, 5, 6}));
+    m.click(TableMouse::cell(1, -1));  // 序号 descending after one more click
+    m.click(TableMouse::cell(1, -1));
+    EXPECT_EQ(idsOf(dummyGames), (std::vector<int32_t>{6, 5, 4, 3, 2, 1}));
+
+    gDlgRunning = true;  // header clicks are refused while a lookup runs
+    m.click(TableMouse::cell(1, -1));
+    gDlgRunning = false;
+    frames(2);
+    EXPECT_EQ(idsOf(dummyGames), (std::vector<int32_t>{6, 5, 4, 3, 2, 1}));
+}
+
+TEST_F(FrameTest, TickBoxesContextMenuAndCandidateCombo) {
+    makeMenu(8);
+    ASSERT_TRUE(readDataAction());
+    dummyGames[4].name.clear();
+    installCandidates(dummyGames[2], {MatchCandidate{440, "甲", "", 0.97f}, MatchCandidate{570, "乙", "", 0.6f}},
+                      "网络匹配");
+    dummyGames[0].downloadState = 3;
+    frames(2);
+    TableMouse m{*this};
+
+    m.click(TableMouse::cell(0, 1));
+    m.click(TableMouse::cell(0, 3), 0, true);
+    std::vector<bool> ticked;
+    for (const GameInfo& g : dummyGames) ticked.push_back(g.ticked);
+    EXPECT_EQ(ticked, (std::vector<bool>{0, 1, 1, 1, 0, 0, 0, 0}));
+    EXPECT_EQ(dummyGames[0].downloadState, 0);
+    EXPECT_EQ(g_lastClickedRow, 3);
+
+    m.click(TableMouse::cell(2, 5));  // left click highlights
+    EXPECT_EQ(gHlRow, 5);
+    m.click(TableMouse::cell(2, 4), 1);  // empty name: highlight only, no menu
+    EXPECT_EQ(gHlRow, 4);
+    EXPECT_EQ(GImGui->OpenPopupStack.Size, 0);
+
+    m.click(TableMouse::cell(2, 2), 1);
+    EXPECT_EQ(gHlRow, 2);
+    ASSERT_EQ(GImGui->OpenPopupStack.Size, 1);
+    const ImGuiWindow* popup = GImGui->OpenPopupStack[0].Window;
+    ASSERT_NE(popup, nullptr);
+    const ImVec2 first(popup->Pos.x + 30, popup->Pos.y + ImGui::GetStyle().WindowPadding.y + ImGui::GetTextLineHeight() / 2);
+    m.click(first);
+    EXPECT_EQ(gDlgTargetRow, 2);
+    EXPECT_EQ(std::string(gDlgInputName), dummyGames[2].name);
+    EXPECT_TRUE(gOpenDlgQueryByName);
+    EXPECT_EQ(GImGui->OpenPopupStack.Size, 0);
+
+    // Third item: 清除匹配.
+    m.click(TableMouse::cell(2, 2), 1);
+    ASSERT_EQ(GImGui->OpenPopupStack.Size, 1);
+    popup = GImGui->OpenPopupStack[0].Window;
+    const float item = ImGui::GetTextLineHeight() + ImGui::GetStyle().ItemSpacing.y;
+    m.click(ImVec2(first.x, first.y + 2 * item));
+    EXPECT_TRUE(dummyGames[2].candidates.empty());
+    EXPECT_EQ(dummyGames[2].matchMethod, "");
+    EXPECT_EQ(dummyGames[2].similarity, 0.0f);
+
+    // The candidate combo: the second item becomes the chosen candidate.
+    installCandidates(dummyGames[6], {MatchCandidate{10, "Alpha", "", 0.9f}, MatchCandidate{20, "Beta", "", 0.5f}},
+                      "网络匹配");
+    frames(1);
+    m.click(TableMouse::cell(7, 6));
+    frames(2);  // the list opens on release and is placed below the combo once it has a size
+    ASSERT_EQ(GImGui->OpenPopupStack.Size, 1);
+    const ImGuiWindow* list = GImGui->OpenPopupStack[0].Window;
+    ASSERT_NE(list, nullptr);
+    const float line = ImGui::GetTextLineHeight();
+    m.click(ImVec2(list->Pos.x + 20, list->Pos.y + ImGui::GetStyle().WindowPadding.y + line * 1.5f +
+                                         ImGui::GetStyle().ItemSpacing.y));
+    EXPECT_EQ(dummyGames[6].selectedCandidate, 1);
+    EXPECT_EQ(dummyGames[6].matchedName, "Beta");
+    EXPECT_EQ(chosenAppid(dummyGames[6]), 20);
+
+    gMatchState = 1;  // while a match runs the combo is refused
+    m.click(TableMouse::cell(7, 6));
+    EXPECT_EQ(GImGui->OpenPopupStack.Size, 0);
+    gMatchState = 0;
 }
 
 }  // namespace
