@@ -10,9 +10,52 @@
 #include <vector>
 
 #include "fuzz/match_check.h"
+#include "match/normalize.h"
 #include "match/score.h"
+#include "match/text.h"
 
 using fuzzcheck::check;
+
+namespace {
+
+// The ranking as defined, through the plain scoreMatch of each part.
+std::vector<MatchCandidate> referenceRank(const std::string& game,
+                                          const std::vector<StoreItem>& items) {
+    struct Side {
+        std::string raw, norm;
+        std::vector<std::string> tokens;
+    };
+    const auto side = [](const std::string& raw) {
+        Side s{raw, normalizeForMatch(raw), {}};
+        s.tokens = tokenizeUtf8(s.norm);
+        return s;
+    };
+    const auto parts = [&](const std::string& raw) {
+        std::string cn, en;
+        splitCnEn(raw, cn, en);
+        return std::vector<Side>{side(cn), side(en), side(raw)};
+    };
+    const auto g = parts(game);
+    std::vector<MatchCandidate> out;
+    for (const StoreItem& item : items) {
+        const auto t = parts(item.name);
+        float best = 0.0f;
+        for (int k = 0; k < 3; ++k) {
+            if (g[k].norm.empty() || t[k].norm.empty()) continue;
+            best = std::max(best, scoreMatch(g[k].raw, t[k].raw, g[k].norm, t[k].norm,
+                                             g[k].tokens, t[k].tokens, k == 0));
+        }
+        MatchCandidate c;
+        c.appid = item.appid;
+        c.name = item.name;
+        c.score = best;
+        out.push_back(c);
+    }
+    orderCandidates(out);
+    return out;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider fdp(data, size);
@@ -27,6 +70,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const std::vector<MatchCandidate> ranked = rankStoreItems(game, items);
     check(ranked.size() == std::min(items.size(), kMaxCandidates));
+    const std::vector<MatchCandidate> expected = referenceRank(game, items);
+    check(expected.size() == ranked.size());
+    for (size_t i = 0; i < ranked.size(); ++i)
+        check(expected[i].appid == ranked[i].appid &&
+              fuzzcheck::sameBits(expected[i].score, ranked[i].score));
     std::vector<bool> seen(items.size(), false);
     for (size_t i = 0; i < ranked.size(); ++i) {
         const MatchCandidate& c = ranked[i];
