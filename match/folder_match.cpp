@@ -1,0 +1,315 @@
+#include "match/folder_match.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <vector>
+
+#include "data/game.h"
+#include "data/jobs.h"
+#include "data/paths.h"
+#include "match/compare.h"
+#include "match/text.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void setMatchMsg(const std::string& m) {
+    std::lock_guard<std::mutex> lk(gMatchMsgMtx);
+    gMatchMsg = m;
+}
+
+// snprintf into a fixed buffer, without leaving a cut UTF-8 character at the end.
+std::string formatBounded(size_t cap, const char* fmt, auto... args) {
+    std::vector<char> buf(cap);
+    const int n = std::snprintf(buf.data(), cap, fmt, args...);
+    size_t len = n < 0 ? 0 : std::min(static_cast<size_t>(n), cap - 1);
+    size_t start = len;
+    while (start > 0 && (static_cast<unsigned char>(buf[start - 1]) & 0xC0) == 0x80) --start;
+    if (start > 0 && static_cast<unsigned char>(buf[start - 1]) >= 0x80) {
+        const size_t lead = start - 1;
+        if (lead + utf8SeqLen(static_cast<unsigned char>(buf[lead])) > len) len = lead;
+    }
+    return std::string(buf.data(), len);
+}
+
+// The reason of a file-system error in the interface's language.
+std::string reasonText(const std::error_code& ec) {
+    switch (ec.value()) {
+        case EACCES:
+        case EPERM: return "没有访问权限";
+        case ENOSPC: return "磁盘空间不足";
+        case EDQUOT: return "超出磁盘配额";
+        case EBUSY:
+        case ETXTBSY: return "文件正在被使用";
+        case ENOENT: return "文件不存在";
+        case EROFS: return "只读文件系统";
+        case EISDIR: return "目标是文件夹";
+        case ENOTDIR: return "不是文件夹";
+        case EIO: return "读写错误";
+        default: return ec.message();
+    }
+}
+
+std::string lowerExt(const fs::path& p) {
+    std::string ext = p.extension().string();
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return ext;
+}
+
+struct Folder {
+    std::string name;
+    std::string path;
+    ChineseKey cn;
+    std::string en;
+};
+
+struct GameKeys {
+    std::string name;
+    int type = 0;
+    ChineseKey whole, cnPart;
+    std::string wholeEn, enPart;
+};
+
+GameKeys gameKeys(const std::string& name) {
+    GameKeys k;
+    k.name = name;
+    k.type = classifyNameType(name);
+    if (k.type == NameType::Mixed) {
+        auto [cn, en] = splitNameToCnEn(name);
+        k.cnPart = makeChineseKey(cn);
+        k.enPart = englishKey(en);
+    } else if (k.type == NameType::Chinese) {
+        k.whole = makeChineseKey(name);
+    } else {
+        k.wholeEn = englishKey(name);
+    }
+    return k;
+}
+
+float scoreKeys(const GameKeys& g, const Folder& f) {
+    if (g.name == f.name) return 1.0f;
+    if (g.type == NameType::Chinese) return compareChineseKeys(g.whole, f.cn);
+    if (g.type == NameType::Mixed) return std::max(compareChineseKeys(g.cnPart, f.cn), compareEnglishKeys(g.enPart, f.en));
+    return compareEnglishKeys(g.wholeEn, f.en);
+}
+
+std::string joinPath(const std::string& dir, const std::string& name) {
+    if (!dir.empty() && dir.back() == '/') return dir + name;
+    return dir + "/" + name;
+}
+
+}  // namespace
+
+float folderScore(const std::string& gameName, const std::string& folderName) {
+    if (gameName == folderName) return 1.0f;
+    switch (classifyNameType(gameName)) {
+        case NameType::Chinese: return compareChinese(gameName, folderName);
+        case NameType::Mixed: {
+            auto [cn, en] = splitNameToCnEn(gameName);
+            return std::max(compareChinese(cn, folderName), compareEnglish(en, folderName));
+        }
+        default: return compareEnglish(gameName, folderName);
+    }
+}
+
+std::string localFolderMatch(const PanelOptions& opts) {
+    auto finish = [](const std::string& m) {
+        setMatchMsg(m);
+        return m;
+    };
+    if (rowJobRunning()) return finish("匹配正在进行中，请等待完成后再试。");
+    const std::string dir(opts.localDir, strnlen(opts.localDir, sizeof opts.localDir));
+    std::error_code ec;
+    if (dir.empty() || !fs::is_directory(dir, ec)) return finish("请先选择有效的资源目录。");
+    if (dummyGames.empty()) return finish("请先点击【读取数据】加载游戏。");
+
+    std::vector<Folder> folders;
+    fs::directory_iterator it(dir, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        std::error_code ec2;
+        if (!it->is_directory(ec2)) continue;
+        Folder f;
+        f.name = it->path().filename().string();
+        folders.push_back(std::move(f));
+    }
+    if (ec) return finish("无法读取资源目录: " + dir + " (" + reasonText(ec) + ")");
+    if (folders.empty()) return finish("资源目录下没有子文件夹。");
+    // Listing order differs between file systems; name order keeps runs repeatable.
+    std::sort(folders.begin(), folders.end(), [](const Folder& a, const Folder& b) { return a.name < b.name; });
+    for (Folder& f : folders) {
+        f.path = joinPath(dir, f.name);
+        f.cn = makeChineseKey(f.name);
+        f.en = englishKey(f.name);
+    }
+
+    const float threshold = simThresholdValue(std::clamp<int32_t>(opts.simThresholdIndex, 0, 6));
+    int hits = 0, skipped = 0;
+    const int gameCount = static_cast<int>(dummyGames.size());
+    {
+        std::lock_guard<std::mutex> lk(gMatchMtx);
+        for (GameInfo& g : dummyGames) {
+            if (opts.existingResourceMode == 0 && g.imageCount > 0 && g.textCount > 0) {
+                ++skipped;
+                continue;
+            }
+            if (opts.existingMatchMode == 0 && !g.matchedName.empty()) continue;
+            const GameKeys keys = gameKeys(g.name);
+            std::vector<MatchCandidate> cands;
+            for (const Folder& f : folders) {
+                const float s = scoreKeys(keys, f);
+                if (s >= threshold) cands.push_back(MatchCandidate{0, f.name, f.path, s});
+            }
+            std::sort(cands.begin(), cands.end(),
+                      [](const MatchCandidate& a, const MatchCandidate& b) { return a.score > b.score; });
+            if (cands.size() > 10) cands.resize(10);
+            if (cands.empty()) {
+                installCandidates(g, {}, std::string());
+                g.matchMethod = "未命中";
+            } else {
+                const std::string method = cands.front().score >= 0.999f ? "精确" : "模糊";
+                installCandidates(g, std::move(cands), method);
+                ++hits;
+            }
+        }
+    }
+    return finish(formatBounded(512, "本地文件夹匹配完成\n命中: %d / %d (跳过: %d)\n子文件夹数: %d\n目录: %s", hits,
+                                gameCount, skipped, static_cast<int>(folders.size()), dir.c_str()));
+}
+
+namespace {
+
+struct CopyTask {
+    std::string name;
+    bool hasChoice = false;
+    std::string src;
+};
+
+struct CopyCounts {
+    int copied = 0;
+    int skippedGames = 0;
+    std::string problems;
+};
+
+bool imageWanted(const PanelOptions& o, const std::string& ext) {
+    if (ext == ".jpg" || ext == ".jpeg") return o.imgTypeJpg;
+    if (ext == ".png") return o.imgTypePng;
+    if (ext == ".bmp") return o.imgTypeBmp;
+    if (ext == ".webp") return o.imgTypeWebp;
+    if (ext == ".avif") return o.imgTypeAvif;
+    if (ext == ".gif") return o.imgTypeGif;
+    return false;
+}
+
+bool isImageExt(const std::string& ext) {
+    return ext == ".jpg" || ext == ".jpeg" || ext == ".png" || ext == ".bmp" || ext == ".webp" || ext == ".avif" ||
+           ext == ".gif";
+}
+
+// Copies one game's folder; returns false when the game counts as skipped.
+bool copyGame(const PanelOptions& opts, const CopyTask& t, const std::string& media, CopyCounts& out) {
+    auto problem = [&](const std::string& line) { out.problems += "[" + t.name + "] " + line + "\n"; };
+    std::error_code ec;
+    const fs::file_status st = t.src.empty() ? fs::file_status(fs::file_type::not_found) : fs::status(t.src, ec);
+    if (st.type() == fs::file_type::not_found || st.type() == fs::file_type::none) {
+        if (ec && ec.value() != ENOENT) problem("无法读取源目录: " + t.src + " (" + reasonText(ec) + ")");
+        else problem("源目录不存在: " + t.src);
+        return false;
+    }
+    if (!isSafeFolderName(t.name)) {
+        problem("游戏名不能用作文件夹名，未复制");
+        return false;
+    }
+    std::vector<fs::path> files;
+    if (st.type() != fs::file_type::directory) ec = std::make_error_code(std::errc::not_a_directory);
+    for (fs::directory_iterator it = ec ? fs::directory_iterator() : fs::directory_iterator(t.src, ec), end;
+         !ec && it != end; it.increment(ec)) {
+        std::error_code ec2;
+        if (it->is_regular_file(ec2)) files.push_back(it->path());
+    }
+    if (ec) {
+        problem("无法读取源目录: " + t.src + " (" + reasonText(ec) + ")");
+        return false;
+    }
+    const std::string dst = media + t.name;
+    fs::create_directories(dst, ec);
+    if (ec) {
+        problem("无法创建文件夹: " + dst + " (" + reasonText(ec) + ")");
+        return false;
+    }
+    std::sort(files.begin(), files.end());
+    const int imageLimit = opts.imageLimitIndex <= 0 ? 999999 : opts.imageLimitIndex;
+    int imagesCopied = 0;
+    for (const fs::path& f : files) {
+        const std::string ext = lowerExt(f);
+        const bool image = isImageExt(ext);
+        if (image) {
+            if (!opts.matchImages || !imageWanted(opts, ext) || imagesCopied >= imageLimit) continue;
+        } else if (ext != ".txt") {
+            continue;
+        }
+        const fs::path target = fs::path(dst) / f.filename();
+        std::error_code cec;
+        fs::copy_file(f, target, fs::copy_options::overwrite_existing, cec);
+        if (cec) {
+            problem("复制失败: " + f.filename().string() + " (" + reasonText(cec) + ")");
+            continue;
+        }
+        ++out.copied;
+        if (image) ++imagesCopied;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string copyLocalResources(const PanelOptions& opts) {
+    const std::string media = mediaRoot();
+    std::error_code ec;
+    fs::create_directories(media, ec);
+    if (ec) {
+        const std::string m = "无法创建媒体文件夹: " + media + " (" + reasonText(ec) + ")";
+        setMatchMsg(m);
+        return m;
+    }
+    // The rows' match fields may be written by a job meanwhile: copy what is needed first.
+    std::vector<CopyTask> tasks;
+    {
+        std::lock_guard<std::mutex> lk(gMatchMtx);
+        for (const GameInfo& g : dummyGames) {
+            if (!g.ticked) continue;
+            CopyTask t;
+            t.name = g.name;
+            t.hasChoice = g.selectedCandidate >= 0 && g.selectedCandidate < static_cast<int32_t>(g.candidates.size());
+            if (t.hasChoice) t.src = g.candidates[static_cast<size_t>(g.selectedCandidate)].extra;
+            tasks.push_back(std::move(t));
+        }
+    }
+    CopyCounts counts;
+    std::vector<std::string> copiedGames;
+    for (const CopyTask& t : tasks) {
+        if (!t.hasChoice) {
+            ++counts.skippedGames;
+            continue;
+        }
+        if (copyGame(opts, t, media, counts)) copiedGames.push_back(t.name);
+        else ++counts.skippedGames;
+    }
+    // Show the new files in the table right away (the frame thread owns these counts).
+    if (!copiedGames.empty()) {
+        std::lock_guard<std::mutex> lk(gMatchMtx);
+        for (GameInfo& g : dummyGames)
+            if (g.ticked && std::find(copiedGames.begin(), copiedGames.end(), g.name) != copiedGames.end())
+                scanMediaCounts(g);
+    }
+    std::string m = formatBounded(512, "复制资源完成\n已复制: %d 个文件\n跳过: %d 个游戏", counts.copied,
+                                  counts.skippedGames);
+    if (!counts.problems.empty()) m += "\n\n" + counts.problems;
+    setMatchMsg(m);
+    return m;
+}

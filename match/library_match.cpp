@@ -1,0 +1,591 @@
+#include "match/library_match.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+
+#include "data/jobs.h"
+#include "data/paths.h"
+#include "match/compare.h"
+#include "match/text.h"
+
+std::atomic<bool> gLibraryMatchFinished{false};
+
+float libraryThreshold(int32_t simThresholdIndex) {
+    return simThresholdValue(std::clamp<int32_t>(simThresholdIndex, 0, 6));
+}
+
+namespace {
+
+float mixedScore(float c, float e, float n) {
+    if (c > 0.0f && e > 0.0f) return 0.6f * c + 0.4f * e;
+    return std::max(c, std::max(e, n));
+}
+
+MatchCandidate candidateFor(const PoolItem& e, float score) {
+    return MatchCandidate{e.appid, e.name_cn.empty() ? e.name : e.name_cn, std::string(), score};
+}
+
+}  // namespace
+
+float scorePoolEntry(const std::string& gameName, const PoolItem& e) {
+    if (gameName == e.name || gameName == e.name_cn || gameName == e.nickname) return 1.0f;
+    switch (classifyNameType(gameName)) {
+        case NameType::Chinese:
+            return std::max(compareChinese(gameName, e.name_cn), compareChinese(gameName, e.nickname));
+        case NameType::Mixed: {
+            const auto [cn, en] = splitNameToCnEn(gameName);
+            const float c = compareChinese(cn, e.name_cn);
+            const float s = compareEnglish(en, e.name);
+            const float n = std::max(compareChinese(gameName, e.nickname), compareEnglish(gameName, e.nickname));
+            return mixedScore(c, s, n);
+        }
+        default:
+            return std::max(compareEnglish(gameName, e.name), compareEnglish(gameName, e.nickname));
+    }
+}
+
+std::vector<MatchCandidate> finishLibraryCandidates(std::vector<MatchCandidate> cands) {
+    if (cands.size() > 1) {
+        std::unordered_map<int32_t, size_t> firstOf;
+        std::vector<MatchCandidate> kept;
+        kept.reserve(cands.size());
+        for (MatchCandidate& c : cands) {
+            auto [it, fresh] = firstOf.try_emplace(c.appid, kept.size());
+            if (fresh) kept.push_back(std::move(c));
+            else if (c.score > kept[it->second].score) kept[it->second] = std::move(c);
+        }
+        cands = std::move(kept);
+    }
+    std::sort(cands.begin(), cands.end(),
+              [](const MatchCandidate& a, const MatchCandidate& b) { return a.score > b.score; });
+    if (cands.size() > 10) cands.resize(10);
+    return cands;
+}
+
+std::vector<MatchCandidate> matchGameReference(const std::string& gameName, const std::vector<PoolItem>& pool,
+                                               float threshold) {
+    std::vector<MatchCandidate> cands;
+    for (const PoolItem& e : pool) {
+        const float s = scorePoolEntry(gameName, e);
+        if (s >= threshold) cands.push_back(candidateFor(e, s));
+    }
+    return finishLibraryCandidates(std::move(cands));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Fast path. Every pair that can reach the threshold is found through one of these:
+//  - byte equality of the game name with a field (hash tables);
+//  - a Chinese comparison: the greedy match can only pair characters both keys hold, so the
+//    shared character count (multiset intersection, summed from per-character posting lists)
+//    with the key lengths bounds the score from above;
+//  - an English comparison: a score of t needs a common run of at least ceil(t * longer key)
+//    characters, and every 4-gram (or 3-gram) inside that run occurs in both keys, so an entry
+//    must share enough q-gram positions with the game's key; very short keys scan the entries
+//    whose key length fits.
+// A mixed title's combined score never exceeds the best of its parts, so the same bounds cover
+// it. The bounds are loosened by a small margin against float rounding; every surviving entry is
+// then scored with the exact per-pair rule (on precomputed keys, bit-identical to the plain
+// functions), in pool order, so the candidates equal the straightforward evaluation's.
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+constexpr float kBoundMargin = 1e-3f;
+constexpr uint32_t kGramBase = 36;
+constexpr size_t kLenBuckets = 64;  // English key lengths >= 63 share the last bucket
+
+uint32_t gramCode(char c) { return c <= '9' ? static_cast<uint32_t>(c - '0') : static_cast<uint32_t>(c - 'a') + 10; }
+
+uint32_t gramAt(const std::string& k, size_t pos, size_t q) {
+    uint32_t g = 0;
+    for (size_t i = 0; i < q; ++i) g = g * kGramBase + gramCode(k[pos + i]);
+    return g;
+}
+
+// Compressed posting lists: the sources of key k are post[off[k] .. off[k+1]).
+struct Postings {
+    std::vector<uint32_t> off;
+    std::vector<uint32_t> post;
+    std::vector<uint16_t> count;  // only for the Chinese lists: occurrences in that source
+};
+
+size_t longestCommonRun(const std::string& a, const std::string& b) {
+    size_t best = 0;
+    std::vector<size_t> prev(b.size() + 1, 0), cur(b.size() + 1, 0);
+    for (size_t i = 1; i <= a.size(); ++i) {
+        for (size_t j = 1; j <= b.size(); ++j) {
+            cur[j] = a[i - 1] == b[j - 1] ? prev[j - 1] + 1 : 0;
+            best = std::max(best, cur[j]);
+        }
+        std::swap(prev, cur);
+    }
+    return best;
+}
+
+}  // namespace
+
+// Sources are entry * 2 + field: for the Chinese side field 0 is name_cn, 1 nickname; for the
+// English side field 0 is name, 1 nickname.
+struct PoolIndex {
+    const std::vector<PoolItem>* pool = nullptr;
+    std::vector<ChineseKey> cnKey;        // per source
+    std::vector<std::string> enKey;       // per source
+    std::unordered_map<std::string, std::vector<uint32_t>> byField;   // any of the three fields
+    std::unordered_map<std::string, std::vector<uint32_t>> byNameCn;  // name_cn only
+    std::unordered_map<uint32_t, uint32_t> cnCharId;
+    Postings cnPost;
+    Postings gram3, gram4;
+    std::vector<std::vector<uint32_t>> enByLen;
+};
+
+void PoolIndexDeleter::operator()(PoolIndex* p) const { delete p; }
+
+namespace {
+
+template <class GramsOf>
+void buildPostings(Postings& p, size_t keys, size_t sources, GramsOf gramsOf) {
+    p.off.assign(keys + 1, 0);
+    std::vector<uint32_t> grams;
+    for (size_t s = 0; s < sources; ++s) {
+        gramsOf(s, grams);
+        for (uint32_t g : grams) ++p.off[g + 1];
+    }
+    for (size_t k = 0; k < keys; ++k) p.off[k + 1] += p.off[k];
+    p.post.resize(p.off[keys]);
+    std::vector<uint32_t> fill(p.off.begin(), p.off.end() - 1);
+    for (size_t s = 0; s < sources; ++s) {
+        gramsOf(s, grams);
+        for (uint32_t g : grams) p.post[fill[g]++] = static_cast<uint32_t>(s);
+    }
+}
+
+void buildGramIndex(PoolIndex& ix, Postings& p, size_t q) {
+    size_t keys = 1;
+    for (size_t i = 0; i < q; ++i) keys *= kGramBase;
+    buildPostings(p, keys, ix.enKey.size(), [&](size_t s, std::vector<uint32_t>& grams) {
+        grams.clear();
+        const std::string& k = ix.enKey[s];
+        for (size_t i = 0; i + q <= k.size(); ++i) grams.push_back(gramAt(k, i, q));
+        std::sort(grams.begin(), grams.end());
+        grams.erase(std::unique(grams.begin(), grams.end()), grams.end());
+    });
+}
+
+void buildChinesePostings(PoolIndex& ix) {
+    for (const ChineseKey& k : ix.cnKey)
+        if (k.comparable)
+            for (uint32_t c : k.chars) ix.cnCharId.try_emplace(c, static_cast<uint32_t>(ix.cnCharId.size()));
+    std::vector<std::pair<uint32_t, uint16_t>> distinct;
+    auto distinctOf = [&](size_t s) {
+        distinct.clear();
+        const ChineseKey& k = ix.cnKey[s];
+        if (!k.comparable) return;
+        std::vector<uint32_t> ids;
+        ids.reserve(k.chars.size());
+        for (uint32_t c : k.chars) ids.push_back(ix.cnCharId.at(c));
+        std::sort(ids.begin(), ids.end());
+        for (size_t i = 0; i < ids.size();) {
+            size_t j = i;
+            while (j < ids.size() && ids[j] == ids[i]) ++j;
+            distinct.emplace_back(ids[i], static_cast<uint16_t>(std::min<size_t>(j - i, 0xFFFF)));
+            i = j;
+        }
+    };
+    Postings& p = ix.cnPost;
+    const size_t keys = ix.cnCharId.size();
+    p.off.assign(keys + 1, 0);
+    for (size_t s = 0; s < ix.cnKey.size(); ++s) {
+        distinctOf(s);
+        for (auto& d : distinct) ++p.off[d.first + 1];
+    }
+    for (size_t k = 0; k < keys; ++k) p.off[k + 1] += p.off[k];
+    p.post.resize(p.off[keys]);
+    p.count.resize(p.off[keys]);
+    std::vector<uint32_t> fill(p.off.begin(), p.off.end() - 1);
+    for (size_t s = 0; s < ix.cnKey.size(); ++s) {
+        distinctOf(s);
+        for (auto& d : distinct) {
+            p.post[fill[d.first]] = static_cast<uint32_t>(s);
+            p.count[fill[d.first]++] = d.second;
+        }
+    }
+}
+
+}  // namespace
+
+PoolIndexPtr buildPoolIndex(const std::vector<PoolItem>& pool) {
+    PoolIndexPtr ix(new PoolIndex);
+    ix->pool = &pool;
+    const size_t n = pool.size();
+    ix->cnKey.resize(2 * n);
+    ix->enKey.resize(2 * n);
+    ix->enByLen.resize(kLenBuckets);
+    for (size_t i = 0; i < n; ++i) {
+        const PoolItem& e = pool[i];
+        ix->cnKey[2 * i] = makeChineseKey(e.name_cn);
+        ix->cnKey[2 * i + 1] = makeChineseKey(e.nickname);
+        ix->enKey[2 * i] = englishKey(e.name);
+        ix->enKey[2 * i + 1] = englishKey(e.nickname);
+        const auto id = static_cast<uint32_t>(i);
+        ix->byField[e.name].push_back(id);
+        if (e.name_cn != e.name) ix->byField[e.name_cn].push_back(id);
+        if (e.nickname != e.name && e.nickname != e.name_cn) ix->byField[e.nickname].push_back(id);
+        ix->byNameCn[e.name_cn].push_back(id);
+        for (size_t f = 0; f < 2; ++f) {
+            const size_t len = ix->enKey[2 * i + f].size();
+            if (len > 0) ix->enByLen[std::min(len, kLenBuckets - 1)].push_back(static_cast<uint32_t>(2 * i + f));
+        }
+    }
+    buildChinesePostings(*ix);
+    buildGramIndex(*ix, ix->gram3, 3);
+    buildGramIndex(*ix, ix->gram4, 4);
+    return ix;
+}
+
+namespace {
+
+// The game side of one comparison against one field of every entry.
+struct Probe {
+    const PoolIndex& ix;
+    float threshold;
+    MatchScratch& sc;
+
+    void resetAcc() {
+        const size_t sources = ix.enKey.size();
+        if (sc.acc.size() != sources) sc.acc.assign(sources, 0);
+    }
+
+    void take(uint32_t source) { sc.entries.push_back(source / 2); }
+
+    // Chinese comparisons of key a against field `field` of every entry.
+    void chinese(const ChineseKey& a, uint32_t field) {
+        if (!a.comparable) return;  // only byte equality can score, found by the hash tables
+        std::vector<std::pair<uint32_t, uint32_t>> chars;  // (char id, count in a)
+        for (uint32_t c : a.chars) {
+            auto it = ix.cnCharId.find(c);
+            if (it == ix.cnCharId.end()) continue;
+            auto found = std::find_if(chars.begin(), chars.end(), [&](auto& p) { return p.first == it->second; });
+            if (found == chars.end()) chars.emplace_back(it->second, 1);
+            else ++found->second;
+        }
+        resetAcc();
+        for (auto [id, ca] : chars) {
+            for (uint32_t k = ix.cnPost.off[id]; k < ix.cnPost.off[id + 1]; ++k) {
+                const uint32_t s = ix.cnPost.post[k];
+                if ((s & 1u) != field) continue;
+                if (sc.acc[s] == 0) sc.touched.push_back(s);
+                sc.acc[s] += std::min<uint32_t>(ca, ix.cnPost.count[k]);
+            }
+        }
+        const size_t la = a.chars.size();
+        for (uint32_t s : sc.touched) {
+            const size_t lb = ix.cnKey[s].chars.size();
+            const size_t minLen = std::min(la, lb), maxLen = std::max(la, lb);
+            const size_t shared = std::min<size_t>(sc.acc[s], minLen);
+            float ub = static_cast<float>(shared) / static_cast<float>(minLen);
+            if (minLen == 1) ub -= 0.18f;
+            else if (minLen == 2) ub -= 0.1f;
+            ub -= static_cast<float>(maxLen - minLen) * 0.03f;
+            if (ub + kBoundMargin >= threshold) take(s);
+            sc.acc[s] = 0;
+        }
+        sc.touched.clear();
+    }
+
+    // English comparisons of key a against field `field` of every entry.
+    void english(const std::string& a, uint32_t field) {
+        const size_t la = a.size();
+        if (la == 0) return;
+        const double t = static_cast<double>(threshold) - kBoundMargin;
+        auto needRun = [&](size_t lb) { return static_cast<size_t>(std::ceil(t * static_cast<double>(std::max(la, lb)))); };
+        const size_t lo = static_cast<size_t>(std::max(1.0, std::ceil(t * static_cast<double>(la))));
+        const double hiD = static_cast<double>(la) / t;
+        const size_t hi = hiD > 1e9 ? static_cast<size_t>(1e9) : static_cast<size_t>(std::floor(hiD));
+        const size_t t0 = needRun(la);
+        if (t0 >= 3) {
+            const size_t q = t0 >= 4 ? 4 : 3;
+            const Postings& p = q == 4 ? ix.gram4 : ix.gram3;
+            std::vector<std::pair<uint32_t, uint32_t>> grams;  // (gram, positions in a)
+            for (size_t i = 0; i + q <= la; ++i) grams.emplace_back(gramAt(a, i, q), 1);
+            std::sort(grams.begin(), grams.end());
+            std::vector<std::pair<uint32_t, uint32_t>> merged;
+            for (auto& g : grams) {
+                if (!merged.empty() && merged.back().first == g.first) ++merged.back().second;
+                else merged.push_back(g);
+            }
+            resetAcc();
+            for (auto [g, m] : merged) {
+                for (uint32_t k = p.off[g]; k < p.off[g + 1]; ++k) {
+                    const uint32_t s = p.post[k];
+                    if ((s & 1u) != field) continue;
+                    if (sc.acc[s] == 0) sc.touched.push_back(s);
+                    sc.acc[s] += m;
+                }
+            }
+            for (uint32_t s : sc.touched) {
+                const size_t lb = ix.enKey[s].size();
+                if (lb >= lo && lb <= hi && sc.acc[s] + (q - 1) >= needRun(lb)) take(s);
+                sc.acc[s] = 0;
+            }
+            sc.touched.clear();
+            return;
+        }
+        // Short keys: the run needed is one or two characters; check the entries whose key
+        // length fits directly.
+        for (size_t len = lo; len <= hi && len < kLenBuckets; ++len) {
+            for (uint32_t s : ix.enByLen[len]) {
+                if ((s & 1u) != field) continue;
+                const size_t lb = ix.enKey[s].size();
+                if (lb < lo || lb > hi) continue;
+                if (longestCommonRun(a, ix.enKey[s]) >= needRun(lb)) take(s);
+            }
+            if (len == kLenBuckets - 1) break;
+        }
+    }
+
+    void exact(const std::unordered_map<std::string, std::vector<uint32_t>>& table, const std::string& key) {
+        auto it = table.find(key);
+        if (it == table.end()) return;
+        sc.entries.insert(sc.entries.end(), it->second.begin(), it->second.end());
+    }
+};
+
+}  // namespace
+
+std::vector<MatchCandidate> matchGameFast(const std::string& gameName, const PoolIndex& ix, float threshold,
+                                          MatchScratch& sc) {
+    const std::vector<PoolItem>& pool = *ix.pool;
+    sc.entries.clear();
+    Probe probe{ix, threshold, sc};
+    probe.exact(ix.byField, gameName);
+    const int type = classifyNameType(gameName);
+    const ChineseKey whole = makeChineseKey(gameName);
+    const std::string wholeEn = englishKey(gameName);
+    ChineseKey cnPart;
+    std::string enPart;
+    if (type == NameType::Chinese) {
+        probe.chinese(whole, 0);
+        probe.chinese(whole, 1);
+    } else if (type == NameType::Mixed) {
+        auto [cn, en] = splitNameToCnEn(gameName);
+        cnPart = makeChineseKey(cn);
+        enPart = englishKey(en);
+        probe.exact(ix.byNameCn, cn);  // a Chinese part byte-equal to name_cn scores 1
+        probe.chinese(cnPart, 0);
+        probe.english(enPart, 0);
+        probe.chinese(whole, 1);
+        probe.english(wholeEn, 1);
+    } else {
+        probe.english(wholeEn, 0);
+        probe.english(wholeEn, 1);
+    }
+    std::sort(sc.entries.begin(), sc.entries.end());
+    sc.entries.erase(std::unique(sc.entries.begin(), sc.entries.end()), sc.entries.end());
+
+    std::vector<MatchCandidate> cands;
+    for (uint32_t i : sc.entries) {
+        const PoolItem& e = pool[i];
+        float s;
+        if (gameName == e.name || gameName == e.name_cn || gameName == e.nickname) {
+            s = 1.0f;
+        } else if (type == NameType::Chinese) {
+            s = std::max(compareChineseKeys(whole, ix.cnKey[2 * i]), compareChineseKeys(whole, ix.cnKey[2 * i + 1]));
+        } else if (type == NameType::Mixed) {
+            const float c = compareChineseKeys(cnPart, ix.cnKey[2 * i]);
+            const float en = compareEnglishKeys(enPart, ix.enKey[2 * i]);
+            const float n = std::max(compareChineseKeys(whole, ix.cnKey[2 * i + 1]),
+                                     compareEnglishKeys(wholeEn, ix.enKey[2 * i + 1]));
+            s = mixedScore(c, en, n);
+        } else {
+            s = std::max(compareEnglishKeys(wholeEn, ix.enKey[2 * i]), compareEnglishKeys(wholeEn, ix.enKey[2 * i + 1]));
+        }
+        if (s >= threshold) cands.push_back(candidateFor(e, s));
+    }
+    return finishLibraryCandidates(std::move(cands));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The job
+// ---------------------------------------------------------------------------------------------
+
+bool librarySkipsGame(const LibraryGameInput& g, int32_t existingResourceMode, int32_t existingMatchMode) {
+    if (existingResourceMode == 0 && g.imageCount > 0 && g.textCount > 0) return true;
+    return existingMatchMode == 0 && !g.matchedName.empty();
+}
+
+std::string formatLibrarySummary(const LibraryRunSummary& s) {
+    char buf[256];
+    std::snprintf(buf, sizeof buf,
+                  "本地库匹配完成%s\n命中: %d / %d (%d%%)\n精确: %d  模糊: %d  未命中: %d\n跳过: %d\n数据条目: %zu\n",
+                  s.cancelled ? " (已取消)" : "", s.hits, s.total, s.percent, s.exact, s.fuzzy, s.missed, s.skipped,
+                  s.poolSize);
+    return std::string(buf) + "数据文件: " + s.sourcePath;
+}
+
+namespace {
+
+void writeRow(const LibraryGameInput& g, std::vector<MatchCandidate> cands) {
+    std::lock_guard<std::mutex> lk(gMatchMtx);
+    // The frame refuses sorting and reloading while the job runs; the name check guards the row
+    // anyway, so a result can never land on another game.
+    if (g.row >= dummyGames.size() || dummyGames[g.row].name != g.name) return;
+    GameInfo& row = dummyGames[g.row];
+    if (cands.empty()) {
+        installCandidates(row, {}, std::string());
+        row.matchMethod = "未命中";
+    } else {
+        const std::string method = cands.front().score >= 0.999f ? "精确" : "模糊";
+        installCandidates(row, std::move(cands), method);
+    }
+}
+
+}  // namespace
+
+LibraryRunSummary runLibraryMatch(LibraryJob job) {
+    LibraryRunSummary sum;
+    sum.poolSize = job.pool.size();
+    sum.sourcePath = job.sourcePath;
+    const int32_t allGames = static_cast<int32_t>(job.games.size());
+    const float threshold = libraryThreshold(job.simThresholdIndex);
+
+    std::vector<const LibraryGameInput*> work;
+    for (const LibraryGameInput& g : job.games) {
+        if (librarySkipsGame(g, job.existingResourceMode, job.existingMatchMode)) {
+            ++sum.skipped;
+            gMatchDone.fetch_add(1);
+        } else {
+            work.push_back(&g);
+        }
+    }
+
+    std::atomic<int32_t> exact{0}, fuzzy{0}, missed{0};
+    if (!work.empty() && !gMatchCancel.load()) {
+        PoolIndexPtr index = buildPoolIndex(job.pool);
+        std::atomic<size_t> next{0};
+        auto worker = [&] {
+            MatchScratch scratch;
+            for (;;) {
+                if (gMatchCancel.load()) return;
+                const size_t k = next.fetch_add(1);
+                if (k >= work.size()) return;
+                std::vector<MatchCandidate> cands = matchGameFast(work[k]->name, *index, threshold, scratch);
+                if (gMatchCancel.load()) return;  // the game in progress keeps its old match
+                if (cands.empty()) missed.fetch_add(1);
+                else if (cands.front().score >= 0.999f) exact.fetch_add(1);
+                else fuzzy.fetch_add(1);
+                writeRow(*work[k], std::move(cands));
+                gMatchDone.fetch_add(1);
+            }
+        };
+        int32_t threads = job.workers > 0 ? job.workers : static_cast<int32_t>(std::thread::hardware_concurrency());
+        threads = std::clamp<int32_t>(threads, 1, 16);
+        threads = std::min<int32_t>(threads, static_cast<int32_t>(work.size()));
+        std::vector<std::thread> helpers;
+        for (int32_t i = 1; i < threads; ++i) helpers.emplace_back(worker);
+        worker();
+        for (std::thread& t : helpers) t.join();
+    }
+
+    sum.cancelled = gMatchCancel.load();
+    sum.exact = exact.load();
+    sum.fuzzy = fuzzy.load();
+    sum.missed = missed.load();
+    sum.total = allGames - sum.skipped;
+    // Games left unprocessed by a cancel are not hits.
+    sum.hits = sum.exact + sum.fuzzy;
+    sum.percent = sum.total > 0 ? sum.hits * 100 / sum.total : 0;
+
+    {
+        std::lock_guard<std::mutex> lk(gMatchMsgMtx);
+        gMatchDebug = formatLibrarySummary(sum);
+    }
+    gTotalCount.store(sum.total);
+    gConfirmCount.store(sum.hits);
+    gPendingCount.store(sum.cancelled ? sum.total - sum.hits - sum.missed : 0);
+    gUnmatchCount.store(sum.missed);
+    gWaitState.active.store(false);
+    gLocalMatchRunning.store(false);
+    gLibraryMatchFinished.store(true);
+    return sum;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+bool readable(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return static_cast<bool>(f);
+}
+
+void setMatchMsg(const std::string& m) {
+    std::lock_guard<std::mutex> lk(gMatchMsgMtx);
+    gMatchMsg = m;
+}
+
+}  // namespace
+
+bool startLibraryMatch(const PanelOptions& opts) {
+    setMatchMsg(std::string());
+    std::string msg;
+    bool started = false;
+    if (gLocalMatchRunning.load() || gMatchState.load() != 0) {
+        msg = "匹配正在进行中，请等待完成后再试。";
+    } else if (dummyGames.empty()) {
+        msg = "请先点击【读取数据】加载游戏。";
+    } else {
+        const std::string dir = getExeDir();
+        const std::string csvPath = dir + "kbdata.csv", dbPath = dir + "kbdata.db";
+        std::vector<PoolItem> pool;
+        std::string sourcePath, err;
+        if (readable(csvPath)) {
+            if (loadTranslatedCsv(csvPath, pool, err)) sourcePath = csvPath;
+            else msg = "加载 kbdata.csv 失败: " + err;
+        }
+        if (sourcePath.empty()) {
+            if (readable(dbPath)) {
+                if (loadTranslatedDb(dbPath, pool, err)) sourcePath = dbPath;
+                else msg = "加载 kbdata.db 失败: " + err;
+            } else if (msg.empty()) {
+                msg = "没有本地数据库";
+            }
+        }
+        if (!sourcePath.empty()) {
+            LibraryJob job;
+            job.pool = std::move(pool);
+            job.sourcePath = sourcePath;
+            job.simThresholdIndex = opts.simThresholdIndex;
+            job.existingResourceMode = opts.existingResourceMode;
+            job.existingMatchMode = opts.existingMatchMode;
+            {
+                std::lock_guard<std::mutex> lk(gMatchMtx);
+                job.games.reserve(dummyGames.size());
+                for (size_t i = 0; i < dummyGames.size(); ++i) {
+                    const GameInfo& g = dummyGames[i];
+                    job.games.push_back(LibraryGameInput{i, g.name, g.imageCount, g.textCount, g.matchedName});
+                }
+            }
+            if (gMatchThread.joinable()) gMatchThread.join();
+            gMatchCancel.store(false);
+            gMatchDone.store(0);
+            gMatchTotal.store(static_cast<int32_t>(job.games.size()));
+            gLibraryMatchFinished.store(false);
+            gLocalMatchRunning.store(true);
+            openWaitDialog("本地库匹配中", "正在匹配游戏库，请稍候...");
+            gMatchThread = std::thread([j = std::move(job)]() mutable { runLibraryMatch(std::move(j)); });
+            started = true;
+        }
+    }
+    if (!msg.empty()) {
+        setMatchMsg(msg);
+        gMatchShowModal = true;
+    }
+    return started;
+}

@@ -1,0 +1,103 @@
+// The local library match: every game of the menu against the translated title pool,
+// offline, on a background thread. The job computes on copies taken at its start and writes
+// each game's result into its row under gMatchMtx for that one game only, so the table keeps
+// drawing while it runs.
+#pragma once
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "data/game.h"
+#include "data/options.h"
+#include "match/pool.h"
+
+// What the job needs of one row, copied when it starts.
+struct LibraryGameInput {
+    size_t row = 0;
+    std::string name;
+    int32_t imageCount = -1;
+    int32_t textCount = -1;
+    std::string matchedName;
+};
+
+struct LibraryJob {
+    std::vector<PoolItem> pool;
+    std::string sourcePath;
+    int32_t simThresholdIndex = 4;
+    int32_t existingResourceMode = 0;
+    int32_t existingMatchMode = 0;
+    std::vector<LibraryGameInput> games;
+    int32_t workers = 0;  // threads to spread the games over; 0 = one per core
+};
+
+struct LibraryRunSummary {
+    int32_t total = 0;    // games processed (all games minus the skipped ones)
+    int32_t hits = 0;
+    int32_t percent = 0;
+    int32_t exact = 0;
+    int32_t fuzzy = 0;
+    int32_t missed = 0;
+    int32_t skipped = 0;
+    size_t poolSize = 0;
+    std::string sourcePath;
+    bool cancelled = false;
+};
+
+// Minimum similarity for an option index (clamped to 0..6).
+float libraryThreshold(int32_t simThresholdIndex);
+
+// The score of one pool entry for a game, exactly as the per-pair rule defines it: byte-equal
+// to name, name_cn or nickname gives 1; otherwise by the game name's type (English: name and
+// nickname; Chinese: name_cn and nickname; Mixed: 0.6 c + 0.4 e when both parts score, else the
+// best of c, e and the nickname).
+float scorePoolEntry(const std::string& gameName, const PoolItem& entry);
+
+// Keeps one candidate per appid (the first with the highest score), sorts by score (highest
+// first, equal scores in no particular order) and keeps the first 10.
+std::vector<MatchCandidate> finishLibraryCandidates(std::vector<MatchCandidate> cands);
+
+// Straightforward evaluation: every pool entry scored in pool order.
+std::vector<MatchCandidate> matchGameReference(const std::string& gameName, const std::vector<PoolItem>& pool,
+                                               float threshold);
+
+// The pool's comparison keys and lookup tables, built once per run. The pool must outlive it.
+struct PoolIndex;
+struct PoolIndexDeleter {
+    void operator()(PoolIndex* p) const;
+};
+using PoolIndexPtr = std::unique_ptr<PoolIndex, PoolIndexDeleter>;
+PoolIndexPtr buildPoolIndex(const std::vector<PoolItem>& pool);
+
+// Per-thread working memory of matchGameFast.
+struct MatchScratch {
+    std::vector<uint32_t> acc;
+    std::vector<uint32_t> touched;
+    std::vector<uint32_t> entries;
+};
+
+// Same result as matchGameReference (same candidates, same scores), without scoring the pairs
+// whose score provably stays below the threshold.
+std::vector<MatchCandidate> matchGameFast(const std::string& gameName, const PoolIndex& index, float threshold,
+                                          MatchScratch& scratch);
+
+// Skip rule with the defaults: resources (images and text) or an existing match are kept.
+bool librarySkipsGame(const LibraryGameInput& g, int32_t existingResourceMode, int32_t existingMatchMode);
+
+// The job's body. Writes each processed row (matched by index and unchanged name) under
+// gMatchMtx, sets the status counters, stores the summary in gMatchDebug, then switches the wait
+// dialog and gLocalMatchRunning off and raises gLibraryMatchFinished.
+LibraryRunSummary runLibraryMatch(LibraryJob job);
+
+// Summary shown to the user when the job ends.
+std::string formatLibrarySummary(const LibraryRunSummary& s);
+
+// The button handler of "本地库匹配" (frame thread): loads kbdata.csv or kbdata.db from the
+// program's folder, copies the rows and starts the job on gMatchThread. Sets gMatchMsg (and
+// gMatchShowModal) when there is something to tell. Returns true when the job was started.
+bool startLibraryMatch(const PanelOptions& opts);
+
+// Raised by the job when its summary is ready; the frame clears it and shows the summary.
+extern std::atomic<bool> gLibraryMatchFinished;

@@ -1,0 +1,287 @@
+#include "match/folder_match.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "data/game.h"
+#include "data/jobs.h"
+#include "data/paths.h"
+#include "tests/test_util.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kbtest::TempDir;
+
+PanelOptions optionsFor(const std::string& dir) {
+    PanelOptions o;
+    std::snprintf(o.localDir, sizeof o.localDir, "%s", dir.c_str());
+    return o;
+}
+
+GameInfo game(const std::string& name, int images = 0, int texts = 0) {
+    GameInfo g;
+    g.name = name;
+    g.imageCount = images;
+    g.textCount = texts;
+    return g;
+}
+
+class FolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetJobGlobals();
+        dummyGames.clear();
+    }
+    void TearDown() override {
+        dummyGames.clear();
+        resetJobGlobals();
+    }
+};
+
+TEST_F(FolderTest, MatchCases) {
+    TempDir res;
+    for (const char* d : {"生化危机4", "Portal 2", "Half-Life 2", "最终幻想十五"}) kbtest::makeDirs(res.path + d);
+    kbtest::writeFile(res.path + "loose.txt", "not a folder");
+
+    std::vector<GameInfo> games = {
+        game("Portal 2"),                         // exact folder name
+        game("半条命 Half-Life II"),                // mixed: its English part against the folders
+        game("最终幻想XV"),                         // XV = 十五
+        game("Unrelated Title"),                  // no folder reaches 70%
+        game("生化危机4", 2, 1),                    // has resources: skipped, unchanged
+    };
+    GameInfo matched = game("Portal 2");
+    installCandidates(matched, {MatchCandidate{620, "Portal 2", "", 1.0f}}, "网络匹配");
+    games.push_back(matched);  // earlier network match: untouched and not counted
+    dummyGames = games;
+
+    const std::string msg = localFolderMatch(optionsFor(res.path));
+    EXPECT_EQ(msg, "本地文件夹匹配完成\n命中: 3 / 6 (跳过: 1)\n子文件夹数: 4\n目录: " + res.path);
+    {
+        std::lock_guard<std::mutex> lk(gMatchMsgMtx);
+        EXPECT_EQ(gMatchMsg, msg);
+    }
+    const GameInfo& exact = dummyGames[0];
+    EXPECT_EQ(exact.matchMethod, "精确");
+    EXPECT_EQ(exact.selectedCandidate, 0);
+    ASSERT_FALSE(exact.candidates.empty());
+    EXPECT_EQ(exact.candidates[0].appid, 0);
+    EXPECT_EQ(exact.candidates[0].name, "Portal 2");
+    EXPECT_EQ(exact.candidates[0].extra, res.path + "Portal 2");
+    EXPECT_EQ(exact.candidates[0].score, 1.0f);
+    EXPECT_EQ(exact.matchedName, "Portal 2");
+
+    EXPECT_EQ(dummyGames[1].matchedName, "Half-Life 2");
+    EXPECT_EQ(dummyGames[1].matchMethod, "模糊");
+    EXPECT_EQ(dummyGames[2].matchedName, "最终幻想十五");
+    EXPECT_EQ(dummyGames[2].matchMethod, "精确");
+    EXPECT_EQ(dummyGames[3].matchMethod, "未命中");
+    EXPECT_TRUE(dummyGames[3].matchedName.empty());
+    EXPECT_TRUE(dummyGames[4].candidates.empty());
+    EXPECT_TRUE(dummyGames[4].matchMethod.empty());
+    EXPECT_EQ(dummyGames[5].matchMethod, "网络匹配");
+    EXPECT_EQ(dummyGames[5].candidates[0].appid, 620);
+}
+
+TEST_F(FolderTest, MatchRefusals) {
+    TempDir res;
+    kbtest::writeFile(res.path + "a.txt", "x");
+    struct Case {
+        const char* label;
+        std::string dir;
+        bool games;
+        std::string msg;
+    };
+    const std::vector<Case> cases = {
+        {"empty dir field", "", true, "请先选择有效的资源目录。"},
+        {"missing dir", res.path + "nope", true, "请先选择有效的资源目录。"},
+        {"a file, not a dir", res.path + "a.txt", true, "请先选择有效的资源目录。"},
+        {"no games", res.path, false, "请先点击【读取数据】加载游戏。"},
+        {"only files", res.path, true, "资源目录下没有子文件夹。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        dummyGames.clear();
+        if (c.games) dummyGames.push_back(game("Anything"));
+        EXPECT_EQ(localFolderMatch(optionsFor(c.dir)), c.msg);
+    }
+}
+
+// A resource folder with five .PNG, one .jpg, one .jpeg, two .txt and an unrelated file.
+void fillSource(const std::string& dir) {
+    kbtest::makeDirs(dir);
+    for (int i = 1; i <= 5; ++i) kbtest::writeFile(dir + "shot" + std::to_string(i) + ".PNG", "png" + std::to_string(i));
+    kbtest::writeFile(dir + "cover.jpg", "jpg");
+    kbtest::writeFile(dir + "wide.JPEG", "jpeg");
+    kbtest::writeFile(dir + "info.txt", "info");
+    kbtest::writeFile(dir + "readme.TXT", "readme");
+    kbtest::writeFile(dir + "notes.doc", "doc");
+    kbtest::makeDirs(dir + "sub.png");
+}
+
+// Permission bits do not stop root: run the operation under an unprivileged user id, with the
+// test's folders opened up for it.
+template <class F>
+std::string asUnprivileged(const std::vector<std::string>& dirs, F f) {
+    const bool root = geteuid() == 0;
+    if (root) {
+        for (const std::string& d : dirs) {
+            chmod(d.c_str(), 0777);
+            std::error_code ec;
+            for (auto it = fs::recursive_directory_iterator(d, fs::directory_options::skip_permission_denied, ec);
+                 !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+                if (it->path().filename() == "Locked" || it->path().filename() == "locked") {
+                    it.disable_recursion_pending();
+                    continue;
+                }
+                chmod(it->path().c_str(), it->is_directory() ? 0777 : 0666);
+            }
+        }
+        EXPECT_EQ(seteuid(65534), 0);
+    }
+    std::string out = f();
+    if (root) {
+        EXPECT_EQ(seteuid(0), 0);
+    }
+    return out;
+}
+
+GameInfo tickedWithFolder(const std::string& name, const std::string& src) {
+    GameInfo g = game(name);
+    g.ticked = true;
+    installCandidates(g, {MatchCandidate{0, "folder", src, 1.0f}}, "精确");
+    return g;
+}
+
+size_t filesIn(const std::string& dir) {
+    std::error_code ec;
+    size_t n = 0;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) ++n;
+    return n;
+}
+
+TEST_F(FolderTest, CopyCases) {
+    struct Case {
+        const char* label;
+        int limit;
+        bool matchImages, jpg;
+        int copied;         // files in the summary
+        size_t filesInDst;  // files in media/<game>/
+    };
+    const std::vector<Case> cases = {
+        {"everything", 0, true, true, 9, 9},
+        {"limit 3 with five .PNG", 3, true, true, 5, 5},
+        {"images off", 0, false, true, 2, 2},
+        {"jpg off", 0, true, false, 7, 7},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        TempDir menu, res;
+        kbtest::ScopedMenuDir scope(menu.path);
+        fillSource(res.path + "Game/");
+        dummyGames = {tickedWithFolder("My Game", res.path + "Game")};
+        PanelOptions o = optionsFor(res.path);
+        o.imageLimitIndex = c.limit;
+        o.matchImages = c.matchImages;
+        o.imgTypeJpg = c.jpg;
+        const std::string msg = copyLocalResources(o);
+        EXPECT_EQ(msg, "复制资源完成\n已复制: " + std::to_string(c.copied) + " 个文件\n跳过: 0 个游戏");
+        EXPECT_EQ(filesIn(menu.path + "media/My Game"), c.filesInDst);
+        EXPECT_TRUE(kbtest::fileExists(menu.path + "media/My Game/readme.TXT"));
+        EXPECT_FALSE(kbtest::fileExists(menu.path + "media/My Game/notes.doc"));
+        if (!c.jpg) {
+            EXPECT_FALSE(kbtest::fileExists(menu.path + "media/My Game/cover.jpg"));
+            EXPECT_FALSE(kbtest::fileExists(menu.path + "media/My Game/wide.JPEG"));
+        }
+        // The table shows the new files at once.
+        EXPECT_EQ(dummyGames[0].textCount, 2);
+    }
+}
+
+TEST_F(FolderTest, CopyTwiceOverwritesAndCountsAgain) {
+    TempDir menu, res;
+    kbtest::ScopedMenuDir scope(menu.path);
+    kbtest::makeDirs(res.path + "G");
+    kbtest::writeFile(res.path + "G/a.txt", "first");
+    dummyGames = {tickedWithFolder("G", res.path + "G")};
+    const PanelOptions o = optionsFor(res.path);
+    EXPECT_EQ(copyLocalResources(o), "复制资源完成\n已复制: 1 个文件\n跳过: 0 个游戏");
+    kbtest::writeFile(res.path + "G/a.txt", "second");
+    EXPECT_EQ(copyLocalResources(o), "复制资源完成\n已复制: 1 个文件\n跳过: 0 个游戏");
+    EXPECT_EQ(kbtest::readFile(menu.path + "media/G/a.txt"), "second");
+}
+
+TEST_F(FolderTest, CopyProblems) {
+    TempDir menu, res;
+    kbtest::ScopedMenuDir scope(menu.path);
+    fillSource(res.path + "Good/");
+    fillSource(res.path + "Locked/");
+    ASSERT_EQ(chmod((res.path + "Locked").c_str(), 0), 0);
+    kbtest::writeFile(res.path + "NotAFolder", "x");
+
+    GameInfo store = game("Store Game");
+    store.ticked = true;
+    installCandidates(store, {MatchCandidate{620, "Portal 2", "", 0.9f}}, "网络匹配");
+    GameInfo none = game("No Match");
+    none.ticked = true;
+    GameInfo unticked = tickedWithFolder("Unticked", res.path + "Good");
+    unticked.ticked = false;
+    GameInfo badIndex = tickedWithFolder("Bad Index", res.path + "Good");
+    badIndex.selectedCandidate = 5;
+    dummyGames = {store,
+                  none,
+                  unticked,
+                  badIndex,
+                  tickedWithFolder("../escape", res.path + "Good"),
+                  tickedWithFolder("Locked Game", res.path + "Locked"),
+                  tickedWithFolder("File Game", res.path + "NotAFolder"),
+                  tickedWithFolder("Good Game", res.path + "Good")};
+    const std::string msg = asUnprivileged({menu.path, res.path}, [&] { return copyLocalResources(optionsFor(res.path)); });
+
+    const std::string head = "复制资源完成\n已复制: 9 个文件\n跳过: 6 个游戏\n\n";
+    EXPECT_EQ(msg.substr(0, head.size()), head) << msg;
+    EXPECT_NE(msg.find("[Store Game] 源目录不存在: \n"), std::string::npos) << msg;
+    EXPECT_NE(msg.find("[../escape] 游戏名不能用作文件夹名"), std::string::npos) << msg;
+    EXPECT_NE(msg.find("[Locked Game] 无法读取源目录: " + res.path + "Locked (没有访问权限)\n"), std::string::npos)
+        << msg;
+    EXPECT_NE(msg.find("[File Game] 无法读取源目录: " + res.path + "NotAFolder (不是文件夹)\n"), std::string::npos)
+        << msg;
+    EXPECT_EQ(msg.find("No Match"), std::string::npos);
+    EXPECT_EQ(msg.find("Unticked"), std::string::npos);
+    EXPECT_EQ(filesIn(menu.path + "media/Good Game"), 9u);
+    EXPECT_FALSE(fs::exists(menu.path + "escape"));
+    EXPECT_FALSE(fs::exists(menu.path + "media/Unticked"));
+    chmod((res.path + "Locked").c_str(), 0755);
+}
+
+TEST_F(FolderTest, CopyFileErrorsNameTheFile) {
+    // A directory standing where a file must go makes that one copy fail; the rest go on.
+    TempDir menu, res;
+    kbtest::ScopedMenuDir scope(menu.path);
+    kbtest::makeDirs(res.path + "G");
+    kbtest::writeFile(res.path + "G/a.txt", "a");
+    kbtest::writeFile(res.path + "G/b.txt", "b");
+    kbtest::makeDirs(menu.path + "media/G/a.txt");
+    dummyGames = {tickedWithFolder("G", res.path + "G")};
+    const std::string msg = copyLocalResources(optionsFor(res.path));
+    EXPECT_EQ(msg.rfind("复制资源完成\n已复制: 1 个文件\n跳过: 0 个游戏\n\n[G] 复制失败: a.txt (", 0), 0u) << msg;
+    EXPECT_EQ(kbtest::readFile(menu.path + "media/G/b.txt"), "b");
+}
+
+TEST_F(FolderTest, UnreadableResourceDirectory) {
+    TempDir res;
+    kbtest::makeDirs(res.path + "locked/sub");
+    ASSERT_EQ(chmod((res.path + "locked").c_str(), 0311), 0);  // can enter, cannot list
+    dummyGames = {game("Anything")};
+    const std::string msg =
+        asUnprivileged({res.path}, [&] { return localFolderMatch(optionsFor(res.path + "locked")); });
+    chmod((res.path + "locked").c_str(), 0755);
+    EXPECT_EQ(msg.rfind("无法读取资源目录: ", 0), 0u) << msg;
+}
+
+}  // namespace
