@@ -101,6 +101,7 @@ struct Transfer {
     Clock::time_point lastActivity;
     curl_off_t lastUp = 0;
     bool headStarted = false;  // a status line arrived
+    bool inHead = false;       // between a status line and its blank line (not trailers)
     bool cancelled = false;
     bool tooLarge = false;
     bool timedOut = false;
@@ -124,11 +125,14 @@ size_t onHeader(char* data, size_t size, size_t nitems, void* user) {
     if (startsWithNoCase(data, n, "http/")) {
         // A new response head (redirects and 100 Continue each send one).
         t->headStarted = true;
+        t->inHead = true;
         t->res->contentLength = -1;
         t->res->retryAfter.clear();
         const std::string line(data, n);
         const size_t sp = line.find(' ');
         t->res->status = sp == std::string::npos ? 0 : std::atol(line.c_str() + sp + 1);
+    } else if (!t->inHead) {
+        // Trailers of a chunked body: nothing here changes the response already read.
     } else if (startsWithNoCase(data, n, "content-length:")) {
         const std::string v = trimSpaces(std::string(data + 15, n - 15));
         char* end = nullptr;
@@ -138,6 +142,7 @@ size_t onHeader(char* data, size_t size, size_t nitems, void* user) {
         t->res->retryAfter = trimSpaces(std::string(data + 12, n - 12));
     } else if (n <= 2 && (n == 0 || data[0] == '\r' || data[0] == '\n')) {
         // End of a head: announce the size of the body that follows.
+        t->inHead = false;
         const long st = t->res->status;
         if (st >= 200) {
             if (t->res->contentLength > static_cast<int64_t>(t->req->maxBodyBytes) && !(st >= 300 && st < 400)) {

@@ -148,6 +148,20 @@ TEST_F(HttpTest, ConnectionClosedMidBodyFails) {
     EXPECT_FALSE(getBinary("/x").ok);
 }
 
+TEST_F(HttpTest, ChunkedTrailersKeepTheBody) {
+    RawServer s;
+    s.reply = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nTrailer: Content-Length\r\n\r\n"
+              "5\r\nhello\r\n0\r\nContent-Length: 99\r\n\r\n";
+    s.start();
+    ScopedHostMap map(kHost + "=" + s.base());
+    for (auto get : {getJson, getBinary}) {
+        Answer a = get("/x");
+        EXPECT_TRUE(a.ok) << a.err;
+        EXPECT_EQ(a.out, "hello");
+    }
+    EXPECT_EQ(gDlFileBytesTotal.load(), 0);
+}
+
 TEST_F(HttpTest, SilentServerTimesOut) {
     netSetTestTimeoutMs(300);
     RawServer silent;
