@@ -375,7 +375,7 @@ std::vector<MatchCandidate> matchGameFast(const std::string& gameName, const Poo
         auto [cn, en] = splitNameToCnEn(gameName);
         cnPart = makeChineseKey(cn);
         enPart = englishKey(en);
-        probe.exact(ix.byNameCn, cn);  // a Chinese part byte-equal to name_cn scores 1
+        if (!cn.empty()) probe.exact(ix.byNameCn, cn);  // a Chinese part byte-equal to name_cn scores 1
         probe.chinese(cnPart, 0);
         probe.english(enPart, 0);
         probe.chinese(whole, 1);
