@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "match/text.h"
-
 namespace {
 
 using namespace std::string_literals;
@@ -123,24 +121,6 @@ TEST(Normalize, NumeralSetAndParser) {
         {{"一", "二", "三", "四"}, ""}, {{}, ""},          {{"x"}, ""},
     };
     for (const Case& c : cases) EXPECT_EQ(parseCjkNum1To99(c.run), c.want) << c.run.size();
-}
-
-// The key holds only what later steps can rely on: a-z, 0-9 and whole CJK,
-// kana or hangul characters, whatever bytes come in.
-TEST(Normalize, OutputAlphabetOnHostileBytes) {
-    std::string noise;
-    for (int i = 0; i < 4096; ++i) noise.push_back(static_cast<char>((i * 7919 + i / 3) & 0xFF));
-    const std::string key = normalizeForMatch(noise);
-    for (const std::string& t : tokenizeUtf8(key)) {
-        if (t.size() == 1) {
-            const char c = t[0];
-            EXPECT_TRUE((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) << int(c);
-        } else {
-            ASSERT_EQ(t.size(), 3u);
-            EXPECT_EQ(static_cast<unsigned char>(t[1]) & 0xC0, 0x80);
-            EXPECT_EQ(static_cast<unsigned char>(t[2]) & 0xC0, 0x80);
-        }
-    }
 }
 
 }  // namespace

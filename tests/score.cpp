@@ -178,18 +178,4 @@ TEST(Score, OrderCandidates) {
     }
 }
 
-TEST(Score, PreparedTextReuse) {
-    MatchText t;
-    prepareMatchText("黑暗之魂 Dark Souls", t);
-    EXPECT_EQ(t.norm, "黑暗之魂darksouls");
-    EXPECT_EQ(t.tokens.size(), 13u);
-    EXPECT_EQ(t.wideTokens, 4u);
-    EXPECT_EQ(t.rawWords, 2u);
-    prepareMatchText("", t);
-    EXPECT_TRUE(t.norm.empty());
-    EXPECT_TRUE(t.tokens.empty());
-    EXPECT_EQ(t.wideTokens, 0u);
-    EXPECT_EQ(t.rawWords, 0u);
-}
-
 }  // namespace
