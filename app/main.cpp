@@ -4,6 +4,7 @@
 //   KESTRELBOX_SCREENSHOT=<file.png>  save the window after a few frames and exit with 0
 //   KESTRELBOX_AUTOLOAD=1             press 读取数据 in the first frame
 //   KESTRELBOX_NO_DIALOG=1            start-up failures go to stderr only (no dialog that waits)
+//   KESTRELBOX_FONTS=<a>:<b>          font files tried instead of the built-in list
 #include "app/frame.h"
 #include "app/imgui_sfml.h"
 #include "data/jobs.h"
@@ -15,10 +16,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 extern char** environ;
 
@@ -96,6 +99,20 @@ bool saveScreenshot(sf::RenderWindow& window, const std::string& path) {
     return tex.copyToImage().saveToFile(path);
 }
 
+std::vector<std::string> startupFonts() {
+    const char* env = std::getenv("KESTRELBOX_FONTS");
+    if (!env) return fontCandidates();
+    std::vector<std::string> fonts;
+    const std::string list = env;
+    size_t start = 0;
+    while (start <= list.size()) {
+        const size_t end = std::min(list.find(':', start), list.size());
+        if (end > start) fonts.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return fonts;
+}
+
 int runLoop(sf::RenderWindow& window) {
     const char* shotEnv = std::getenv("KESTRELBOX_SCREENSHOT");
     const std::string screenshot = shotEnv ? shotEnv : "";
@@ -142,7 +159,7 @@ int main() {
     const sf::Image icon = makeIcon(64);
     window.setIcon(icon.getSize().x, icon.getSize().y, icon.getPixelsPtr());
     configureGuiContext();
-    if (loadChineseFont(fontCandidates()).empty()) {
+    if (loadChineseFont(startupFonts()).empty()) {
         reportStartupError("未能加载任何系统中文字体\n请确认 C:/Windows/Fonts/ 存在 msyh.ttc 或 simsun.ttc");
         ImGui::SFML::Shutdown();
         return -1;
