@@ -1,4 +1,42 @@
-#include "app/panels.h"
+// "本地库匹配": the start button, and the run's summary shown when the job ends. The job itself
+// is in match/library_match.*; its start messages go to the popup "网络匹配##m".
+#include <imgui.h>
 
-void drawLibraryMatchButton(const PanelOptions&) {}
-void pollLibraryMatch() {}
+#include <mutex>
+#include <string>
+
+#include "app/local_ui.h"
+#include "app/panels.h"
+#include "data/jobs.h"
+#include "match/library_match.h"
+
+namespace {
+bool gShowLibrarySummary = false;  // frame thread only
+}
+
+void drawLibraryMatchButton(const PanelOptions& opts) {
+    if (ImGui::Button("本地库匹配", ImVec2(110, 28))) startLibraryMatch(opts);
+}
+
+void pollLibraryMatch() {
+    if (gLibraryMatchFinished.exchange(false)) gShowLibrarySummary = true;
+}
+
+void drawLibraryMatchSummary() {
+    if (gShowLibrarySummary) {
+        ImGui::OpenPopup("本地库匹配结果##libsum");
+        gShowLibrarySummary = false;
+    }
+    if (!ImGui::BeginPopupModal("本地库匹配结果##libsum", nullptr, ImGuiWindowFlags_AlwaysAutoResize)) return;
+    std::string text;
+    {
+        std::lock_guard<std::mutex> lk(gMatchMsgMtx);
+        text = gMatchDebug;
+    }
+    ImGui::PushTextWrapPos(ImGui::GetFontSize() * 32.0f);
+    ImGui::TextUnformatted(text.c_str());
+    ImGui::PopTextWrapPos();
+    ImGui::Separator();
+    if (ImGui::Button("确定", ImVec2(120, 0))) ImGui::CloseCurrentPopup();
+    ImGui::EndPopup();
+}

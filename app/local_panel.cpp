@@ -1,3 +1,231 @@
-#include "app/panels.h"
+// Local mode: "开始匹配" and "复制资源" with the popup "本地匹配##local" (the work is in
+// match/folder_match.*), and the folder picker of "浏览...".
+#include <imgui.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-void drawLocalFolderButtons(const PanelOptions&) {}
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <string>
+
+#include "app/folder_picker.h"
+#include "app/panels.h"
+#include "data/jobs.h"
+#include "match/folder_match.h"
+
+namespace fs = std::filesystem;
+
+void drawLocalFolderButtons(const PanelOptions& opts) {
+    bool open = false;
+    if (ImGui::Button("开始匹配", ImVec2(100, 28))) {
+        localFolderMatch(opts);
+        open = true;
+    }
+    ImGui::SameLine();
+    if (ImGui::Button("复制资源", ImVec2(100, 28))) {
+        copyLocalResources(opts);
+        open = true;
+    }
+    if (open) ImGui::OpenPopup("本地匹配##local");
+    if (!ImGui::BeginPopupModal("本地匹配##local", nullptr, ImGuiWindowFlags_AlwaysAutoResize)) return;
+    std::string msg;
+    {
+        std::lock_guard<std::mutex> lk(gMatchMsgMtx);
+        msg = gMatchMsg;
+    }
+    ImGui::PushTextWrapPos(ImGui::GetFontSize() * 32.0f);
+    ImGui::TextUnformatted(msg.c_str());
+    ImGui::PopTextWrapPos();
+    ImGui::Separator();
+    if (ImGui::Button("确定", ImVec2(120, 0))) ImGui::CloseCurrentPopup();
+    ImGui::EndPopup();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Folder picker
+// ---------------------------------------------------------------------------------------------
+
+std::string shellQuote(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) {
+        if (c == '\'') out += "'\\''";
+        else out.push_back(c);
+    }
+    return out + "'";
+}
+
+std::string findOnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    if (!path) return std::string();
+    std::string all(path);
+    size_t start = 0;
+    while (start <= all.size()) {
+        size_t end = all.find(':', start);
+        if (end == std::string::npos) end = all.size();
+        std::string dir = all.substr(start, end - start);
+        if (dir.empty()) dir = ".";
+        const std::string full = childFolder(dir, program);
+        struct stat st {};
+        if (stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(full.c_str(), X_OK) == 0) return full;
+        start = end + 1;
+    }
+    return std::string();
+}
+
+std::string systemFolderDialogCommand(const std::string& title, const std::string& startDir) {
+    std::string start = startDir;
+    if (!start.empty() && start.back() != '/') start.push_back('/');
+    if (std::string z = findOnPath("zenity"); !z.empty())
+        return shellQuote(z) + " --file-selection --directory --title=" + shellQuote(title) +
+               (start.empty() ? "" : " --filename=" + shellQuote(start)) + " 2>/dev/null";
+    if (std::string k = findOnPath("kdialog"); !k.empty())
+        return shellQuote(k) + " --title " + shellQuote(title) + " --getexistingdirectory " +
+               shellQuote(start.empty() ? "." : start) + " 2>/dev/null";
+    return std::string();
+}
+
+bool runSystemFolderDialog(const std::string& title, const std::string& startDir, std::string& chosen) {
+    chosen.clear();
+    const std::string cmd = systemFolderDialogCommand(title, startDir);
+    if (cmd.empty()) return false;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return false;
+    std::string out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    const int status = pclose(p);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    // Exit status 1 is "cancelled"; anything else that is not a success leaves the field alone.
+    if (status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0 && !out.empty()) chosen = out;
+    if (status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 127) return false;  // shell could not run it
+    return true;
+}
+
+std::string browserStartFolder(const std::string& fieldText) {
+    std::error_code ec;
+    if (!fieldText.empty() && fieldText.front() == '/' && fs::is_directory(fieldText, ec)) {
+        std::string d = fs::path(fieldText).lexically_normal().string();
+        if (d.size() > 1 && d.back() == '/') d.pop_back();
+        return d;
+    }
+    if (const char* home = std::getenv("HOME"); home && *home && fs::is_directory(home, ec)) return home;
+    return "/";
+}
+
+std::string parentFolder(const std::string& dir) {
+    if (dir.empty() || dir == "/") return "/";
+    std::string d = dir;
+    while (d.size() > 1 && d.back() == '/') d.pop_back();
+    const size_t slash = d.find_last_of('/');
+    if (slash == std::string::npos || slash == 0) return "/";
+    return d.substr(0, slash);
+}
+
+std::string childFolder(const std::string& dir, const std::string& name) {
+    if (!dir.empty() && dir.back() == '/') return dir + name;
+    return dir + "/" + name;
+}
+
+std::vector<std::string> listSubfolders(const std::string& dir, std::string& error) {
+    error.clear();
+    std::vector<std::string> out;
+    std::error_code ec;
+    fs::directory_iterator it(dir, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.empty() || name[0] == '.') continue;
+        std::error_code ec2;
+        if (it->is_directory(ec2)) out.push_back(name);
+    }
+    if (ec) error = ec.message();
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+void copyPathToBuffer(const std::string& path, char* buf, size_t size) {
+    if (size == 0) return;
+    size_t len = std::min(path.size(), size - 1);
+    if (len < path.size()) {
+        // Do not leave half a character at the cut.
+        while (len > 0 && (static_cast<unsigned char>(path[len]) & 0xC0) == 0x80) --len;
+    }
+    std::memcpy(buf, path.data(), len);
+    buf[len] = '\0';
+}
+
+namespace {
+
+struct BrowserState {
+    bool requested = false;
+    char* target = nullptr;
+    size_t targetSize = 0;
+    std::string dir;
+    std::vector<std::string> subfolders;
+    std::string error;
+    int selected = -1;
+};
+BrowserState gBrowser;  // frame thread only
+
+void browseTo(const std::string& dir) {
+    gBrowser.dir = dir;
+    gBrowser.subfolders = listSubfolders(dir, gBrowser.error);
+    gBrowser.selected = -1;
+}
+
+}  // namespace
+
+void openFolderPicker(char* buf, size_t size) {
+    const std::string current(buf, strnlen(buf, size));
+    std::string chosen;
+    if (runSystemFolderDialog("选择资源目录", current, chosen)) {
+        if (!chosen.empty()) copyPathToBuffer(chosen, buf, size);
+        return;
+    }
+    gBrowser.requested = true;
+    gBrowser.target = buf;
+    gBrowser.targetSize = size;
+    browseTo(browserStartFolder(current));
+}
+
+void drawFolderPicker() {
+    if (gBrowser.requested) {
+        ImGui::OpenPopup("选择资源目录##picker");
+        gBrowser.requested = false;
+    }
+    ImGui::SetNextWindowSize(ImVec2(520, 420), ImGuiCond_Appearing);
+    if (!ImGui::BeginPopupModal("选择资源目录##picker", nullptr, 0)) return;
+    ImGui::TextUnformatted(gBrowser.dir.c_str());
+    if (ImGui::Button("上一级")) browseTo(parentFolder(gBrowser.dir));
+    ImGui::SameLine();
+    if (ImGui::Button("主目录")) browseTo(browserStartFolder(std::string()));
+    if (!gBrowser.error.empty()) ImGui::TextColored(ImVec4(1.0f, 0.5f, 0.4f, 1.0f), "无法读取: %s", gBrowser.error.c_str());
+    ImGui::BeginChild("##pickerlist", ImVec2(0, -ImGui::GetFrameHeightWithSpacing() - 4), true);
+    std::string enter;
+    for (int i = 0; i < static_cast<int>(gBrowser.subfolders.size()); ++i) {
+        const std::string& name = gBrowser.subfolders[static_cast<size_t>(i)];
+        ImGui::PushID(i);
+        if (ImGui::Selectable(name.c_str(), gBrowser.selected == i, ImGuiSelectableFlags_AllowDoubleClick)) {
+            gBrowser.selected = i;
+            if (ImGui::IsMouseDoubleClicked(0)) enter = name;
+        }
+        ImGui::PopID();
+    }
+    ImGui::EndChild();
+    if (!enter.empty()) browseTo(childFolder(gBrowser.dir, enter));
+    const bool hasSel = gBrowser.selected >= 0 && gBrowser.selected < static_cast<int>(gBrowser.subfolders.size());
+    if (ImGui::Button("选择", ImVec2(100, 0))) {
+        const std::string pick =
+            hasSel ? childFolder(gBrowser.dir, gBrowser.subfolders[static_cast<size_t>(gBrowser.selected)]) : gBrowser.dir;
+        if (gBrowser.target) copyPathToBuffer(pick, gBrowser.target, gBrowser.targetSize);
+        ImGui::CloseCurrentPopup();
+    }
+    ImGui::SameLine();
+    if (ImGui::Button("取消", ImVec2(100, 0))) ImGui::CloseCurrentPopup();
+    ImGui::EndPopup();
+}
