@@ -24,7 +24,6 @@ struct BindingState {
     std::array<bool, 5> mousePressed{};
     std::array<bool, 5> mouseHeld{};
     ImVec2 mousePos{-FLT_MAX, -FLT_MAX};
-    std::array<std::unique_ptr<sf::Cursor>, ImGuiMouseCursor_COUNT> cursors;
     ImGuiMouseCursor lastCursor = ImGuiMouseCursor_COUNT;
     bool cursorHidden = false;
     std::string clipboardText;  // keeps the text handed to ImGui alive until the next call
@@ -68,22 +67,31 @@ void mapKeys(ImGuiIO& io) {
     for (const auto& [imKey, sfKey] : MAP) io.KeyMap[imKey] = static_cast<int>(sfKey);
 }
 
-void loadCursors(BindingState& b) {
-    static const std::pair<ImGuiMouseCursor, sf::Cursor::Type> MAP[] = {
-        {ImGuiMouseCursor_Arrow, sf::Cursor::Arrow},
-        {ImGuiMouseCursor_TextInput, sf::Cursor::Text},
-        {ImGuiMouseCursor_ResizeAll, sf::Cursor::SizeAll},
-        {ImGuiMouseCursor_ResizeNS, sf::Cursor::SizeVertical},
-        {ImGuiMouseCursor_ResizeEW, sf::Cursor::SizeHorizontal},
-        {ImGuiMouseCursor_ResizeNESW, sf::Cursor::SizeBottomLeftTopRight},
-        {ImGuiMouseCursor_ResizeNWSE, sf::Cursor::SizeTopLeftBottomRight},
-        {ImGuiMouseCursor_Hand, sf::Cursor::Hand},
-        {ImGuiMouseCursor_NotAllowed, sf::Cursor::NotAllowed},
-    };
-    for (const auto& [imCursor, type] : MAP) {
-        auto c = std::make_unique<sf::Cursor>();
-        if (c->loadFromSystem(type)) b.cursors[static_cast<size_t>(imCursor)] = std::move(c);
-    }
+using CursorSet = std::array<std::unique_ptr<sf::Cursor>, ImGuiMouseCursor_COUNT>;
+
+// Loaded once and kept for the whole process: a window keeps using the cursor last set
+// on it, so freeing one while a window still shows it makes X reject later requests.
+const CursorSet& systemCursors() {
+    static const CursorSet CURSORS = [] {
+        static const std::pair<ImGuiMouseCursor, sf::Cursor::Type> MAP[] = {
+            {ImGuiMouseCursor_Arrow, sf::Cursor::Arrow},
+            {ImGuiMouseCursor_TextInput, sf::Cursor::Text},
+            {ImGuiMouseCursor_ResizeAll, sf::Cursor::SizeAll},
+            {ImGuiMouseCursor_ResizeNS, sf::Cursor::SizeVertical},
+            {ImGuiMouseCursor_ResizeEW, sf::Cursor::SizeHorizontal},
+            {ImGuiMouseCursor_ResizeNESW, sf::Cursor::SizeBottomLeftTopRight},
+            {ImGuiMouseCursor_ResizeNWSE, sf::Cursor::SizeTopLeftBottomRight},
+            {ImGuiMouseCursor_Hand, sf::Cursor::Hand},
+            {ImGuiMouseCursor_NotAllowed, sf::Cursor::NotAllowed},
+        };
+        CursorSet set;
+        for (const auto& [imCursor, type] : MAP) {
+            auto c = std::make_unique<sf::Cursor>();
+            if (c->loadFromSystem(type)) set[static_cast<size_t>(imCursor)] = std::move(c);
+        }
+        return set;
+    }();
+    return CURSORS;
 }
 
 int mouseIndex(sf::Mouse::Button button) {
@@ -107,8 +115,9 @@ void updateCursor(sf::RenderWindow& window, BindingState& b, const ImGuiIO& io) 
     }
     if (hide || want == b.lastCursor) return;
     b.lastCursor = want;
-    const sf::Cursor* c = b.cursors[static_cast<size_t>(want)].get();
-    if (!c) c = b.cursors[ImGuiMouseCursor_Arrow].get();
+    const CursorSet& cursors = systemCursors();
+    const sf::Cursor* c = cursors[static_cast<size_t>(want)].get();
+    if (!c) c = cursors[ImGuiMouseCursor_Arrow].get();
     if (c) window.setMouseCursor(*c);
 }
 
@@ -200,7 +209,7 @@ bool Init(sf::RenderWindow& window, bool loadDefaultFont) {
     io.GetClipboardTextFn = getClipboardText;
     setClipboardBackend([] { return sfToUtf8(sf::Clipboard::getString()); },
                         [](const std::string& s) { sf::Clipboard::setString(utf8ToSf(s)); });
-    loadCursors(*gBinding);
+    systemCursors();
     const sf::Vector2u size = window.getSize();
     io.DisplaySize = ImVec2(static_cast<float>(size.x), static_cast<float>(size.y));
     if (loadDefaultFont) {
