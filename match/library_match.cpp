@@ -170,9 +170,8 @@ void buildGramIndex(PoolIndex& ix, Postings& p, size_t q) {
     buildPostings(p, keys, ix.enKey.size(), [&](size_t s, std::vector<uint32_t>& grams) {
         grams.clear();
         const std::string& k = ix.enKey[s];
+        // A gram repeated inside one key is listed twice; that only loosens the count filter.
         for (size_t i = 0; i + q <= k.size(); ++i) grams.push_back(gramAt(k, i, q));
-        std::sort(grams.begin(), grams.end());
-        grams.erase(std::unique(grams.begin(), grams.end()), grams.end());
     });
 }
 
@@ -224,26 +223,43 @@ PoolIndexPtr buildPoolIndex(const std::vector<PoolItem>& pool) {
     const size_t n = pool.size();
     ix->cnKey.resize(2 * n);
     ix->enKey.resize(2 * n);
-    ix->enByLen.resize(kLenBuckets);
-    for (size_t i = 0; i < n; ++i) {
-        const PoolItem& e = pool[i];
-        ix->cnKey[2 * i] = makeChineseKey(e.name_cn);
-        ix->cnKey[2 * i + 1] = makeChineseKey(e.nickname);
-        ix->enKey[2 * i] = englishKey(e.name);
-        ix->enKey[2 * i + 1] = englishKey(e.nickname);
-        const auto id = static_cast<uint32_t>(i);
-        ix->byField[e.name].push_back(id);
-        if (e.name_cn != e.name) ix->byField[e.name_cn].push_back(id);
-        if (e.nickname != e.name && e.nickname != e.name_cn) ix->byField[e.nickname].push_back(id);
-        ix->byNameCn[e.name_cn].push_back(id);
-        for (size_t f = 0; f < 2; ++f) {
-            const size_t len = ix->enKey[2 * i + f].size();
-            if (len > 0) ix->enByLen[std::min(len, kLenBuckets - 1)].push_back(static_cast<uint32_t>(2 * i + f));
+    // The parts are independent: keys by halves, then the tables side by side.
+    auto keys = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i) {
+            const PoolItem& e = pool[i];
+            ix->cnKey[2 * i] = makeChineseKey(e.name_cn);
+            ix->cnKey[2 * i + 1] = makeChineseKey(e.nickname);
+            ix->enKey[2 * i] = englishKey(e.name);
+            ix->enKey[2 * i + 1] = englishKey(e.nickname);
         }
+    };
+    {
+        std::thread half(keys, n / 2, n);
+        keys(0, n / 2);
+        half.join();
     }
-    buildChinesePostings(*ix);
+    auto tables = [&] {
+        ix->enByLen.resize(kLenBuckets);
+        ix->byField.reserve(3 * n);
+        ix->byNameCn.reserve(n / 4);
+        for (size_t i = 0; i < n; ++i) {
+            const PoolItem& e = pool[i];
+            const auto id = static_cast<uint32_t>(i);
+            ix->byField[e.name].push_back(id);
+            if (e.name_cn != e.name) ix->byField[e.name_cn].push_back(id);
+            if (e.nickname != e.name && e.nickname != e.name_cn) ix->byField[e.nickname].push_back(id);
+            if (!e.name_cn.empty()) ix->byNameCn[e.name_cn].push_back(id);
+            for (size_t f = 0; f < 2; ++f) {
+                const size_t len = ix->enKey[2 * i + f].size();
+                if (len > 0) ix->enByLen[std::min(len, kLenBuckets - 1)].push_back(static_cast<uint32_t>(2 * i + f));
+            }
+        }
+        buildChinesePostings(*ix);
+    };
+    std::thread side(tables);
     buildGramIndex(*ix, ix->gram3, 3);
     buildGramIndex(*ix, ix->gram4, 4);
+    side.join();
     return ix;
 }
 
