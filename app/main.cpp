@@ -2,6 +2,7 @@
 //
 // Test-only automation hooks (used by the screenshot test and demos, not by users):
 //   KESTRELBOX_SCREENSHOT=<file.png>  save the window after a few frames and exit with 0
+//   KESTRELBOX_SCREENSHOT_FRAMES=<n>  frames to draw before that screenshot (default 8)
 //   KESTRELBOX_AUTOLOAD=1             press 读取数据 in the first frame
 //   KESTRELBOX_NO_DIALOG=1            start-up failures go to stderr only (no dialog that waits)
 //   KESTRELBOX_FONTS=<a>:<b>          font files tried instead of the built-in list
@@ -117,6 +118,8 @@ int runLoop(sf::RenderWindow& window) {
     const char* shotEnv = std::getenv("KESTRELBOX_SCREENSHOT");
     const std::string screenshot = shotEnv ? shotEnv : "";
     bool autoload = envSet("KESTRELBOX_AUTOLOAD");
+    const char* framesEnv = std::getenv("KESTRELBOX_SCREENSHOT_FRAMES");
+    const int shotFrame = framesEnv && std::atoi(framesEnv) > 0 ? std::atoi(framesEnv) : kScreenshotFrames;
     FrameState st;
     sf::Clock clock;
     int frames = 0;
@@ -135,7 +138,7 @@ int runLoop(sf::RenderWindow& window) {
         drawFrame(st);
         window.clear(sf::Color(30, 30, 30));
         ImGui::SFML::Render(window);
-        if (!screenshot.empty() && ++frames == kScreenshotFrames) {
+        if (!screenshot.empty() && ++frames == shotFrame) {
             if (!saveScreenshot(window, screenshot)) {
                 std::fprintf(stderr, "Kestrelbox: 截图保存失败 %s\n", screenshot.c_str());
                 exitCode = 1;
