@@ -8,6 +8,12 @@ if(KB_GUI AND TARGET kestrelbox)
       COMMAND ${KB_PYTHON3} ${CMAKE_SOURCE_DIR}/tests/e2e/screenshot_test.py
               $<TARGET_FILE:kestrelbox> ${CMAKE_BINARY_DIR}/screenshots)
     set_tests_properties(e2e.screenshot PROPERTIES LABELS e2e TIMEOUT 300)
+    foreach(journey basics offline local ai)
+      add_test(NAME e2e.journey.${journey}
+        COMMAND ${KB_PYTHON3} ${CMAKE_SOURCE_DIR}/tests/e2e/journeys.py
+                $<TARGET_FILE:kestrelbox> ${CMAKE_BINARY_DIR}/journeys ${journey})
+      set_tests_properties(e2e.journey.${journey} PROPERTIES LABELS e2e TIMEOUT 600)
+    endforeach()
   else()
     message(WARNING "python3 or Xvfb missing: window tests are not registered")
   endif()

@@ -1,0 +1,280 @@
+#!/usr/bin/env python3
+"""User journeys in the real window: the real program under a private Xvfb, driven by
+xdotool, on a menu folder this test makes, with loopback servers standing in for the
+Steam store, its image CDN and a chat service (KESTRELBOX_HOST_MAP).
+
+Usage: journeys.py <kestrelbox binary> <screenshot folder> <journey>
+Journeys: basics, offline, download, local, ai
+
+Each journey saves captures of its key moments into <screenshot folder>/<journey>/ and
+asserts on what the program leaves behind (media files, data.db) where it leaves
+something, on the window otherwise.
+"""
+import http.server
+import json
+import os
+import sqlite3
+import sys
+import threading
+import time
+
+import driver
+import kbx
+
+# Window-relative positions of the controls in the fixed 1200x800 layout.
+HELP = (28, 24)
+READ_DATA = (106, 24)
+MODE_NETWORK = (75, 78)
+MODE_LOCAL = (203, 78)
+STEAM_MATCH = (65, 344)
+LIBRARY_MATCH = (181, 344)
+DOWNLOAD = (287, 341)
+HEADER_Y = 371
+SIMILARITY_HEADER = (575, HEADER_Y)
+ROW0_Y = 395
+ROW_H = 26
+TICK_X = 31
+HELP_CLOSE = (986, 111)
+HELP_BOX = (200, 100, 1000, 700)
+LEFT_BOX = (9, 57, 693, 765)
+TABLE_BOX = (17, 383, 670, 757)
+PROMPT_BOX = (712, 240, 1180, 755)
+GEN_RESULT = (813, 134)
+SCOPE_ALL = (760, 167)
+MODE_OVERWRITE = (1029, 167)
+MODE_APPEND = (1091, 167)
+MAKE_PROMPT = (755, 199)
+COPY_PROMPT = (853, 199)
+PASTE_ANSWER = (966, 199)
+ANALYZE = (1064, 199)
+WRITE_DB = (1155, 199)
+API_KEY = (1155, 104)
+STATUS_BOX = (660, 770, 1190, 790)
+
+# The journeys' menu: real Steam titles as users type them.
+GAMES = [
+    (1, "艾尔登法环", "动作"),
+    (2, "Stardew Valley", ""),
+    (3, "空洞骑士", ""),
+    (4, "美丽水世界", ""),
+    (5, "巫师3 The Witcher 3", "角色扮演"),
+    (6, "Hollow Knight Silksong 丝之歌", ""),
+    (7, "魔兽争霸III", "策略"),
+    (8, "双人成行", ""),
+]
+POOL = [
+    (1245620, "ELDEN RING", "艾尔登法环", "老头环"),
+    (413150, "Stardew Valley", "星露谷物语", ""),
+    (367520, "Hollow Knight", "空洞骑士", ""),
+    (264710, "Subnautica", "深海迷航", "美丽水世界"),
+    (292030, "The Witcher 3: Wild Hunt", "巫师 3：狂猎", ""),
+    (1426210, "It Takes Two", "双人成行", ""),
+    (374320, "DARK SOULS III", "黑暗之魂3", "黑魂3"),
+]
+CATEGORIES = ["动作", "冒险", "角色扮演", "策略", "模拟", "生存", "多人"]
+
+
+def make_menu(folder):
+    os.makedirs(folder, exist_ok=True)
+    con = sqlite3.connect(os.path.join(folder, "data.db"))
+    con.execute("CREATE TABLE games (id INTEGER PRIMARY KEY, name TEXT, path TEXT, category TEXT, icon BLOB)")
+    for gid, name, cat in GAMES:
+        con.execute("INSERT INTO games (id, name, category) VALUES (?, ?, ?)", (gid, name, cat))
+    con.commit()
+    con.close()
+    with open(os.path.join(folder, "set.ini"), "w", encoding="utf-8") as f:
+        f.write("[Categories]\ncategories=" + "|".join(CATEGORIES) + "\n")
+    with open(os.path.join(folder, "kbdata.csv"), "w", encoding="utf-8") as f:
+        f.write("appid,name,name_cn,nickname\n")
+        for a, en, zh, nick in POOL:
+            f.write(f'{a},"{en}",{zh},{nick}\n')
+
+
+def categories_in_db(folder):
+    con = sqlite3.connect(os.path.join(folder, "data.db"))
+    try:
+        return dict(con.execute("SELECT name, IFNULL(category, '') FROM games"))
+    finally:
+        con.close()
+
+
+def row_y(i):
+    return ROW0_Y + i * ROW_H
+
+
+def table_rows_shown(rows):
+    """Number of table rows drawn (rows are lighter than the panel background)."""
+    n = 0
+    for i in range(12):
+        y = row_y(i)
+        if y >= TABLE_BOX[3]:
+            break
+        if driver.colour_share(rows, (100, y - 6, 300, y + 6), lambda p: not driver.is_dark(p)) > 0.5:
+            n += 1
+    return n
+
+
+def wait_loaded(app, count):
+    return app.wait_capture(lambda r: table_rows_shown(r) >= count, f"{count} table rows", timeout=30)
+
+
+def help_open(rows):
+    # The help window's title bar is one colour across its width.
+    y = HELP_BOX[1] + 10
+    ref = rows[y][HELP_BOX[0] + 100]
+    same = driver.colour_share(rows, (HELP_BOX[0] + 20, y, HELP_BOX[2] - 40, y + 1), lambda p: p == ref, step=4)
+    return same > 0.8 and not driver.is_dark(ref)
+
+
+# --- loopback services ---------------------------------------------------------------
+
+class Services:
+    """Store API, image CDN and chat service on 127.0.0.1, each on its own port."""
+
+    def __init__(self, chat_answer=""):
+        self.requests = []
+        self.chat_answer = chat_answer
+        self.servers = []
+        self.store = self._serve(self._store)
+        self.cdn = self._serve(self._cdn)
+        self.chat = self._serve(self._chat)
+
+    def host_map(self):
+        return ",".join([
+            f"store.steampowered.com=http://127.0.0.1:{self.store}",
+            f"cdn.akamai.steamstatic.com=http://127.0.0.1:{self.cdn}",
+            f"shared.akamai.steamstatic.com=http://127.0.0.1:{self.cdn}",
+            f"dashscope.aliyuncs.com=http://127.0.0.1:{self.chat}",
+        ])
+
+    def _serve(self, handler_fn):
+        outer = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            protocol_version = "HTTP/1.1"
+
+            def log_message(self, *a):
+                pass
+
+            def _reply(self, code, body, ctype="application/json"):
+                self.send_response(code)
+                self.send_header("Content-Type", ctype)
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+
+            def do_GET(self):
+                outer.requests.append(("GET", self.path))
+                code, body, ctype = handler_fn("GET", self.path, b"")
+                self._reply(code, body, ctype)
+
+            def do_POST(self):
+                n = int(self.headers.get("Content-Length") or 0)
+                data = self.rfile.read(n)
+                outer.requests.append(("POST", self.path))
+                code, body, ctype = handler_fn("POST", self.path, data)
+                self._reply(code, body, ctype)
+
+        srv = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        srv.daemon_threads = True
+        threading.Thread(target=srv.serve_forever, daemon=True).start()
+        self.servers.append(srv)
+        return srv.server_address[1]
+
+    def stop(self):
+        for s in self.servers:
+            s.shutdown()
+            s.server_close()
+
+    def _store(self, method, path, body):
+        if path.startswith("/api/appdetails"):
+            appid = "".join(c for c in path.split("appids=")[1].split("&")[0] if c.isdigit())
+            shots = [{"id": k, "path_full": f"http://127.0.0.1:{self.cdn}/ss/{appid}_{k}.jpg"} for k in (1, 2)]
+            data = {appid: {"success": True, "data": {
+                "name": f"Game {appid}", "release_date": {"date": "2020 年 1 月 1 日"},
+                "developers": ["Dev"], "publishers": ["Pub"], "genres": [{"description": "动作"}],
+                "platforms": {"windows": True}, "detailed_description": "<p>简介</p>",
+                "screenshots": shots}}}
+            return 200, json.dumps(data, ensure_ascii=False).encode(), "application/json"
+        if path.startswith("/api/storesearch"):
+            return 200, json.dumps({"total": 0, "items": []}).encode(), "application/json"
+        return 404, b"{}", "application/json"
+
+    def _cdn(self, method, path, body):
+        png = b"\x89PNG\r\n\x1a\n" + b"\x00" * 64
+        return 200, png, "image/jpeg"
+
+    def _chat(self, method, path, body):
+        answer = {"choices": [{"message": {"role": "assistant", "content": self.chat_answer}}]}
+        return 200, json.dumps(answer, ensure_ascii=False).encode(), "application/json"
+
+
+# --- journeys ------------------------------------------------------------------------
+
+def journey_basics(app, menu, services):
+    before = app.shot("start")
+    kbx.check(not help_open(before), "help window open at start")
+    rows = app.click_until(*HELP, help_open, "the help window")
+    app.shot("help-open")
+    kbx.check(help_open(rows), "help window not shown centred at 800x600")
+    rows = app.click_until(*HELP_CLOSE, lambda r: not help_open(r), "the help window to close")
+    app.shot("help-closed")
+    rows = app.click_until(*HELP, help_open, "the help window again")
+    app.click_until(*HELP_CLOSE, lambda r: not help_open(r), "the help window to close again")
+    kbx.check(table_rows_shown(app.capture()) == 0, "table not empty before 读取数据")
+    app.click_until(*READ_DATA, lambda r: table_rows_shown(r) >= len(GAMES), "the games listed")
+    app.shot("loaded")
+
+
+def journey_offline(app, menu, services):
+    app.click_until(*READ_DATA, lambda r: table_rows_shown(r) >= len(GAMES), "the games listed")
+    loaded = app.shot("loaded")
+    app.click(*LIBRARY_MATCH)
+    # The run ends with its summary popup over the window; 确定 closes it.
+    done = app.wait_capture(lambda r: driver.diff_share(loaded, r, TABLE_BOX) > 0.05, "the match to finish")
+    app.shot("matched")
+    return done
+
+
+def run(name, binary, shots_root):
+    shots = os.path.join(shots_root, name)
+    kbx.remove_tree(shots)
+    os.makedirs(shots, exist_ok=True)
+    menu = kbx.temp_dir(f"kb-{name}-")
+    services = Services()
+    fn = {"basics": journey_basics, "offline": journey_offline}[name]
+    t0 = time.monotonic()
+    try:
+        make_menu(menu)
+        app = driver.App(binary, menu, shots, extra_env={"KESTRELBOX_HOST_MAP": services.host_map()})
+        try:
+            fn(app, menu, services)
+        except Exception:
+            try:
+                app.shot("failure")
+            except Exception:
+                pass
+            raise
+        finally:
+            code = app.close()
+        kbx.check(code == 0, f"the program ended with {code}")
+    finally:
+        services.stop()
+        kbx.remove_tree(menu)
+    print(f"journey {name}: ok in {time.monotonic() - t0:.1f}s, captures in {shots}")
+
+
+def main(argv):
+    if len(argv) != 3:
+        print(__doc__.strip(), file=sys.stderr)
+        return 2
+    try:
+        run(argv[2], argv[0], argv[1])
+    except kbx.Failure as e:
+        print(f"FAIL: {e}", file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
