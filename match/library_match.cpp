@@ -378,25 +378,37 @@ std::vector<MatchCandidate> matchGameFast(const std::string& gameName, const Poo
     const std::vector<PoolItem>& pool = *ix.pool;
     sc.entries.clear();
     Probe probe{ix, threshold, sc};
-    probe.exact(ix.byField, gameName);
     const int type = classifyNameType(gameName);
+    // Near-zero thresholds admit every entry: no bound can skip anything.
+    const bool everyEntry = !(threshold > 0.01f);
+    if (everyEntry)
+        for (size_t i = 0; i < pool.size(); ++i) sc.entries.push_back(static_cast<uint32_t>(i));
     const ChineseKey whole = makeChineseKey(gameName);
     const std::string wholeEn = englishKey(gameName);
     ChineseKey cnPart;
     std::string enPart;
-    if (type == NameType::Chinese) {
-        probe.chinese(whole, 0);
-        probe.chinese(whole, 1);
-    } else if (type == NameType::Mixed) {
+    std::string cnText;
+    if (type == NameType::Mixed) {
         auto [cn, en] = splitNameToCnEn(gameName);
         cnPart = makeChineseKey(cn);
         enPart = englishKey(en);
-        if (!cn.empty()) probe.exact(ix.byNameCn, cn);  // a Chinese part byte-equal to name_cn scores 1
+        cnText = std::move(cn);
+    }
+    if (everyEntry) {
+        // nothing to probe
+    } else if (type == NameType::Chinese) {
+        probe.exact(ix.byField, gameName);
+        probe.chinese(whole, 0);
+        probe.chinese(whole, 1);
+    } else if (type == NameType::Mixed) {
+        probe.exact(ix.byField, gameName);
+        if (!cnText.empty()) probe.exact(ix.byNameCn, cnText);  // a Chinese part byte-equal to name_cn scores 1
         probe.chinese(cnPart, 0);
         probe.english(enPart, 0);
         probe.chinese(whole, 1);
         probe.english(wholeEn, 1);
     } else {
+        probe.exact(ix.byField, gameName);
         probe.english(wholeEn, 0);
         probe.english(wholeEn, 1);
     }

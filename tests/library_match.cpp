@@ -342,10 +342,10 @@ TEST(LibraryFastPath, MatchesReferenceOnRealTitlesAtEveryThreshold) {
     titles.insert(titles.end(), {"", "a", "4", "II", "生", "生化", "Portal 2", "最终幻想XV Final Fantasy XV",
                                  "Resident Evil 4 生化危机4", "老头环"});
     MatchScratch scratch;
-    for (int32_t ti = 0; ti <= 6; ++ti) {
-        const float t = libraryThreshold(ti);
+    for (int32_t ti = -1; ti <= 6; ++ti) {
+        const float t = ti < 0 ? 0.0f : libraryThreshold(ti);  // 0: every entry is a candidate
         // Low thresholds are the slow end of the reference; a subset keeps the test short.
-        const size_t count = ti < 2 ? titles.size() / 3 : titles.size();
+        const size_t count = ti < 0 ? 4 : ti < 2 ? titles.size() / 3 : titles.size();
         for (size_t i = 0; i < count; ++i) {
             const std::string& title = titles[(i * 7 + static_cast<size_t>(ti)) % titles.size()];
             expectSameResult(matchGameFast(title, *index, t, scratch), matchGameReference(title, pool, t), title, t);

@@ -3,7 +3,8 @@ list(APPEND KB_TEST_SOURCES
   tests/library_match.cpp
   tests/folder_match.cpp
 )
-# The folder picker lives with the local panel in kb_gui.
+# The folder picker and the panels draw with ImGui (kb_gui).
 list(APPEND KB_GUI_TEST_SOURCES
   tests/folder_picker.cpp
+  tests/left_panel.cpp
 )
