@@ -158,9 +158,16 @@ TEST_F(FrameTest, PendingSortWaitsForALoadAndForRowJobs) {
 }
 
 TEST_F(FrameTest, LayoutFollowsTheWindowSizeAndHelpStaysCentred) {
+    openWaitDialog("AI 生成中", "正在等待AI回复，请稍候...");
     for (const ImVec2 size : {ImVec2(1200, 800), ImVec2(900, 600), ImVec2(1600, 1000)}) {
         st.showHelp = true;
         frames(3, size.x, size.y);
+        const ImGuiWindow* wait = windowNamed("##WaitDialog");
+        ASSERT_NE(wait, nullptr);
+        EXPECT_EQ(wait->Pos.x, size.x / 2 - 175);
+        EXPECT_EQ(wait->Pos.y, size.y / 2 - 70);
+        EXPECT_EQ(wait->Size.x, 350.0f);
+        EXPECT_EQ(wait->Size.y, 140.0f);
         const ImGuiWindow* main = windowNamed("##KestrelboxMain");
         const ImGuiWindow* top = windowNamed("/TopBar_");
         const ImGuiWindow* left = windowNamed("/LeftPanel_");
