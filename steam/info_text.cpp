@@ -76,7 +76,9 @@ void appendForEntity(std::string& s, const std::string& name, const std::string&
         const int code = std::atoi(name.c_str() + 1);
         if (code >= 32 && code <= 127) s += static_cast<char>(code);
     } else {
-        s += whole;
+        // Kept verbatim, except that a CR inside it goes like every other CR.
+        for (char c : whole)
+            if (c != '\r') s += c;
     }
 }
 

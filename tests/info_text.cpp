@@ -31,6 +31,7 @@ TEST(StripHtml, TagsEntitiesAndBlankLines) {
         {"&lt;b&gt; &quot;q&quot; &apos;s&#39; a&nbsp;b", "<b> \"q\" 's' a b"},
         {"&#31;&#32;x&#127;", "x\x7f"},
         {"AT&T; &; & alone", "AT&T; &; & alone"},
+        {"a&b\rc;d", "a&bc;d"},
         {"a\r\nb\r\n\r\nc", "a\nb\nc"},
         {"<h1>H</h1>\n\n\n<p>body</p>", "H\nbody"},
         {"<li>x\n\n<li>y", "- x\n- y"},
