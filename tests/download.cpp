@@ -300,6 +300,33 @@ TEST_F(Download, GameFolderThatCannotBeMadeFailsWithoutRequests) {
     EXPECT_EQ(results()[0].status, 2);
 }
 
+TEST_F(Download, FilesThatCannotBeWrittenAreReportedPerFile) {
+    // A folder where the capsule should go: its write fails, the rest still arrives.
+    kbtest::makeDirs(gameDir("Portal 2") + "capsule_616x353.jpg");
+    serve(620, "cn", fixture("appdetails_620.json"));
+    runDownloadJob({{620, "Portal 2"}}, 1);
+    const std::string path = gameDir("Portal 2") + "capsule_616x353.jpg";
+    EXPECT_EQ(dlMsg(), "下载完成  完整:0  不全:1  失败:0  → media/\n[Portal 2] 部分失败:\ncapsule: 重命名失败 errno=21 path=" +
+                           path + "\n");
+    EXPECT_EQ(filesIn(gameDir("Portal 2")),
+              (std::set<std::string>{"capsule_616x353.jpg", "info.txt", "ss_01_1920x1080.jpg"}));
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+}
+
+TEST_F(Download, ReadOnlyGameFolderFailsTheGame) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    kbtest::makeDirs(gameDir("RO"));
+    ::chmod(gameDir("RO").c_str(), 0555);
+    serve(620, "cn", fixture("appdetails_620.json"));
+    runDownloadJob({{620, "RO"}}, 1);
+    const std::string msg = dlMsg();
+    EXPECT_NE(msg.find("[RO] 完全失败:\ncapsule: 打开文件失败 path=" + gameDir("RO") + "capsule_616x353.jpg errno=13\n"),
+              std::string::npos)
+        << msg;
+    EXPECT_NE(msg.find("info.txt 写入: 打开文件失败 path="), std::string::npos) << msg;
+    EXPECT_TRUE(filesIn(gameDir("RO")).empty());
+}
+
 TEST_F(Download, NamesThatLeaveTheMediaFolderAreRefused) {
     serve(620, "cn", fixture("appdetails_620.json"));
     const std::vector<std::string> NAMES = {"..", ".", "", "../escape", "/abs", "a/b", "a\\b"};
