@@ -124,7 +124,6 @@ TEST_F(FrameTest, ReadDataIsRefusedWhileARowJobRuns) {
     };
     for (const Flag& f : FLAGS) {
         f.set(true);
-        frames(1);
         EXPECT_FALSE(readDataAction()) << f.what;
         EXPECT_TRUE(dummyGames[0].ticked) << f.what;
         f.set(false);
@@ -432,6 +431,7 @@ TEST_F(FrameTest, TickBoxesContextMenuAndCandidateCombo) {
     EXPECT_EQ(std::string(gDlgInputName), dummyGames[2].name);
     EXPECT_TRUE(gOpenDlgQueryByName);
     EXPECT_EQ(GImGui->OpenPopupStack.Size, 0);
+    gOpenDlgQueryByName = false;  // the lookup dialog itself is not under test here
 
     // Third item: 清除匹配.
     m.click(TableMouse::cell(2, 2), 1);
