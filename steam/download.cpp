@@ -62,14 +62,18 @@ bool fetchAndWrite(const std::string& host, const std::string& path, const std::
 }
 
 // While the store throttles, the status line shows the pause after the game's name.
-bool getAppDetailsOnce(const std::string& path, std::string& body, std::string& err) {
+// throttled tells that the last answer was still a throttling one (the waits are used up).
+bool getAppDetailsOnce(const std::string& path, std::string& body, std::string& err, bool& throttled) {
     std::string name;
     {
         std::lock_guard<std::mutex> lk(gDlMtx);
         name = gDlCurGame;
     }
+    throttled = false;
     auto get = [&](std::string& out, std::string& e, HttpMeta& meta) {
-        return httpsGetBinary(kSteamStoreHost, path, out, e, &meta, &gDlCancel);
+        const bool ok = httpsGetBinary(kSteamStoreHost, path, out, e, &meta, &gDlCancel);
+        throttled = !ok && isThrottleStatus(meta.status);
+        return ok;
     };
     auto onWait = [&](int secondsLeft) {
         setDlText(gDlCurGame, secondsLeft > 0 ? name + " (商店限流，" + std::to_string(secondsLeft) + " 秒后重试)" : name);
@@ -280,12 +284,14 @@ bool downloadSteamAssetsProd(int32_t appid, const std::string& gameDir, const st
 bool fetchAppDetails(int32_t appid, const std::string& cc, std::string& json, std::string& err) {
     const std::string path = appDetailsPath(appid, cc);
     std::string body, e1, e2;
-    if (!getAppDetailsOnce(path, body, e1)) {
-        if (cancelled() || !cancellableSleep(500)) {
+    bool throttled = false;
+    if (!getAppDetailsOnce(path, body, e1, throttled)) {
+        // After the throttling waits are used up, one more request would only start them again.
+        if (throttled || cancelled() || !cancellableSleep(500)) {
             err = e1;
             return false;
         }
-        if (!getAppDetailsOnce(path, body, e2)) {
+        if (!getAppDetailsOnce(path, body, e2, throttled)) {
             err = e1 + (e2.empty() ? "" : " | 重试: " + e2);
             return false;
         }

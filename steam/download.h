@@ -43,9 +43,9 @@ void runDownloadJob(DownloadWorkList work, int32_t maxScreenshots);
 bool downloadSteamAssetsProd(int32_t appid, const std::string& gameDir, const std::string& name,
                              int32_t maxScreenshots, std::string& log);
 
-// Store details of appid for region cc ("cn" or "us") into json. One retry after 500 ms
-// when the request fails or the body is empty; throttled answers (429/403) are waited out
-// first. The answer counts only when its raw text says "success":true.
+// Store details of appid for region cc ("cn" or "us") into json. Throttled answers (429/403)
+// are waited out (httpsGetWithThrottle); any other failure or an empty body gets one retry
+// after 500 ms. The answer counts only when its raw text says "success":true.
 bool fetchAppDetails(int32_t appid, const std::string& cc, std::string& json, std::string& err);
 
 // Every "path_full" value of the raw answer text, in document order, with \/ \" \\ undone.

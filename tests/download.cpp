@@ -14,6 +14,7 @@
 #include "data/game.h"
 #include "data/jobs.h"
 #include "data/paths.h"
+#include "steam/http.h"
 #include "steam/info_text.h"
 #include "steam/store_api.h"
 #include "tests/steam_servers.h"
@@ -387,6 +388,29 @@ TEST_F(Download, ThrottledStoreIsWaitedOutAndShownInTheStatusLine) {
     EXPECT_EQ(dlMsg(), "下载完成  完整:1  不全:0  失败:0  → media/");
     std::lock_guard<std::mutex> lk(mtx);
     EXPECT_EQ(storeLog, (std::vector<std::string>{"620/cn", "620/cn"}));
+}
+
+TEST_F(Download, ThrottleThatNeverEndsFailsTheRegionWithoutAnExtraRetry) {
+    serve(620, "cn", fixture("appdetails_620.json"));
+    struct Case {
+        int throttled;
+        bool ok;
+        size_t requests;
+    };
+    const size_t tries = kThrottleMaxTries;
+    const Case CASES[] = {{kThrottleMaxTries - 1, true, tries}, {kThrottleMaxTries, false, tries}};
+    for (const Case& c : CASES) {
+        {
+            std::lock_guard<std::mutex> lk(mtx);
+            storeLog.clear();
+            throttleFirst = c.throttled;
+            retryAfter = "0";
+        }
+        std::string json, err;
+        EXPECT_EQ(fetchAppDetails(620, "cn", json, err), c.ok);
+        EXPECT_EQ(err, c.ok ? "" : "HTTP 429");
+        EXPECT_EQ(storeRequests(), c.requests);
+    }
 }
 
 TEST_F(Download, ShutdownEndsAThrottledJobPromptly) {
