@@ -31,6 +31,8 @@ class App:
             self.wid = out.split()[0]
             # The window is up once the top bar's 帮助 button is drawn.
             kbx.wait_for(self._drawn, "the first frame", timeout=90, interval=0.3)
+            # No window manager here: give the window the keyboard focus ourselves.
+            self._xdo(["windowfocus", "--sync", self.wid])
         except Exception:
             self.close()
             raise
@@ -116,12 +118,17 @@ class App:
         time.sleep(0.15)
         args = []
         if modifiers:
-            args += ["keydown", modifiers]
+            args += ["keydown", modifiers, "sleep", "0.3"]
         args += ["mousedown", str(button), "sleep", "0.15", "mouseup", str(button)]
         if modifiers:
-            args += ["keyup", modifiers]
+            args += ["sleep", "0.3", "keyup", modifiers]
         self._xdo(args)
         time.sleep(0.1)
+
+    def park(self):
+        """Moves the pointer off the controls (to the window's bottom-right corner)."""
+        self.move(1196, 796)
+        time.sleep(0.15)
 
     def click_until(self, x, y, predicate, what, tries=4, timeout=20, button=1, modifiers=None):
         """Clicks and waits for the result; clicks again when it did not show (lost input)."""

@@ -58,7 +58,7 @@ GAMES = [
     (3, "空洞骑士", ""),
     (4, "美丽水世界", ""),
     (5, "巫师3 The Witcher 3", "角色扮演"),
-    (6, "Hollow Knight Silksong 丝之歌", ""),
+    (6, "艾尔登法环 黄金树幽影", ""),
     (7, "魔兽争霸III", "策略"),
     (8, "双人成行", ""),
 ]
@@ -126,6 +126,87 @@ def help_open(rows):
     return same > 0.8 and not driver.is_dark(ref)
 
 
+TITLE = (41, 74, 122)
+
+
+def find_popup(rows, box=(150, 60, 1050, 760)):
+    """(x0, y0, x1) of a popup's title bar: a run of the active title colour, or None."""
+    x0, y0, x1, y1 = box
+    for y in range(y0, y1, 3):
+        r = rows[y]
+        run = best = 0
+        start = None
+        for x in range(x0, x1, 2):
+            if r[x] == TITLE:
+                run += 2
+                if run >= 120 and start is None:
+                    start = x - run + 2
+            else:
+                if start is not None:
+                    return (start, y, x)
+                run = 0
+        if start is not None:
+            return (start, y, x1)
+    return None
+
+
+def is_blueish(p):
+    return p[2] - p[0] > 40 and p[2] > 90
+
+
+def find_ok_button(rows):
+    """Centre of the lowest blue button of the popup on top (its 确定), or None."""
+    pop = find_popup(rows)
+    if not pop:
+        return None
+    x0, ty, x1 = pop
+    x = x0 + 24
+    y = ty + 20
+    last = None
+    while y < 790:
+        if is_blueish(rows[y][x]):
+            top = y
+            while y < 790 and is_blueish(rows[y][x]):
+                y += 1
+            if y - top >= 10:
+                last = (x0 + 40, (top + y) // 2)
+        elif rows[y][x] == TITLE:
+            break
+        # The popup ends where the panel colours resume outside its border.
+        y += 1
+        if y - ty > 500:
+            break
+    return last
+
+
+def close_popup(app, name):
+    rows = app.wait_capture(lambda r: find_ok_button(r) is not None, f"the {name} popup", timeout=120)
+    app.shot(name)
+    x, y = find_ok_button(rows)
+    return app.click_until(x, y, lambda r: find_popup(r) is None, f"the {name} popup to close")
+
+
+def ticked(rows, i):
+    """The row's check box shows its check mark (the bright blue of the mark inside the box)."""
+    y = row_y(i)
+    return driver.colour_share(rows, (TICK_X - 8, y - 7, TICK_X + 8, y + 7),
+                               lambda p: p[2] > 230 and p[0] < 100, step=1) > 0.05
+
+
+def row_state(rows, i):
+    """The row's tint above its text: 'green' exact, 'yellow' fuzzy, 'red' missed."""
+    r, g, b = rows[row_y(i) - 9][330]
+    if b > r + 30:
+        return "hovered"
+    if r > b + 15 and g > b + 15:
+        return "yellow"
+    if g > r + 8:
+        return "green"
+    if r > g + 8:
+        return "red"
+    return "other"
+
+
 # --- loopback services ---------------------------------------------------------------
 
 class Services:
@@ -189,13 +270,15 @@ class Services:
     def _store(self, method, path, body):
         if path.startswith("/api/appdetails"):
             appid = "".join(c for c in path.split("appids=")[1].split("&")[0] if c.isdigit())
-            shots = [{"id": k, "path_full": f"http://127.0.0.1:{self.cdn}/ss/{appid}_{k}.jpg"} for k in (1, 2)]
+            shots = [{"id": k, "path_full": "https://shared.akamai.steamstatic.com/store_item_assets/steam/apps/"
+                      f"{appid}/ss_{k}.1920x1080.jpg"} for k in (1, 2)]
             data = {appid: {"success": True, "data": {
                 "name": f"Game {appid}", "release_date": {"date": "2020 年 1 月 1 日"},
                 "developers": ["Dev"], "publishers": ["Pub"], "genres": [{"description": "动作"}],
                 "platforms": {"windows": True}, "detailed_description": "<p>简介</p>",
                 "screenshots": shots}}}
-            return 200, json.dumps(data, ensure_ascii=False).encode(), "application/json"
+            # Compact like the real store: the screenshot addresses are found in the raw text.
+            return 200, json.dumps(data, ensure_ascii=False, separators=(",", ":")).encode(), "application/json"
         if path.startswith("/api/storesearch"):
             return 200, json.dumps({"total": 0, "items": []}).encode(), "application/json"
         return 404, b"{}", "application/json"
@@ -228,12 +311,71 @@ def journey_basics(app, menu, services):
 
 def journey_offline(app, menu, services):
     app.click_until(*READ_DATA, lambda r: table_rows_shown(r) >= len(GAMES), "the games listed")
-    loaded = app.shot("loaded")
+    app.shot("loaded")
     app.click(*LIBRARY_MATCH)
     # The run ends with its summary popup over the window; 确定 closes it.
-    done = app.wait_capture(lambda r: driver.diff_share(loaded, r, TABLE_BOX) > 0.05, "the match to finish")
-    app.shot("matched")
-    return done
+    close_popup(app, "library-summary")
+    app.park()
+    rows = app.shot("matched")
+    states = [row_state(rows, i) for i in range(len(GAMES))]
+    expect = ["green", "green", "green", "green", "red", "yellow", "red", "green"]
+    kbx.check(states == expect, f"row colours after the match: {states}, expected {expect}")
+
+    # Sort by 匹配相似度, descending: the matched rows come first, the misses last.
+    n_red = states.count("red")
+    def order(r):
+        return [row_state(r, i) for i in range(len(GAMES))]
+
+    def sorted_desc(r):
+        s = order(r)
+        return s == ["green"] * 5 + ["yellow"] + ["red"] * n_red
+
+    app.click_until(*SIMILARITY_HEADER, lambda r: order(r) != states, "the table to sort")
+    app.park()
+    if not sorted_desc(app.capture()):
+        app.click_until(*SIMILARITY_HEADER, lambda r: order(r) != states, "a second sort click")
+        app.park()
+    rows = app.wait_capture(sorted_desc, "a descending sort by similarity", timeout=20)
+    app.shot("sorted-by-similarity")
+
+    # Download: tick the first row, Shift-click the third: the rows between are ticked too.
+    app.click_until(TICK_X, row_y(0), lambda r: ticked(r, 0), "the first tick", tries=1, timeout=30)
+    app.click_until(TICK_X, row_y(2), lambda r: all(ticked(r, i) for i in range(3)),
+                    "Shift to tick the rows between", tries=1, timeout=30, modifiers="shift")
+    app.park()
+    kbx.check(not any(ticked(app.capture(), i) for i in range(3, len(GAMES))), "rows below the range were ticked")
+    app.shot("ticked")
+    app.click(*DOWNLOAD)
+    media = os.path.join(menu, "media")
+
+    def downloaded():
+        if not os.path.isdir(media):
+            return False
+        done = [d for d in os.listdir(media)
+                if os.path.exists(os.path.join(media, d, "info.txt"))
+                and os.path.exists(os.path.join(media, d, "ss_02_1920x1080.jpg"))]
+        return len(done) >= 3
+
+    kbx.wait_for(downloaded, "three games downloaded into media/", timeout=180)
+    # The report line ends the run; its tooltip lists the games.
+    rows = app.wait_capture(lambda r: all(row_state(r, i) == "green" for i in range(3))
+                            and driver.colour_share(r, STATUS_BOX, lambda p: max(p) > 150) > 0.01,
+                            "the final report line", timeout=60)
+    app.shot("downloaded")
+    before = app.capture()
+    app.move(900, 780)
+    app.wait_capture(lambda r: driver.diff_share(before, r, (600, 500, 1199, 768)) > 0.02, "the report's tooltip")
+    app.shot("report-tooltip")
+    app.park()
+    folders = sorted(os.listdir(media))
+    kbx.check(len(folders) == 3, f"media/ holds {folders}, expected the three ticked games")
+    for d in folders:
+        files = sorted(os.listdir(os.path.join(media, d)))
+        kbx.check(files == ["capsule_616x353.jpg", "info.txt", "ss_01_1920x1080.jpg", "ss_02_1920x1080.jpg"],
+                  f"media/{d} holds {files}")
+        with open(os.path.join(media, d, "info.txt"), encoding="utf-8") as f:
+            kbx.check(f.read().startswith("Game "), f"media/{d}/info.txt is not the store sheet")
+    kbx.check(any(p.startswith("/steam/apps/") for _, p in services.requests), "no capsule request reached the CDN")
 
 
 def run(name, binary, shots_root):
