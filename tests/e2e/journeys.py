@@ -378,17 +378,173 @@ def journey_offline(app, menu, services):
     kbx.check(any(p.startswith("/steam/apps/") for _, p in services.requests), "no capsule request reached the CDN")
 
 
+LOCAL_BROWSE = (341, 106)
+LOCAL_DIR_FIELD = (190, 106)
+LOCAL_START = (65, 295)
+LOCAL_COPY = (174, 295)
+LOCAL_ROW0_Y = 346
+RESOURCE_FOLDERS = {
+    "艾尔登法环": ["cover.png", "shot1.jpg", "简介.txt"],
+    "Stardew Valley": ["cover.png", "info.txt"],
+    "空洞骑士 Hollow Knight": ["folder.jpg", "说明.txt", "readme.doc"],
+    "Hades": ["cover.png"],
+}
+
+
+def make_resources(folder):
+    for name, files in RESOURCE_FOLDERS.items():
+        d = os.path.join(folder, name)
+        os.makedirs(d, exist_ok=True)
+        for f in files:
+            with open(os.path.join(d, f), "wb") as out:
+                out.write(f"{name}/{f}".encode("utf-8"))
+
+
+def make_picker_stub(bin_dir, answer):
+    """A desktop folder dialog stand-in: prints the chosen folder like the real one does."""
+    os.makedirs(bin_dir, exist_ok=True)
+    path = os.path.join(bin_dir, "zenity")
+    with open(path, "w", encoding="utf-8") as f:
+        f.write("#!/bin/sh\nprintf '%s\\n' " + "'" + answer.replace("'", "'\\''") + "'\n")
+    os.chmod(path, 0o755)
+
+
+def journey_local(app, menu, services):
+    resources = app.resources
+    app.click_until(*READ_DATA, lambda r: table_rows_shown(r) >= len(GAMES), "the games listed")
+    before = app.capture()
+    app.click_until(*MODE_LOCAL, lambda r: driver.diff_share(before, r, (9, 90, 693, 360)) > 0.05, "local mode")
+    app.park()
+    empty_field = app.shot("local-mode")
+    field = (100, 98, 300, 114)
+    app.click_until(*LOCAL_BROWSE, lambda r: driver.diff_share(empty_field, r, field) > 0.02,
+                    "the chosen folder in the 资源目录 field")
+    app.shot("folder-chosen")
+    app.click(*LOCAL_START)
+    close_popup(app, "match-popup")
+    app.park()
+    rows = app.shot("matched")
+
+    def local_state(r, i):
+        p = r[LOCAL_ROW0_Y + i * ROW_H - 9][330]
+        return "red" if p[0] > p[1] + 8 else ("dark" if driver.is_dark(p) else "matched")
+
+    states = [local_state(rows, i) for i in range(len(GAMES))]
+    kbx.check(states[0] != "red" and states[1] != "red" and states[2] != "red",
+              f"艾尔登法环, Stardew Valley and 空洞骑士 should match a folder: {states}")
+    kbx.check(states[6] == "red", f"魔兽争霸III has no folder: {states}")
+
+    def local_ticked(r, i):
+        y = LOCAL_ROW0_Y + i * ROW_H
+        return driver.colour_share(r, (TICK_X - 8, y - 7, TICK_X + 8, y + 7),
+                                   lambda p: p[2] > 230 and p[0] < 100, step=1) > 0.05
+
+    app.click_until(TICK_X, LOCAL_ROW0_Y, lambda r: local_ticked(r, 0), "the first tick", tries=1, timeout=30)
+    app.click_until(TICK_X, LOCAL_ROW0_Y + 2 * ROW_H, lambda r: all(local_ticked(r, i) for i in range(3)),
+                    "Shift to tick three rows", tries=1, timeout=30, modifiers="shift")
+    app.park()
+    app.shot("ticked")
+    app.click(*LOCAL_COPY)
+    close_popup(app, "copy-popup")
+    app.shot("copied")
+
+    media = os.path.join(menu, "media")
+    got = {d: sorted(os.listdir(os.path.join(media, d))) for d in sorted(os.listdir(media))} if os.path.isdir(media) else {}
+    expect = {
+        "艾尔登法环": ["cover.png", "shot1.jpg", "简介.txt"],
+        "Stardew Valley": ["cover.png", "info.txt"],
+        "空洞骑士": ["folder.jpg", "说明.txt"],
+    }
+    for game, files in expect.items():
+        kbx.check(sorted(got.get(game, [])) == sorted(files) or set(files) <= set(got.get(game, [])),
+                  f"media/{game} holds {got.get(game)}, expected {files}")
+    kbx.check(set(got) == set(expect), f"media/ holds folders {sorted(got)}, expected {sorted(expect)}")
+    src = os.path.join(resources, "艾尔登法环", "cover.png")
+    with open(src, "rb") as a, open(os.path.join(media, "艾尔登法环", "cover.png"), "rb") as b:
+        kbx.check(a.read() == b.read(), "copied file differs from its source")
+
+
+CHAT_ANSWER = "巫师3 The Witcher 3=角色扮演|冒险\n"
+PASTED_ANSWER = ("好的，分类如下：\n艾尔登法环=动作|角色扮演\n空洞骑士=动作|冒险\nStardew Valley=模拟\n"
+                 "双人成行=冒险|多人\n不存在的游戏=动作\n美丽水世界=科幻\n")
+
+
+def journey_ai(app, menu, services):
+    app.click_until(*READ_DATA, lambda r: table_rows_shown(r) >= len(GAMES), "the games listed")
+    empty = app.shot("loaded")
+    app.click_until(*MAKE_PROMPT, lambda r: driver.diff_share(empty, r, PROMPT_BOX) > 0.01, "the prompt in the box")
+    app.shot("prompt")
+    app.set_clipboard("")
+    app.click(*COPY_PROMPT)
+    prompt = kbx.wait_for(lambda: app.get_clipboard() if "艾尔登法环" in app.get_clipboard() else None,
+                          "the prompt on the clipboard", timeout=30)
+    for word in ["艾尔登法环", "魔兽争霸III", "角色扮演", "多人"]:
+        kbx.check(word in prompt, f"the copied prompt lacks {word}")
+
+    def paste_analyze_write(answer, label):
+        shown = app.capture()
+        app.set_clipboard(answer)
+        app.click_until(*PASTE_ANSWER, lambda r: driver.diff_share(shown, r, PROMPT_BOX) > 0.01,
+                        f"the pasted answer ({label})")
+        app.click(*ANALYZE)
+        close_popup(app, f"analysis-{label}")
+        app.park()
+        app.shot(f"preview-{label}")
+        app.click(*WRITE_DB)
+        close_popup(app, f"write-{label}")
+
+    # 覆盖 (the default): the answer's categories replace the old ones.
+    paste_analyze_write(PASTED_ANSWER, "overwrite")
+    cats = categories_in_db(menu)
+    kbx.check(cats["艾尔登法环"] == "动作|角色扮演", f"艾尔登法环: {cats['艾尔登法环']!r}")
+    kbx.check(cats["空洞骑士"] == "动作|冒险", f"空洞骑士: {cats['空洞骑士']!r}")
+    kbx.check(cats["Stardew Valley"] == "模拟", f"Stardew Valley: {cats['Stardew Valley']!r}")
+    kbx.check(cats["双人成行"] == "冒险|多人", f"双人成行: {cats['双人成行']!r}")
+    kbx.check(cats["魔兽争霸III"] == "策略", f"魔兽争霸III changed: {cats['魔兽争霸III']!r}")
+    kbx.check(cats["美丽水世界"] == "", f"a category outside the list was written: {cats['美丽水世界']!r}")
+
+    # 追加: new categories are added behind the old ones.
+    app.click(*MODE_APPEND)
+    paste_analyze_write("魔兽争霸III=模拟|策略\n", "append")
+    cats = categories_in_db(menu)
+    kbx.check(cats["魔兽争霸III"] == "策略|模拟", f"魔兽争霸III after 追加: {cats['魔兽争霸III']!r}")
+
+    # 生成结果 against the loopback chat service: key, request, answer in the box.
+    app.click(*API_KEY)
+    app.type("sk-loopback-test")
+    app.key("Return")
+    shown = app.capture()
+    app.click(*GEN_RESULT)
+    close_popup(app, "generated")
+    kbx.check(any(m == "POST" and p.endswith("/chat/completions") for m, p in services.requests),
+              f"no request reached the chat service: {services.requests}")
+    app.wait_capture(lambda r: driver.diff_share(shown, r, PROMPT_BOX) > 0.005, "the answer in the box")
+    app.click(*ANALYZE)
+    close_popup(app, "analysis-generated")
+    app.click(*WRITE_DB)
+    close_popup(app, "write-generated")
+    cats = categories_in_db(menu)
+    kbx.check(cats["巫师3 The Witcher 3"] == "角色扮演|冒险", f"巫师3 after 生成结果: {cats['巫师3 The Witcher 3']!r}")
+    app.shot("done")
+
+
 def run(name, binary, shots_root):
     shots = os.path.join(shots_root, name)
     kbx.remove_tree(shots)
     os.makedirs(shots, exist_ok=True)
     menu = kbx.temp_dir(f"kb-{name}-")
-    services = Services()
-    fn = {"basics": journey_basics, "offline": journey_offline}[name]
+    services = Services(chat_answer=CHAT_ANSWER)
+    fn = {"basics": journey_basics, "offline": journey_offline, "local": journey_local, "ai": journey_ai}[name]
     t0 = time.monotonic()
     try:
         make_menu(menu)
-        app = driver.App(binary, menu, shots, extra_env={"KESTRELBOX_HOST_MAP": services.host_map()})
+        resources = os.path.join(menu + "-res", "资源")
+        make_resources(resources)
+        stub_bin = os.path.join(menu + "-res", "bin")
+        make_picker_stub(stub_bin, resources)
+        app = driver.App(binary, menu, shots, extra_env={"KESTRELBOX_HOST_MAP": services.host_map()},
+                         path_prefix=stub_bin)
+        app.resources = resources
         try:
             fn(app, menu, services)
         except Exception:
@@ -403,6 +559,7 @@ def run(name, binary, shots_root):
     finally:
         services.stop()
         kbx.remove_tree(menu)
+        kbx.remove_tree(menu + "-res")
     print(f"journey {name}: ok in {time.monotonic() - t0:.1f}s, captures in {shots}")
 
 
