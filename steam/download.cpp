@@ -199,28 +199,20 @@ void downloadOneGame(int32_t appid, const std::string& name, int32_t maxScreensh
 
 int32_t screenshotLimit(int32_t imageLimitIndex) { return imageLimitIndex == 0 ? 999999 : imageLimitIndex; }
 
-bool startDownloadJob(const PanelOptions& opts) {
-    if (gDlState.load() == 1) return false;
-    DownloadWorkList work;
-    std::vector<std::string> unmatched;
-    {
-        std::lock_guard<std::mutex> lk(gMatchMtx);
-        for (const GameInfo& g : dummyGames) {
-            if (!g.ticked) continue;
-            const int32_t appid = chosenAppid(g);
-            if (appid > 0) work.emplace_back(appid, g.name);
-            else unmatched.push_back(g.name);
-        }
+namespace {
+
+// Ticked rows with an appid go to work; other ticked rows are named in unmatched.
+void collectDownloadWork(DownloadWorkList& work, std::vector<std::string>& unmatched) {
+    std::lock_guard<std::mutex> lk(gMatchMtx);
+    for (const GameInfo& g : dummyGames) {
+        if (!g.ticked) continue;
+        const int32_t appid = chosenAppid(g);
+        if (appid > 0) work.emplace_back(appid, g.name);
+        else unmatched.push_back(g.name);
     }
-    if (work.empty()) {
-        std::string msg = "请先勾选要下载的行";
-        if (!unmatched.empty()) {
-            msg = "这些勾选的游戏还没匹配到 Steam appid：\n";
-            for (const std::string& n : unmatched) msg += "  - " + n + "\n";
-        }
-        setDlText(gDlMsg, msg);
-        return false;
-    }
+}
+
+void resetDownloadState(int32_t total) {
     {
         std::lock_guard<std::mutex> lk(gMatchMtx);
         for (GameInfo& g : dummyGames) g.downloadState = 0;
@@ -231,15 +223,32 @@ bool startDownloadJob(const PanelOptions& opts) {
     }
     gDlResultReady.store(false);
     gDlState.store(1);
-    gDlTotal.store(static_cast<int32_t>(work.size()));
+    gDlTotal.store(total);
     gDlDone = gDlFail = gDlPartial = gDlFileIdx = gDlFileCount = 0;
     gDlFileBytesDone = gDlFileBytesTotal = 0;
-    {
-        std::lock_guard<std::mutex> lk(gDlMtx);
-        gDlMsg.clear();
-        gDlCurGame.clear();
-        gDlFileName.clear();
+    std::lock_guard<std::mutex> lk(gDlMtx);
+    gDlMsg.clear();
+    gDlCurGame.clear();
+    gDlFileName.clear();
+}
+
+}  // namespace
+
+bool startDownloadJob(const PanelOptions& opts) {
+    if (gDlState.load() == 1) return false;
+    DownloadWorkList work;
+    std::vector<std::string> unmatched;
+    collectDownloadWork(work, unmatched);
+    if (work.empty()) {
+        std::string msg = "请先勾选要下载的行";
+        if (!unmatched.empty()) {
+            msg = "这些勾选的游戏还没匹配到 Steam appid：\n";
+            for (const std::string& n : unmatched) msg += "  - " + n + "\n";
+        }
+        setDlText(gDlMsg, msg);
+        return false;
     }
+    resetDownloadState(static_cast<int32_t>(work.size()));
     const int32_t maxScreenshots = screenshotLimit(opts.imageLimitIndex);
     startJobThread(gDlThread, [work = std::move(work), maxScreenshots]() mutable {
         runDownloadJob(std::move(work), maxScreenshots);
