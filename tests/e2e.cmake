@@ -8,7 +8,7 @@ if(KB_GUI AND TARGET kestrelbox)
       COMMAND ${KB_PYTHON3} ${CMAKE_SOURCE_DIR}/tests/e2e/screenshot_test.py
               $<TARGET_FILE:kestrelbox> ${CMAKE_BINARY_DIR}/screenshots)
     set_tests_properties(e2e.screenshot PROPERTIES LABELS e2e TIMEOUT 300)
-    foreach(journey basics offline local ai)
+    foreach(journey basics offline online local ai)
       add_test(NAME e2e.journey.${journey}
         COMMAND ${KB_PYTHON3} ${CMAKE_SOURCE_DIR}/tests/e2e/journeys.py
                 $<TARGET_FILE:kestrelbox> ${CMAKE_BINARY_DIR}/journeys ${journey})

@@ -17,6 +17,7 @@ import sqlite3
 import sys
 import threading
 import time
+import urllib.parse
 
 import driver
 import kbx
@@ -214,6 +215,10 @@ class Services:
 
     def __init__(self, chat_answer=""):
         self.requests = []
+        self.searches = []
+        self.hold_after = 0            # the search request of that number waits for release
+        self.held = threading.Event()
+        self.release = threading.Event()
         self.chat_answer = chat_answer
         self.servers = []
         self.store = self._serve(self._store)
@@ -263,6 +268,7 @@ class Services:
         return srv.server_address[1]
 
     def stop(self):
+        self.release.set()
         for s in self.servers:
             s.shutdown()
             s.server_close()
@@ -272,15 +278,24 @@ class Services:
             appid = "".join(c for c in path.split("appids=")[1].split("&")[0] if c.isdigit())
             shots = [{"id": k, "path_full": "https://shared.akamai.steamstatic.com/store_item_assets/steam/apps/"
                       f"{appid}/ss_{k}.1920x1080.jpg"} for k in (1, 2)]
+            title = {str(a): en for a, en, _, _ in POOL}.get(appid, f"Game {appid}")
             data = {appid: {"success": True, "data": {
-                "name": f"Game {appid}", "release_date": {"date": "2020 年 1 月 1 日"},
+                "name": title, "release_date": {"date": "2020 年 1 月 1 日"},
                 "developers": ["Dev"], "publishers": ["Pub"], "genres": [{"description": "动作"}],
                 "platforms": {"windows": True}, "detailed_description": "<p>简介</p>",
                 "screenshots": shots}}}
             # Compact like the real store: the screenshot addresses are found in the raw text.
             return 200, json.dumps(data, ensure_ascii=False, separators=(",", ":")).encode(), "application/json"
         if path.startswith("/api/storesearch"):
-            return 200, json.dumps({"total": 0, "items": []}).encode(), "application/json"
+            self.searches.append(path)
+            if self.hold_after and len(self.searches) == self.hold_after:
+                self.held.set()
+                self.release.wait(120)
+            term = urllib.parse.unquote(path.split("term=")[1].split("&")[0])
+            items = [{"type": "app", "name": en, "id": a} for a, en, zh, nick in POOL
+                     if en.lower() in term.lower() or zh in term or term in zh]
+            return 200, json.dumps({"total": len(items), "items": items}, ensure_ascii=False,
+                                   separators=(",", ":")).encode(), "application/json"
         return 404, b"{}", "application/json"
 
     def _cdn(self, method, path, body):
@@ -374,7 +389,8 @@ def journey_offline(app, menu, services):
         kbx.check(files == ["capsule_616x353.jpg", "info.txt", "ss_01_1920x1080.jpg", "ss_02_1920x1080.jpg"],
                   f"media/{d} holds {files}")
         with open(os.path.join(media, d, "info.txt"), encoding="utf-8") as f:
-            kbx.check(f.read().startswith("Game "), f"media/{d}/info.txt is not the store sheet")
+            head = f.readline()
+            kbx.check(any(head.startswith(en + "\t") for _, en, _, _ in POOL), f"media/{d}/info.txt starts {head!r}")
     kbx.check(any(p.startswith("/steam/apps/") for _, p in services.requests), "no capsule request reached the CDN")
 
 
@@ -528,13 +544,66 @@ def journey_ai(app, menu, services):
     app.shot("done")
 
 
+PROGRESS_BOX = (9, 771, 650, 789)
+
+
+def journey_online(app, menu, services):
+    app.click_until(*READ_DATA, lambda r: table_rows_shown(r) >= len(GAMES), "the games listed")
+    idle = app.shot("loaded")
+    services.hold_after = 3
+    app.click(*STEAM_MATCH)
+    kbx.wait_for(services.held.is_set, "the third store search", timeout=60)
+    app.park()
+    app.wait_capture(lambda r: driver.diff_share(idle, r, PROGRESS_BOX) > 0.02, "the progress bar")
+    app.shot("running")
+    app.click(*STEAM_MATCH)  # 取消匹配 stands in its place while the job runs
+    app.shot("cancelling")
+    services.release.set()
+    app.park()
+    app.wait_capture(lambda r: driver.diff_share(idle, r, PROGRESS_BOX) < 0.01, "the job to end", timeout=60)
+    rows = app.shot("cancelled")
+    kbx.check(len(services.searches) == 3, f"{len(services.searches)} searches after cancelling during the third")
+    states = [row_state(rows, i) for i in range(len(GAMES))]
+    kbx.check(states[3:] == ["red"] * (len(GAMES) - 3), f"games after the cancel were touched: {states}")
+
+    # Again: games that already have a match are skipped, the others are searched.
+    first = list(services.searches)
+    app.click(*STEAM_MATCH)
+    kbx.wait_for(lambda: len(services.searches) >= len(GAMES), "the second run's searches", timeout=120)
+    app.wait_capture(lambda r: driver.diff_share(idle, r, PROGRESS_BOX) < 0.01, "the second run to end", timeout=60)
+    app.park()
+    app.shot("matched-again")
+    again = services.searches[len(first):]
+    kbx.check(len(again) == len(GAMES) - 3, f"second run searched {len(again)} games, expected {len(GAMES) - 3}")
+    kbx.check(not set(again) & set(first[:2]), "the second run searched matched games again")
+
+    # Right click 巫师3 The Witcher 3 (no store hit for that name): look it up by its appid.
+    target = 4
+    kbx.check(row_state(app.capture(), target) == "red", "巫师3 The Witcher 3 should have no match yet")
+    before = app.capture()
+    app.click_until(200, row_y(target), lambda r: driver.diff_share(before, r, (150, row_y(target), 693, 765)) > 0.02,
+                    "the row's context menu", button=3)
+    app.shot("context-menu")
+    app.click_until(280, row_y(target) + 36, lambda r: find_popup(r) is not None, "the appid dialog", tries=1)
+    x0, ty, _ = find_popup(app.capture())
+    app.click(x0 + 106, ty + 58)
+    app.type("292030")
+    app.shot("appid-dialog")
+    app.click_until(x0 + 56, ty + 89, lambda r: find_popup(r) is None and row_state(r, target) != "red",
+                    "the lookup to fill the row", tries=1, timeout=60)
+    app.park()
+    app.shot("looked-up")
+    kbx.check(any("appids=292030" in p for _, p in services.requests), "no store request for appid 292030")
+
+
 def run(name, binary, shots_root):
     shots = os.path.join(shots_root, name)
     kbx.remove_tree(shots)
     os.makedirs(shots, exist_ok=True)
     menu = kbx.temp_dir(f"kb-{name}-")
     services = Services(chat_answer=CHAT_ANSWER)
-    fn = {"basics": journey_basics, "offline": journey_offline, "local": journey_local, "ai": journey_ai}[name]
+    fn = {"basics": journey_basics, "offline": journey_offline, "local": journey_local, "ai": journey_ai,
+          "online": journey_online}[name]
     t0 = time.monotonic()
     try:
         make_menu(menu)
