@@ -71,6 +71,7 @@ POOL = [
     (292030, "The Witcher 3: Wild Hunt", "巫师 3：狂猎", ""),
     (1426210, "It Takes Two", "双人成行", ""),
     (374320, "DARK SOULS III", "黑暗之魂3", "黑魂3"),
+    (2622380, "ELDEN RING NIGHTREIGN", "艾尔登法环：黑夜君临", ""),
 ]
 CATEGORIES = ["动作", "冒险", "角色扮演", "策略", "模拟", "生存", "多人"]
 
@@ -353,6 +354,17 @@ def journey_offline(app, menu, services):
     rows = app.wait_capture(sorted_desc, "a descending sort by similarity", timeout=20)
     app.shot("sorted-by-similarity")
 
+    # 艾尔登法环 has two candidates in the pool: pick the second in its combo.
+    before = app.capture()
+    app.click_until(420, row_y(0), lambda r: driver.diff_share(before, r, (395, row_y(0) + 14, 693, 765)) > 0.02,
+                    "the candidate list", tries=2)
+    app.shot("candidates")
+    appid_cell = (452, row_y(0) - 8, 530, row_y(0) + 8)
+    app.click_until(480, row_y(0) + 47, lambda r: driver.diff_share(before, r, appid_cell) > 0.05,
+                    "the second candidate chosen", tries=1, timeout=30)
+    app.park()
+    app.shot("candidate-chosen")
+
     # Download: tick the first row, Shift-click the third: the rows between are ticked too.
     app.click_until(TICK_X, row_y(0), lambda r: ticked(r, 0), "the first tick", tries=1, timeout=30)
     app.click_until(TICK_X, row_y(2), lambda r: all(ticked(r, i) for i in range(3)),
@@ -392,6 +404,8 @@ def journey_offline(app, menu, services):
             head = f.readline()
             kbx.check(any(head.startswith(en + "\t") for _, en, _, _ in POOL), f"media/{d}/info.txt starts {head!r}")
     kbx.check(any(p.startswith("/steam/apps/") for _, p in services.requests), "no capsule request reached the CDN")
+    # The chosen candidate decides what is fetched for 艾尔登法环.
+    kbx.check(any("appids=2622380" in p for _, p in services.requests), "the chosen candidate's appid was not used")
 
 
 LOCAL_BROWSE = (341, 106)
