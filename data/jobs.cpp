@@ -18,6 +18,7 @@ std::thread gDlgThread;
 std::atomic<bool> gDlgRunning{false}, gDlgDone{false};
 std::mutex gDlgMtx;
 std::string gDlgStatus;
+std::atomic<bool> gDlgCancel{false};
 
 std::thread gDlThread;
 std::mutex gDlMtx;
@@ -69,6 +70,7 @@ void setProgressText(const std::string& text) {
 
 void shutdownJobs() {
     gMatchCancel.store(true);
+    gDlgCancel.store(true);
     gDlCancel.store(true);
     gAiCancel.store(true);
     for (std::thread* t : {&gMatchThread, &gDlgThread, &gDlThread, &gAiThread})
@@ -87,6 +89,7 @@ void resetJobGlobals() {
     gDlgRunning = false;
     gDlgDone = false;
     gDlgStatus.clear();
+    gDlgCancel = false;
     gDlState = 0;
     gDlTotal = gDlDone = gDlPartial = gDlFail = 0;
     gDlFileCount = gDlFileIdx = 0;

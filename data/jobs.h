@@ -45,6 +45,7 @@ extern std::thread gDlgThread;
 extern std::atomic<bool> gDlgRunning, gDlgDone;
 extern std::mutex gDlgMtx;                // guards gDlgStatus
 extern std::string gDlgStatus;
+extern std::atomic<bool> gDlgCancel;      // set at shutdown only
 
 // --- download family
 extern std::thread gDlThread;

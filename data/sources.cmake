@@ -3,4 +3,5 @@ list(APPEND KB_CORE_SOURCES
   data/ini.cpp
   data/paths.cpp
   data/jobs.cpp
+  data/net.cpp
 )

@@ -2,3 +2,4 @@
 include(fuzz/match.cmake OPTIONAL)
 include(fuzz/steam.cmake OPTIONAL)
 include(fuzz/download.cmake OPTIONAL)
+include(fuzz/ai.cmake OPTIONAL)

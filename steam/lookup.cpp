@@ -13,7 +13,6 @@ bool gOpenDlgQueryByName = false;
 bool gOpenDlgQueryByAppid = false;
 char gDlgInputName[256] = {0};
 char gDlgInputAppid[64] = {0};
-std::atomic<bool> gDlgCancel{false};
 
 std::string dlgStatusCopy() {
     std::lock_guard<std::mutex> lk(gDlgMtx);

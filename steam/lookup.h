@@ -18,8 +18,7 @@ extern bool gOpenDlgQueryByName;       // one-shot requests to open the popups
 extern bool gOpenDlgQueryByAppid;
 extern char gDlgInputName[256];        // search text, UTF-8
 extern char gDlgInputAppid[64];        // appid as typed
-// Raised at shutdown: a running lookup gives up its request at once.
-extern std::atomic<bool> gDlgCancel;
+// gDlgCancel (data/jobs.h) is raised at shutdown: a running lookup gives up its request at once.
 
 // Under gMatchMtx: installs the candidates into the row (an out-of-range row is left alone).
 void applyCandidatesToRow(int32_t row, std::vector<MatchCandidate> cands);
