@@ -55,13 +55,16 @@ bool looksLikeFontFile(const std::string& bytes) {
     return tag == "ttcf" || tag == "OTTO" || tag == "true" || tag == std::string("\0\1\0\0", 4);
 }
 
-// ChineseFull lacks the check mark of the tick column and the arrow of the status line.
+// ChineseFull lacks the check mark of the tick column, the arrows of the status line and
+// the symbols game titles often carry (™, Roman numerals such as Ⅲ, stars).
 const ImWchar* glyphRanges() {
     static ImVector<ImWchar> RANGES;
+    static const ImWchar kTitleSymbols[] = {0x2100, 0x218F, 0};  // letterlike symbols, number forms
     if (RANGES.empty()) {
         ImFontGlyphRangesBuilder builder;
         builder.AddRanges(ImGui::GetIO().Fonts->GetGlyphRangesChineseFull());
-        builder.AddText("✓←");
+        builder.AddRanges(kTitleSymbols);
+        builder.AddText("✓←→★☆♪♥");
         builder.BuildRanges(&RANGES);
     }
     return RANGES.Data;
