@@ -58,6 +58,16 @@ std::vector<DlBatchItem> results() {
     return gDlResults;
 }
 
+// A menu row; appid > 0 gives it a network match on that appid.
+GameInfo row(const std::string& name, bool ticked, int32_t appid, int32_t downloadState = 0) {
+    GameInfo g;
+    g.name = name;
+    g.ticked = ticked;
+    g.downloadState = downloadState;
+    if (appid > 0) installCandidates(g, {MatchCandidate{appid, name, "", 0.9f}}, "网络匹配");
+    return g;
+}
+
 class Download : public ::testing::Test {
 protected:
     kbtest::TempDir menu;
@@ -367,10 +377,7 @@ TEST_F(Download, ThrottledStoreIsWaitedOutAndShownInTheStatusLine) {
         retryAfter = "1";
     }
     serve(620, "cn", fixture("appdetails_620.json"));
-    dummyGames.resize(1);
-    dummyGames[0].name = "Portal 2";
-    dummyGames[0].ticked = true;
-    installCandidates(dummyGames[0], {MatchCandidate{620, "Portal 2", "", 1.0f}}, "网络匹配");
+    dummyGames = {row("Portal 2", true, 620)};
     PanelOptions opts;
     opts.imageLimitIndex = 1;
     ASSERT_TRUE(startDownloadJob(opts));
@@ -489,18 +496,12 @@ TEST_F(Download, FetchAppDetailsRetriesOnceAfterAFailure) {
 
 TEST(DownloadStart, ValidationMessagesAndWorkList) {
     resetJobGlobals();
-    auto game = [](const std::string& name, bool ticked, int32_t appid) {
-        GameInfo g;
-        g.name = name;
-        g.ticked = ticked;
-        if (appid >= 0) installCandidates(g, {MatchCandidate{appid, name, "", 0.9f}}, "网络匹配");
-        return g;
-    };
     PanelOptions opts;
-    dummyGames = {game("X", false, 10)};
+    dummyGames = {row("X", false, 10)};
     EXPECT_FALSE(startDownloadJob(opts));
     EXPECT_EQ(dlMsg(), "请先勾选要下载的行");
-    dummyGames = {game("A", true, -1), game("X", false, 10), game("B", true, 0)};
+    dummyGames = {row("A", true, 0), row("X", false, 10), row("B", true, 0)};
+    installCandidates(dummyGames[2], {MatchCandidate{0, "B", "", 0.9f}}, "网络匹配");  // appid 0 is no match
     EXPECT_FALSE(startDownloadJob(opts));
     EXPECT_EQ(dlMsg(), "这些勾选的游戏还没匹配到 Steam appid：\n  - A\n  - B\n");
     EXPECT_EQ(gDlState.load(), 0);
@@ -513,15 +514,7 @@ TEST(DownloadStart, ValidationMessagesAndWorkList) {
 }
 
 TEST_F(Download, StartTakesMatchedTickedRowsOnly) {
-    auto game = [](const std::string& name, bool ticked, int32_t appid, int32_t state) {
-        GameInfo g;
-        g.name = name;
-        g.ticked = ticked;
-        g.downloadState = state;
-        if (appid > 0) installCandidates(g, {MatchCandidate{appid, name, "", 0.9f}}, "网络匹配");
-        return g;
-    };
-    dummyGames = {game("Unmatched", true, 0, 3), game("Portal 2", true, 620, 2), game("Other", false, 570, 1)};
+    dummyGames = {row("Unmatched", true, 0, 3), row("Portal 2", true, 620, 2), row("Other", false, 570, 1)};
     {
         std::lock_guard<std::mutex> lk(gDlMtx);
         gDlMsg = "old report";
