@@ -34,6 +34,20 @@ Answer getBinary(const std::string& path) {
     return a;
 }
 
+// Serves data in pieces of `step` bytes with no Content-Length.
+void serveChunked(httplib::Server& svr, const std::string& path, const std::string& data, const char* type,
+                  size_t step) {
+    svr.Get(path, [&data, type, step](const httplib::Request&, httplib::Response& r) {
+        r.set_chunked_content_provider(type, [&data, step](size_t off, httplib::DataSink& sink) {
+            if (off >= data.size()) {
+                sink.done();
+                return true;
+            }
+            return sink.write(data.data() + off, std::min(step, data.size() - off));
+        });
+    });
+}
+
 class HttpTest : public ::testing::Test {
 protected:
     void SetUp() override { resetJobGlobals(); }
@@ -92,17 +106,7 @@ TEST_F(HttpTest, ProgressCountersWithAndWithoutContentLength) {
     LoopbackHttp s;
     const std::string data(300000, 'b');
     s.svr.Get("/sized", [&](const httplib::Request&, httplib::Response& r) { r.set_content(data, "image/jpeg"); });
-    s.svr.Get("/chunked", [&](const httplib::Request&, httplib::Response& r) {
-        r.set_chunked_content_provider("image/jpeg", [&](size_t off, httplib::DataSink& sink) {
-            if (off >= data.size()) {
-                sink.done();
-                return true;
-            }
-            const size_t n = std::min<size_t>(65536, data.size() - off);
-            sink.write(data.data() + off, n);
-            return true;
-        });
-    });
+    serveChunked(s.svr, "/chunked", data, "image/jpeg", 65536);
     s.start();
     ScopedHostMap map(kHost + "=" + s.base());
 
@@ -194,15 +198,7 @@ TEST_F(HttpTest, OversizedBodiesAreRefused) {
     LoopbackHttp s;
     const std::string big(kJsonBodyLimit + 1, ' ');
     s.svr.Get("/sized", [&](const httplib::Request&, httplib::Response& r) { r.set_content(big, "application/json"); });
-    s.svr.Get("/chunked", [&](const httplib::Request&, httplib::Response& r) {
-        r.set_chunked_content_provider("application/json", [&](size_t off, httplib::DataSink& sink) {
-            if (off >= big.size()) {
-                sink.done();
-                return true;
-            }
-            return sink.write(big.data() + off, std::min<size_t>(1 << 20, big.size() - off));
-        });
-    });
+    serveChunked(s.svr, "/chunked", big, "application/json", 1 << 20);
     s.start();
     ScopedHostMap map(kHost + "=" + s.base());
     for (const char* path : {"/sized", "/chunked"}) {
