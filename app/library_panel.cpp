@@ -7,6 +7,7 @@
 
 #include "app/local_ui.h"
 #include "app/panels.h"
+#include "app/popups.h"
 #include "data/jobs.h"
 #include "match/library_match.h"
 
@@ -23,20 +24,5 @@ void pollLibraryMatch() {
 }
 
 void drawLibraryMatchSummary() {
-    if (gShowLibrarySummary) {
-        ImGui::OpenPopup("本地库匹配结果##libsum");
-        gShowLibrarySummary = false;
-    }
-    if (!ImGui::BeginPopupModal("本地库匹配结果##libsum", nullptr, ImGuiWindowFlags_AlwaysAutoResize)) return;
-    std::string text;
-    {
-        std::lock_guard<std::mutex> lk(gMatchMsgMtx);
-        text = gMatchDebug;
-    }
-    ImGui::PushTextWrapPos(ImGui::GetFontSize() * 32.0f);
-    ImGui::TextUnformatted(text.c_str());
-    ImGui::PopTextWrapPos();
-    ImGui::Separator();
-    if (ImGui::Button("确定", ImVec2(120, 0))) ImGui::CloseCurrentPopup();
-    ImGui::EndPopup();
+    drawOkPopup("本地库匹配结果##libsum", gShowLibrarySummary, gMatchDebug, gMatchMsgMtx);
 }

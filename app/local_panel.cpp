@@ -15,6 +15,7 @@
 
 #include "app/folder_picker.h"
 #include "app/panels.h"
+#include "app/popups.h"
 #include "data/jobs.h"
 #include "match/folder_match.h"
 
@@ -31,19 +32,7 @@ void drawLocalFolderButtons(const PanelOptions& opts) {
         copyLocalResources(opts);
         open = true;
     }
-    if (open) ImGui::OpenPopup("本地匹配##local");
-    if (!ImGui::BeginPopupModal("本地匹配##local", nullptr, ImGuiWindowFlags_AlwaysAutoResize)) return;
-    std::string msg;
-    {
-        std::lock_guard<std::mutex> lk(gMatchMsgMtx);
-        msg = gMatchMsg;
-    }
-    ImGui::PushTextWrapPos(ImGui::GetFontSize() * 32.0f);
-    ImGui::TextUnformatted(msg.c_str());
-    ImGui::PopTextWrapPos();
-    ImGui::Separator();
-    if (ImGui::Button("确定", ImVec2(120, 0))) ImGui::CloseCurrentPopup();
-    ImGui::EndPopup();
+    drawOkPopup("本地匹配##local", open, gMatchMsg, gMatchMsgMtx);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 // "Steam匹配" / "取消匹配" and the message popup "网络匹配##m"; the job itself is in
 // steam/network_match.*.
 #include "app/panels.h"
+#include "app/popups.h"
 
 #include "data/jobs.h"
 #include "steam/network_match.h"
@@ -12,22 +13,7 @@
 namespace {
 
 void drawMatchMessagePopup() {
-    if (gMatchShowModal) {
-        ImGui::OpenPopup("网络匹配##m");
-        gMatchShowModal = false;
-    }
-    if (!ImGui::BeginPopupModal("网络匹配##m", nullptr, ImGuiWindowFlags_AlwaysAutoResize)) return;
-    std::string msg;
-    {
-        std::lock_guard<std::mutex> lk(gMatchMsgMtx);
-        msg = gMatchMsg;
-    }
-    ImGui::PushTextWrapPos(ImGui::GetFontSize() * 32.0f);
-    ImGui::TextUnformatted(msg.c_str());
-    ImGui::PopTextWrapPos();
-    ImGui::Separator();
-    if (ImGui::Button("确定", ImVec2(120, 0))) ImGui::CloseCurrentPopup();
-    ImGui::EndPopup();
+    drawOkPopup("网络匹配##m", gMatchShowModal, gMatchMsg, gMatchMsgMtx);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@ list(APPEND KB_GUI_CORE_SOURCES
   app/table.cpp
   app/progress.cpp
   app/left_panel.cpp
+  app/popups.cpp
   app/network_panel.cpp
   app/lookup_dialogs.cpp
   app/library_panel.cpp
