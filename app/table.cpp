@@ -50,7 +50,7 @@ void setupColumns() {
     ImGui::TableSetupScrollFreeze(0, 1);
 }
 
-// Copies a changed sort specification into gTableSort; it is applied when allowed.
+// Copies changed sort specs (ImGui's sort request) into gTableSort; it is applied when allowed.
 void readSortSpecs() {
     ImGuiTableSortSpecs* specs = ImGui::TableGetSortSpecs();
     if (!specs || !specs->SpecsDirty) return;

@@ -133,7 +133,7 @@ TEST_F(FrameTest, ReadDataIsRefusedWhileARowJobRuns) {
 }
 
 TEST_F(FrameTest, PendingSortWaitsForALoadAndForRowJobs) {
-    frames(1);  // the table's first specification (no sort) is taken
+    frames(1);  // the table's first sort specs (no sort) are taken
     gTableSort = SortRequest{true, true, kSortName, false};
     frames(2);  // empty list: nothing to sort, the request stays
     EXPECT_TRUE(gTableSort.pending);
