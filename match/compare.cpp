@@ -140,6 +140,18 @@ bool walkChineseKey(std::string_view t, Emit&& emit) {
     return dropped;
 }
 
+// Matched share of the shorter key, lowered for one- and two-character keys, minus the
+// length penalty; never below 0. Shared by the score and its bound so both round alike.
+float finishChineseScore(size_t matched, size_t minLen, float penalty) {
+    float ratio = static_cast<float>(matched) / static_cast<float>(minLen);
+    if (minLen == 1)
+        ratio -= 0.18f;
+    else if (minLen == 2)
+        ratio -= 0.1f;
+    const float score = ratio - penalty;
+    return score > 0.0f ? score : 0.0f;
+}
+
 float chineseScore(const uint32_t* a, size_t na, bool fa, const uint32_t* b, size_t nb,
                    bool fb) {
     const bool aLonger = na > nb;
@@ -162,13 +174,7 @@ float chineseScore(const uint32_t* a, size_t na, bool fa, const uint32_t* b, siz
             }
         }
     }
-    float ratio = static_cast<float>(matched) / static_cast<float>(minLen);
-    if (minLen == 1)
-        ratio -= 0.18f;
-    else if (minLen == 2)
-        ratio -= 0.1f;
-    const float score = ratio - penalty;
-    return score > 0.0f ? score : 0.0f;
+    return finishChineseScore(matched, minLen, penalty);
 }
 
 size_t englishKeyInto(std::string_view t, char* out) {
@@ -260,13 +266,7 @@ float compareChineseBound(const ChineseKey& a, const ChineseKey& b) {
     const size_t maxLen = std::max(a.chars.size(), b.chars.size());
     float penalty = static_cast<float>(maxLen - minLen) * 0.03f;
     if (a.latinDropped || b.latinDropped) penalty += 0.01f;
-    float ratio = static_cast<float>(minLen) / static_cast<float>(minLen);
-    if (minLen == 1)
-        ratio -= 0.18f;
-    else if (minLen == 2)
-        ratio -= 0.1f;
-    const float score = ratio - penalty;
-    return score > 0.0f ? score : 0.0f;
+    return finishChineseScore(minLen, minLen, penalty);
 }
 
 std::string englishKey(std::string_view title) {
