@@ -57,12 +57,7 @@ class App:
             try:
                 self.proc.wait(20)
             except subprocess.TimeoutExpired:
-                self.proc.terminate()
-                try:
-                    self.proc.wait(10)
-                except subprocess.TimeoutExpired:
-                    self.proc.kill()
-                    self.proc.wait()
+                kbx.end_process(self.proc)
         self.log.close()
         self.x.stop()
         return self.proc.returncode

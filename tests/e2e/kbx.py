@@ -38,6 +38,17 @@ def wait_for(predicate, what, timeout=60.0, interval=0.1):
         time.sleep(interval)
 
 
+def end_process(proc):
+    """Terminates a process still running, killing it when it does not end within 10 s."""
+    if proc.poll() is None:
+        proc.terminate()
+        try:
+            proc.wait(10)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+
+
 class Xvfb:
     """A private X server on a free display number; the display is picked by Xvfb."""
 
@@ -62,13 +73,7 @@ class Xvfb:
         self.display = ":" + number
 
     def stop(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(10)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
+        end_process(self.proc)
 
     def __enter__(self):
         return self
