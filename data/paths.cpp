@@ -7,7 +7,9 @@
 #include <climits>
 #include <cstdlib>
 #include <mutex>
+#include <vector>
 
+#include "data/files.h"
 #include "data/game.h"
 
 std::string getExeDir() {
@@ -119,17 +121,15 @@ void scanMediaCounts(GameInfo& g) {
     g.imageCount = 0;
     g.textCount = 0;
     if (!isSafeFolderName(g.name)) return;
-    const std::string dir = mediaRoot() + g.name + "/";
-    DIR* d = opendir(dir.c_str());
-    if (!d) return;
+    std::vector<DirEntry> entries;
+    std::string err;
+    if (!listDirUtf8(mediaRoot() + g.name + "/", entries, err)) return;
     static const char* const kImageExts[] = {".jpg", ".jpeg", ".png", ".bmp", ".webp", ".avif", ".gif"};
-    while (dirent* e = readdir(d)) {
-        std::string fn = e->d_name;
-        struct stat st {};
-        if (stat((dir + fn).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) continue;
-        size_t dot = fn.rfind('.');
+    for (const DirEntry& e : entries) {
+        if (e.isDir) continue;
+        const size_t dot = e.name.rfind('.');
         if (dot == std::string::npos) continue;
-        std::string ext = fn.substr(dot);
+        std::string ext = e.name.substr(dot);
         for (char& c : ext)
             if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
         bool image = false;
@@ -137,5 +137,4 @@ void scanMediaCounts(GameInfo& g) {
         if (image) ++g.imageCount;
         else if (ext == ".txt") ++g.textCount;
     }
-    closedir(d);
 }

@@ -4,4 +4,5 @@ list(APPEND KB_CORE_SOURCES
   data/paths.cpp
   data/jobs.cpp
   data/net.cpp
+  data/files_posix.cpp
 )

@@ -1,13 +1,11 @@
 #include "steam/download.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <thread>
 
+#include "data/files.h"
 #include "data/game.h"
 #include "data/jobs.h"
 #include "data/paths.h"
@@ -340,71 +338,3 @@ std::vector<std::string> extractScreenshotUrls(const std::string& json) {
     return urls;
 }
 
-bool ensureDirUtf8(const std::string& path, std::string& err) {
-    if (path.empty()) {
-        err = "空路径";
-        return false;
-    }
-    std::string p = path;
-    for (char& c : p)
-        if (c == '\\') c = '/';
-    for (size_t i = 1; i < p.size(); ++i)
-        if (p[i] == '/') ::mkdir(p.substr(0, i + 1).c_str(), 0777);  // existing parents simply fail
-    if (::mkdir(p.c_str(), 0777) == 0) return true;
-    int e = errno;
-    if (e == EEXIST) {
-        struct stat st {};
-        if (::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
-        e = ENOTDIR;  // a file where the folder should be
-    }
-    err = "CreateDirectory 失败 errno=" + std::to_string(e) + " path=" + path;
-    return false;
-}
-
-namespace {
-
-std::string tempNameFor(const std::string& path) {
-    static std::atomic<uint64_t> counter{0};
-    const size_t slash = path.find_last_of('/');
-    const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    // A leading dot and a non-media extension keep an unfinished file out of the media counts.
-    return dir + "." + base + "." + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) + ".part";
-}
-
-}  // namespace
-
-bool writeFileBinaryUtf8(const std::string& path, const std::string& data, std::string& err) {
-    std::string tmp;
-    FILE* f = nullptr;
-    for (int tries = 0; tries < 100 && !f; ++tries) {
-        tmp = tempNameFor(path);
-        f = std::fopen(tmp.c_str(), "wbx");  // exclusive: never reuse someone else's file
-        if (!f && errno != EEXIST) break;
-    }
-    if (!f) {
-        err = "打开文件失败 path=" + path + " errno=" + std::to_string(errno);
-        return false;
-    }
-    const size_t written = data.empty() ? 0 : std::fwrite(data.data(), 1, data.size(), f);
-    int e = written < data.size() ? errno : 0;
-    if (e == 0 && (std::fflush(f) != 0 || ::fsync(::fileno(f)) != 0)) e = errno;
-    if (std::fclose(f) != 0 && e == 0) e = errno;
-    if (written < data.size()) {
-        ::unlink(tmp.c_str());
-        err = "写入字节不完整 " + std::to_string(written) + "/" + std::to_string(data.size()) + " errno=" + std::to_string(e);
-        return false;
-    }
-    if (e != 0) {  // the last buffered bytes could not reach the disk
-        ::unlink(tmp.c_str());
-        err = "写入失败 errno=" + std::to_string(e) + " path=" + path;
-        return false;
-    }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        e = errno;
-        ::unlink(tmp.c_str());
-        err = "重命名失败 errno=" + std::to_string(e) + " path=" + path;
-        return false;
-    }
-    return true;
-}

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "data/files.h"  // ensureDirUtf8, writeFileBinaryUtf8
 #include "data/options.h"
 
 // (Steam appid > 0, game name) in table order.
@@ -50,12 +51,3 @@ bool fetchAppDetails(int32_t appid, const std::string& cc, std::string& json, st
 
 // Every "path_full" value of the raw answer text, in document order, with \/ \" \\ undone.
 std::vector<std::string> extractScreenshotUrls(const std::string& json);
-
-// Creates path and its missing parents. "空路径" for an empty path; an existing folder is
-// fine; anything else: "CreateDirectory 失败 errno=<n> path=<path>".
-bool ensureDirUtf8(const std::string& path, std::string& err);
-
-// Writes data as the whole content of path, atomically: a temporary file in the same folder
-// is written, flushed to disk and renamed over path. On failure path is untouched and no
-// temporary file stays behind.
-bool writeFileBinaryUtf8(const std::string& path, const std::string& data, std::string& err);

@@ -1,0 +1,30 @@
+// Files and folders by UTF-8 path. This is a platform interface: one source per platform
+// (files_posix.cpp, files_win.cpp), chosen by CMake. Paths may use '/' or '\' between
+// components; callers never convert encodings themselves.
+#pragma once
+#include <string>
+#include <vector>
+
+struct DirEntry {
+    std::string name;  // UTF-8, without the folder
+    bool isDir = false;
+};
+
+// Entries of dir without "." and "..", in no particular order. False with err when dir
+// cannot be listed.
+bool listDirUtf8(const std::string& dir, std::vector<DirEntry>& out, std::string& err);
+
+// True when path names an existing folder (links followed).
+bool isDirUtf8(const std::string& path);
+
+// Creates path and its missing parents. "空路径" for an empty path; an existing folder is
+// fine; anything else: "CreateDirectory 失败 errno=<n> path=<path>".
+bool ensureDirUtf8(const std::string& path, std::string& err);
+
+// Reads the whole file. False with err when it cannot be opened or read.
+bool readFileBinaryUtf8(const std::string& path, std::string& data, std::string& err);
+
+// Writes data as the whole content of path, atomically: a temporary file in the same folder
+// is written, flushed to disk and renamed over path. On failure path is untouched and no
+// temporary file stays behind.
+bool writeFileBinaryUtf8(const std::string& path, const std::string& data, std::string& err);

@@ -1,0 +1,125 @@
+#include "data/files.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+
+namespace {
+
+std::string slashes(std::string p) {
+    for (char& c : p)
+        if (c == '\\') c = '/';
+    return p;
+}
+
+std::string tempNameFor(const std::string& path) {
+    static std::atomic<uint64_t> counter{0};
+    const size_t slash = path.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    // A leading dot and a non-media extension keep an unfinished file out of the media counts.
+    return dir + "." + base + "." + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) + ".part";
+}
+
+}  // namespace
+
+bool listDirUtf8(const std::string& dir, std::vector<DirEntry>& out, std::string& err) {
+    out.clear();
+    std::string d = slashes(dir);
+    if (!d.empty() && d.back() != '/') d += '/';
+    DIR* h = opendir(d.c_str());
+    if (!h) {
+        err = "打开目录失败 errno=" + std::to_string(errno) + " path=" + dir;
+        return false;
+    }
+    while (dirent* e = readdir(h)) {
+        const std::string fn = e->d_name;
+        if (fn == "." || fn == "..") continue;
+        struct stat st {};
+        const bool isDir = ::stat((d + fn).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        out.push_back({fn, isDir});
+    }
+    closedir(h);
+    return true;
+}
+
+bool isDirUtf8(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(slashes(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool ensureDirUtf8(const std::string& path, std::string& err) {
+    if (path.empty()) {
+        err = "空路径";
+        return false;
+    }
+    const std::string p = slashes(path);
+    for (size_t i = 1; i < p.size(); ++i)
+        if (p[i] == '/') ::mkdir(p.substr(0, i + 1).c_str(), 0777);  // existing parents simply fail
+    if (::mkdir(p.c_str(), 0777) == 0) return true;
+    int e = errno;
+    if (e == EEXIST) {
+        if (isDirUtf8(p)) return true;
+        e = ENOTDIR;  // a file where the folder should be
+    }
+    err = "CreateDirectory 失败 errno=" + std::to_string(e) + " path=" + path;
+    return false;
+}
+
+bool readFileBinaryUtf8(const std::string& path, std::string& data, std::string& err) {
+    data.clear();
+    FILE* f = std::fopen(slashes(path).c_str(), "rb");
+    if (!f) {
+        err = "打开文件失败 path=" + path + " errno=" + std::to_string(errno);
+        return false;
+    }
+    char buf[65536];
+    size_t n = 0;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.append(buf, n);
+    const bool ok = !std::ferror(f);
+    std::fclose(f);
+    if (!ok) err = "读取文件失败 path=" + path;
+    return ok;
+}
+
+bool writeFileBinaryUtf8(const std::string& pathIn, const std::string& data, std::string& err) {
+    const std::string path = slashes(pathIn);
+    std::string tmp;
+    FILE* f = nullptr;
+    for (int tries = 0; tries < 100 && !f; ++tries) {
+        tmp = tempNameFor(path);
+        f = std::fopen(tmp.c_str(), "wbx");  // exclusive: never reuse someone else's file
+        if (!f && errno != EEXIST) break;
+    }
+    if (!f) {
+        err = "打开文件失败 path=" + pathIn + " errno=" + std::to_string(errno);
+        return false;
+    }
+    const size_t written = data.empty() ? 0 : std::fwrite(data.data(), 1, data.size(), f);
+    int e = written < data.size() ? errno : 0;
+    if (e == 0 && (std::fflush(f) != 0 || ::fsync(::fileno(f)) != 0)) e = errno;
+    if (std::fclose(f) != 0 && e == 0) e = errno;
+    if (written < data.size()) {
+        ::unlink(tmp.c_str());
+        err = "写入字节不完整 " + std::to_string(written) + "/" + std::to_string(data.size()) + " errno=" + std::to_string(e);
+        return false;
+    }
+    if (e != 0) {  // the last buffered bytes could not reach the disk
+        ::unlink(tmp.c_str());
+        err = "写入失败 errno=" + std::to_string(e) + " path=" + pathIn;
+        return false;
+    }
+    // rename() replaces a link at the target instead of following it.
+    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+        e = errno;
+        ::unlink(tmp.c_str());
+        err = "重命名失败 errno=" + std::to_string(e) + " path=" + pathIn;
+        return false;
+    }
+    return true;
+}
