@@ -8,6 +8,7 @@
 
 #include "ai/analysis.h"
 #include "data/game.h"
+#include "data/files.h"
 #include "data/paths.h"
 
 namespace {
@@ -27,7 +28,7 @@ bool alreadyBackedUp(const std::string& dbPath) {
 bool copyDatabase(const std::string& from, const std::string& to, std::string& err) {
     const std::string tmp = to + ".tmp";
     std::error_code ec;
-    std::filesystem::remove(tmp, ec);
+    std::filesystem::remove(pathFromUtf8(tmp), ec);
     sqlite3* src = nullptr;
     sqlite3* dst = nullptr;
     bool ok = false;
@@ -50,13 +51,13 @@ bool copyDatabase(const std::string& from, const std::string& to, std::string& e
     if (dst) sqlite3_close(dst);
     if (src) sqlite3_close(src);
     if (ok) {
-        std::filesystem::rename(tmp, to, ec);
+        std::filesystem::rename(pathFromUtf8(tmp), pathFromUtf8(to), ec);
         if (ec) {
             ok = false;
             err = "无法写入 " + to + "：" + ec.message();
         }
     }
-    if (!ok) std::filesystem::remove(tmp, ec);
+    if (!ok) std::filesystem::remove(pathFromUtf8(tmp), ec);
     return ok;
 }
 

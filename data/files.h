@@ -2,6 +2,7 @@
 // (files_posix.cpp, files_win.cpp), chosen by CMake. Paths may use '/' or '\' between
 // components; callers never convert encodings themselves.
 #pragma once
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,15 @@ struct DirEntry {
     std::string name;  // UTF-8, without the folder
     bool isDir = false;
 };
+
+// A UTF-8 path as std::filesystem and the standard streams take it. A plain std::string
+// would be read in the ANSI code page on Windows and lose every character outside it.
+inline std::filesystem::path pathFromUtf8(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+// True when the error says the user's disk quota is used up.
+bool isQuotaError(const std::error_code& ec);
 
 // Entries of dir without "." and "..", in no particular order. False with err when dir
 // cannot be listed.

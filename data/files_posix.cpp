@@ -28,6 +28,8 @@ std::string tempNameFor(const std::string& path) {
 
 }  // namespace
 
+bool isQuotaError(const std::error_code& ec) { return ec.value() == EDQUOT; }
+
 bool listDirUtf8(const std::string& dir, std::vector<DirEntry>& out, std::string& err) {
     out.clear();
     std::string d = slashes(dir);

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "data/files.h"
 #include "data/paths.h"
 
 std::vector<std::string> gCategoryList;
@@ -42,7 +43,7 @@ std::vector<std::string> parseCategoriesIni(const std::string& text) {
 
 void loadCategoriesFromIni() {
     gCategoryList.clear();
-    std::ifstream in(getExeDir() + "set.ini", std::ios::binary);
+    std::ifstream in(pathFromUtf8(getExeDir() + "set.ini"), std::ios::binary);
     if (!in) return;
     std::ostringstream ss;
     ss << in.rdbuf();

@@ -8,89 +8,16 @@
 #include <cstring>
 #include <mutex>
 
+#include "data/net_common.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 std::once_flag gCurlInitOnce;
-std::mutex gNetTestMtx;  // guards the two test settings
-std::string gNetTestCaFile;
-long gNetTestTimeoutMs = -1;  // -1 = not set by a function; the env var decides
 
 void ensureCurlGlobal() {
     std::call_once(gCurlInitOnce, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-std::string lowerAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
-std::string trimSpaces(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r' || s[b] == '\n')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r' || s[e - 1] == '\n')) --e;
-    return s.substr(b, e - b);
-}
-
-// Base address for host from KESTRELBOX_HOST_MAP, empty when the host is not mapped.
-std::string mappedBase(const std::string& host) {
-    const char* env = std::getenv("KESTRELBOX_HOST_MAP");
-    if (!env || !*env) return {};
-    const std::string map = env;
-    const std::string want = lowerAscii(host);
-    size_t start = 0;
-    while (start <= map.size()) {
-        size_t comma = map.find(',', start);
-        if (comma == std::string::npos) comma = map.size();
-        const std::string entry = map.substr(start, comma - start);
-        const size_t eq = entry.find('=');
-        if (eq != std::string::npos && lowerAscii(trimSpaces(entry.substr(0, eq))) == want) {
-            std::string base = trimSpaces(entry.substr(eq + 1));
-            while (!base.empty() && base.back() == '/') base.pop_back();
-            return base;
-        }
-        start = comma + 1;
-    }
-    return {};
-}
-
-// Host names are letters, digits, '-', '.', and IPv6 literals in brackets; anything else
-// (a host taken from an answer with '@', '/', spaces...) could redirect the URL.
-bool hostLooksValid(const std::string& host) {
-    if (host.empty() || host.size() > 253) return false;
-    for (unsigned char c : host) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                        c == '-' || c == '.' || c == '[' || c == ']' || c == ':';
-        if (!ok) return false;
-    }
-    return true;
-}
-
-bool pathLooksValid(const std::string& path) {
-    if (path.empty() || path[0] != '/') return false;
-    for (unsigned char c : path)
-        if (c <= 0x20 || c == 0x7F) return false;
-    return true;
-}
-
-long testTimeoutMs() {
-    {
-        std::lock_guard<std::mutex> lk(gNetTestMtx);
-        if (gNetTestTimeoutMs >= 0) return gNetTestTimeoutMs;
-    }
-    const char* env = std::getenv("KESTRELBOX_TEST_TIMEOUT_MS");
-    return env ? std::atol(env) : 0;
-}
-
-std::string testCaFile() {
-    {
-        std::lock_guard<std::mutex> lk(gNetTestMtx);
-        if (!gNetTestCaFile.empty()) return gNetTestCaFile;
-    }
-    const char* env = std::getenv("KESTRELBOX_TEST_CA_FILE");
-    return env ? std::string(env) : std::string();
 }
 
 struct Transfer {
@@ -259,24 +186,6 @@ void classifyFailure(CURL* h, CURLcode rc, const Transfer& t, NetResult& r) {
 }
 
 }  // namespace
-
-void netSetTestCaFile(const std::string& path) {
-    std::lock_guard<std::mutex> lk(gNetTestMtx);
-    gNetTestCaFile = path;
-}
-
-void netSetTestTimeoutMs(long ms) {
-    std::lock_guard<std::mutex> lk(gNetTestMtx);
-    gNetTestTimeoutMs = ms;
-}
-
-std::string netResolveUrl(const std::string& host, int32_t port, const std::string& path) {
-    const std::string base = mappedBase(host);
-    if (!base.empty()) return base + path;
-    std::string url = "https://" + host;
-    if (port != 443) url += ":" + std::to_string(port);
-    return url + path;
-}
 
 NetResult netRequest(const NetRequest& req) {
     NetResult r;

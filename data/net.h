@@ -1,4 +1,6 @@
-// HTTP(S) transport on libcurl: one blocking request per call, no state kept between calls.
+// HTTP(S) transport: one blocking request per call, no state kept between calls. This is a
+// platform interface: libcurl on Linux (net.cpp), WinHTTP on Windows (net_win.cpp); what both
+// share is in net_common.cpp.
 //
 // Every request of the program (store API, image CDN, screenshot hosts, chat services)
 // goes through netRequest, so the host map below applies to all of them.
@@ -14,6 +16,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -56,14 +59,18 @@ struct NetResult {
     std::string body;              // body bytes as received (also on most failures)
     int64_t contentLength = -1;    // announced size of the final response, -1 when absent
     std::string retryAfter;        // Retry-After header of the final response, as sent
-    int curlCode = 0;              // libcurl's error code (CURLE_*) of the failure, 0 on success
-    std::string detail;            // libcurl's error text, for diagnostics
+    int curlCode = 0;              // the transport's error code (CURLE_* or WinHTTP's), 0 on success
+    std::string detail;            // the transport's error text, for diagnostics
 };
 
 NetResult netRequest(const NetRequest& req);
 
 // The URL a request is sent to after the host map: "https://host[:port]/path" or "<base>/path".
 std::string netResolveUrl(const std::string& host, int32_t port, const std::string& path);
+
+// Seconds since 1970 of an HTTP date in the form servers send ("Sun, 06 Nov 1994 08:49:37 GMT"),
+// -1 for anything else.
+time_t netParseHttpDate(const std::string& text);
 
 // ---- Test-only settings (never used by the program itself) ----
 // Extra CA bundle used instead of the system store, e.g. for a loopback TLS server whose

@@ -1,31 +1,28 @@
 #include "data/paths.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <climits>
-#include <cstdlib>
+#include <cstdint>
 #include <mutex>
 #include <vector>
 
 #include "data/files.h"
 #include "data/game.h"
 
-std::string getExeDir() {
-    if (const char* env = std::getenv("KESTRELBOX_DIR"); env && *env) {
-        std::string d(env);
-        if (d.back() != '/') d.push_back('/');
-        return d;
+namespace {
+
+// wchar_t is UTF-16 on Windows (characters past U+FFFF take a surrogate pair) and UTF-32 elsewhere.
+constexpr bool kWideIsUtf16 = sizeof(wchar_t) == 2;
+
+void appendCodePoint(std::wstring& out, char32_t cp) {
+    if (kWideIsUtf16 && cp >= 0x10000) {
+        cp -= 0x10000;
+        out.push_back(static_cast<wchar_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<wchar_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+        out.push_back(static_cast<wchar_t>(cp));
     }
-    char buf[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
-    if (n <= 0) return std::string();
-    std::string p(buf, static_cast<size_t>(n));
-    size_t slash = p.find_last_of('/');
-    if (slash != std::string::npos) p.erase(slash + 1);
-    return p;
 }
+
+}  // namespace
 
 std::wstring utf8ToWide(const std::string& s) {
     std::wstring out;
@@ -52,7 +49,7 @@ std::wstring utf8ToWide(const std::string& s) {
                    (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF))
             ok = false;
         if (ok) {
-            out.push_back(static_cast<wchar_t>(cp));
+            appendCodePoint(out, cp);
             i += static_cast<size_t>(len);
         } else {
             out.push_back(L'\xFFFD');
@@ -64,8 +61,15 @@ std::wstring utf8ToWide(const std::string& s) {
 
 std::string wideToUtf8(const std::wstring& w) {
     std::string out;
-    for (wchar_t wc : w) {
-        auto cp = static_cast<uint32_t>(wc);
+    for (size_t i = 0; i < w.size(); ++i) {
+        auto cp = static_cast<uint32_t>(w[i]) & (kWideIsUtf16 ? 0xFFFFu : 0xFFFFFFFFu);
+        if (kWideIsUtf16 && cp >= 0xD800 && cp <= 0xDBFF && i + 1 < w.size()) {
+            const auto lo = static_cast<uint32_t>(w[i + 1]) & 0xFFFFu;
+            if (lo >= 0xDC00 && lo <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
+                ++i;
+            }
+        }
         if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = 0xFFFD;
         if (cp < 0x80) {
             out.push_back(static_cast<char>(cp));

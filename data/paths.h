@@ -7,9 +7,12 @@ struct GameInfo;
 
 // Directory the program's files live in, ending in "/". KESTRELBOX_DIR replaces the
 // executable's own directory when set (a trailing "/" is added when missing).
+// Platform part (with the system clipboard below): paths_posix.cpp or paths_win.cpp.
 std::string getExeDir();
 
-// UTF-8 to UTF-32 wide text; malformed sequences become U+FFFD. Stops at the first zero byte.
+
+// UTF-8 to wide text (UTF-16 where wchar_t has 16 bits, as on Windows; UTF-32 elsewhere);
+// malformed sequences become U+FFFD. Stops at the first zero byte.
 std::wstring utf8ToWide(const std::string& s);
 // Wide text back to UTF-8 (unpaired surrogates and out-of-range values become U+FFFD).
 std::string wideToUtf8(const std::wstring& w);
@@ -20,6 +23,10 @@ std::string readFromClipboard();
 void writeToClipboard(const std::string& utf8);
 void setClipboardBackend(std::function<std::string()> reader,
                          std::function<void(const std::string&)> writer);
+// The operating system's clipboard as Unicode text, where it needs no window (Windows).
+// False where there is none such (X11), or when the clipboard stays busy.
+bool systemClipboardRead(std::string& utf8);
+bool systemClipboardWrite(const std::string& utf8);
 
 // True when the name can be used as one folder below media/: not empty, not "." or "..",
 // no path separator, no zero byte. Every place that turns a game name into a path checks it.

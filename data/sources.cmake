@@ -3,6 +3,11 @@ list(APPEND KB_CORE_SOURCES
   data/ini.cpp
   data/paths.cpp
   data/jobs.cpp
-  data/net.cpp
-  data/files_posix.cpp
+  data/net_common.cpp
 )
+# Platform interfaces: one source per platform behind each header.
+if(WIN32)
+  list(APPEND KB_CORE_SOURCES data/net_win.cpp data/files_win.cpp data/paths_win.cpp)
+else()
+  list(APPEND KB_CORE_SOURCES data/net.cpp data/files_posix.cpp data/paths_posix.cpp)
+endif()

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <vector>
 
+#include "data/files.h"
 #include "data/game.h"
 #include "data/jobs.h"
 #include "data/paths.h"
@@ -39,11 +40,11 @@ std::string formatBounded(size_t cap, const char* fmt, auto... args) {
 
 // The reason of a file-system error in the interface's language.
 std::string reasonText(const std::error_code& ec) {
+    if (isQuotaError(ec)) return "超出磁盘配额";
     switch (ec.value()) {
         case EACCES:
         case EPERM: return "没有访问权限";
         case ENOSPC: return "磁盘空间不足";
-        case EDQUOT: return "超出磁盘配额";
         case EBUSY:
         case ETXTBSY: return "文件正在被使用";
         case ENOENT: return "文件不存在";

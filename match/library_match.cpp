@@ -8,6 +8,7 @@
 #include <thread>
 #include <unordered_map>
 
+#include "data/files.h"
 #include "data/jobs.h"
 #include "data/paths.h"
 #include "match/compare.h"
@@ -549,7 +550,7 @@ LibraryRunSummary runLibraryMatch(LibraryJob job) {
 namespace {
 
 bool readable(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
+    std::ifstream f(pathFromUtf8(path), std::ios::binary);
     return static_cast<bool>(f);
 }
 

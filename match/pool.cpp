@@ -5,6 +5,8 @@
 #include <climits>
 #include <fstream>
 
+#include "data/files.h"
+
 const char kPoolDbKey[] = "Rb4tW8nQ2kZ6mH1vY9cJ5pL3xF7gD0sE";
 
 int32_t poolAtoi(const std::string& s) {
@@ -68,7 +70,7 @@ std::vector<std::string> splitPoolCsvLine(const std::string& line) {
 }
 
 bool loadTranslatedCsv(const std::string& path, std::vector<PoolItem>& pool, std::string& err) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(pathFromUtf8(path), std::ios::binary);
     if (!in) {
         err = "无法打开: " + path;
         return false;

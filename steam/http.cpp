@@ -3,8 +3,6 @@
 #include "data/jobs.h"
 #include "data/net.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <chrono>
 #include <ctime>
@@ -103,7 +101,7 @@ int throttleDelaySeconds(const std::string& retryAfter, int attempt) {
         if (std::all_of(retryAfter.begin(), retryAfter.end(), [](char c) { return c >= '0' && c <= '9'; })) {
             secs = retryAfter.size() > 6 ? kThrottleMaxDelaySec : std::stoll(retryAfter);
         } else {
-            const time_t when = curl_getdate(retryAfter.c_str(), nullptr);
+            const time_t when = netParseHttpDate(retryAfter);
             if (when != -1) secs = std::max<long long>(0, static_cast<long long>(when - std::time(nullptr)));
         }
     }

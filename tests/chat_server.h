@@ -27,25 +27,25 @@ struct ChatServer {
     LoopbackHttp http;
 
     ChatServer() {
-        auto handler = [this](const httplib::Request& q, httplib::Response& r) {
+        auto handler = [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
             std::unique_lock<std::mutex> lk(mtx);
             ++seen.count;
             seen.method = q.method;
             seen.path = q.path;
             seen.body = q.body;
-            seen.contentType = q.get_header_value("Content-Type");
-            seen.auth = q.get_header_value("Authorization");
-            seen.userAgent = q.get_header_value("User-Agent");
+            seen.contentType = q.header("Content-Type");
+            seen.auth = q.header("Authorization");
+            seen.userAgent = q.header("User-Agent");
             cv.notify_all();
             cv.wait(lk, [this] { return !hold; });
             r.status = status;
-            r.set_content(answer, "application/json");
+            r.setContent(answer, "application/json");
         };
-        for (const AiProvider& p : kAiProviders) http.svr.Post(p.path, handler);
+        for (const AiProvider& p : kAiProviders) http.svr.post(p.path, handler);
         http.start();
         std::string m;
         for (const AiProvider& p : kAiProviders) m += std::string(m.empty() ? "" : ",") + p.host + "=" + http.base();
-        setenv("KESTRELBOX_HOST_MAP", m.c_str(), 1);
+        setEnv("KESTRELBOX_HOST_MAP", m);
     }
     ~ChatServer() { release(); }
 

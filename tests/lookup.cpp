@@ -44,17 +44,17 @@ protected:
         gDlgTargetRow = -1;
         gDlgInputName[0] = gDlgInputAppid[0] = '\0';
         dummyGames = {matchedGame("Portal"), matchedGame("Dota")};
-        store.svr.Get("/api/storesearch/", [this](const httplib::Request&, httplib::Response& r) {
-            r.set_content(searchBody, "application/json");
+        store.svr.get("/api/storesearch/", [this](const kbtest::HttpRequest&, kbtest::HttpResponse& r) {
+            r.setContent(searchBody, "application/json");
         });
-        store.svr.Get("/api/appdetails", [this](const httplib::Request& q, httplib::Response& r) {
-            const std::string id = q.get_param_value("appids");
-            EXPECT_EQ(q.get_param_value("cc"), "cn");
-            EXPECT_EQ(q.get_param_value("l"), "schinese");
+        store.svr.get("/api/appdetails", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
+            const std::string id = q.param("appids");
+            EXPECT_EQ(q.param("cc"), "cn");
+            EXPECT_EQ(q.param("l"), "schinese");
             std::lock_guard<std::mutex> lk(mtx);
             lastAppids = id;
             auto it = details.find(id);
-            r.set_content(it == details.end() ? "{\"" + id + "\":{\"success\":false}}" : it->second,
+            r.setContent(it == details.end() ? "{\"" + id + "\":{\"success\":false}}" : it->second,
                           "application/json");
         });
         store.start();

@@ -38,19 +38,19 @@ std::string searchAnswer(const std::vector<StoreItem>& items) {
 // A store whose search answers are decided per term by the test.
 struct FakeStore {
     LoopbackHttp http;
-    std::function<void(const std::string& term, httplib::Response&)> answer;
+    std::function<void(const std::string& term, kbtest::HttpResponse&)> answer;
     std::mutex mtx;
     std::vector<std::string> terms;  // in request order
 
     FakeStore() {
-        http.svr.Get("/api/storesearch/", [this](const httplib::Request& q, httplib::Response& r) {
-            const std::string term = q.get_param_value("term");
+        http.svr.get("/api/storesearch/", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
+            const std::string term = q.param("term");
             {
                 std::lock_guard<std::mutex> lk(mtx);
                 terms.push_back(term);
             }
-            EXPECT_EQ(q.get_param_value("l"), "schinese");
-            EXPECT_EQ(q.get_param_value("cc"), "CN");
+            EXPECT_EQ(q.param("l"), "schinese");
+            EXPECT_EQ(q.param("cc"), "CN");
             answer(term, r);
         });
         http.start();
@@ -127,12 +127,12 @@ TEST_F(NetworkMatch, RanksHitsAndWritesEachGame) {
     many.erase(many.begin() + 5);  // 25 hits in all
     const std::vector<StoreItem> zeros = {{1, "Alpha"}, {2, "Beta"}, {3, "Gamma"}};
     FakeStore store;
-    store.answer = [&](const std::string& term, httplib::Response& r) {
-        if (term == "Dark Souls") r.set_content(searchAnswer(many), "application/json");
-        else if (term == "!!!") r.set_content(searchAnswer(zeros), "application/json");
+    store.answer = [&](const std::string& term, kbtest::HttpResponse& r) {
+        if (term == "Dark Souls") r.setContent(searchAnswer(many), "application/json");
+        else if (term == "!!!") r.setContent(searchAnswer(zeros), "application/json");
         else if (term == "broken") r.status = 500;
-        else if (term == "no items") r.set_content("{\"total\":0}", "application/json");
-        else r.set_content(searchAnswer({}), "application/json");
+        else if (term == "no items") r.setContent("{\"total\":0}", "application/json");
+        else r.setContent(searchAnswer({}), "application/json");
     };
     ScopedHostMap map(store.hostMap());
     dummyGames = {game("Dark Souls"), game("!!!"), game("broken", true), game("no items", true), game("nothing")};
@@ -176,12 +176,12 @@ TEST_F(NetworkMatch, RanksHitsAndWritesEachGame) {
 TEST_F(NetworkMatch, CancelDuringTheThirdOfTenGames) {
     FakeStore store;
     std::atomic<bool> thirdReached{false}, release{false};
-    store.answer = [&](const std::string& term, httplib::Response& r) {
+    store.answer = [&](const std::string& term, kbtest::HttpResponse& r) {
         if (term == "g3") {
             thirdReached = true;
             while (!release.load()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
-        r.set_content(searchAnswer({{30, term}}), "application/json");
+        r.setContent(searchAnswer({{30, term}}), "application/json");
     };
     ScopedHostMap map(store.hostMap());
     for (int i = 1; i <= 10; ++i) dummyGames.push_back(game("g" + std::to_string(i), true));
@@ -210,18 +210,18 @@ TEST_F(NetworkMatch, CancelDuringTheThirdOfTenGames) {
 TEST_F(NetworkMatch, ThrottledGamesAreRetriedThenGivenUp) {
     FakeStore store;
     std::atomic<int> busyCalls{0};
-    store.answer = [&](const std::string& term, httplib::Response& r) {
+    store.answer = [&](const std::string& term, kbtest::HttpResponse& r) {
         if (term == "busy" && busyCalls++ < 2) {
             r.status = 429;
-            r.set_header("Retry-After", "0");
+            r.setHeader("Retry-After", "0");
             return;
         }
         if (term == "blocked") {
             r.status = 403;
-            r.set_header("Retry-After", "0");
+            r.setHeader("Retry-After", "0");
             return;
         }
-        r.set_content(searchAnswer({{5, term}}), "application/json");
+        r.setContent(searchAnswer({{5, term}}), "application/json");
     };
     ScopedHostMap map(store.hostMap());
     dummyGames = {game("busy"), game("blocked"), game("after")};
@@ -237,9 +237,9 @@ TEST_F(NetworkMatch, ThrottledGamesAreRetriedThenGivenUp) {
 
 TEST_F(NetworkMatch, CancelEndsAThrottlePause) {
     FakeStore store;
-    store.answer = [&](const std::string&, httplib::Response& r) {
+    store.answer = [&](const std::string&, kbtest::HttpResponse& r) {
         r.status = 429;
-        r.set_header("Retry-After", "200");
+        r.setHeader("Retry-After", "200");
     };
     ScopedHostMap map(store.hostMap());
     dummyGames = {game("a"), game("b")};
@@ -257,8 +257,8 @@ TEST_F(NetworkMatch, CancelEndsAThrottlePause) {
 
 TEST_F(NetworkMatch, RowThatNoLongerExistsIsSkipped) {
     FakeStore store;
-    store.answer = [&](const std::string& term, httplib::Response& r) {
-        r.set_content(searchAnswer({{5, term}}), "application/json");
+    store.answer = [&](const std::string& term, kbtest::HttpResponse& r) {
+        r.setContent(searchAnswer({{5, term}}), "application/json");
     };
     ScopedHostMap map(store.hostMap());
     dummyGames = {game("only")};

@@ -5,3 +5,6 @@ list(APPEND KB_TEST_SOURCES
   tests/network_match.cpp
   tests/lookup.cpp
 )
+if(NOT WIN32)
+  list(APPEND KB_TEST_SOURCES tests/net_tls.cpp)
+endif()

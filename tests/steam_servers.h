@@ -1,10 +1,6 @@
-// Loopback servers for the steam layer's tests: cpp-httplib for ordinary answers and a
-// raw socket server for what httplib cannot misbehave into (cut bodies, silence).
+// Loopback servers for the steam layer's tests: the HTTP server for ordinary answers and a
+// raw socket server for what it cannot misbehave into (cut bodies, silence).
 #pragma once
-#include <httplib.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -14,30 +10,24 @@
 #include <thread>
 #include <vector>
 
+#include "tests/loopback_http.h"
+#include "tests/platform.h"
+
 namespace kbtest {
 
-// An httplib server on 127.0.0.1 and a free port, running until destruction.
+// An HTTP server on 127.0.0.1 and a free port, running until destruction.
 struct LoopbackHttp {
-    httplib::Server svr;
-    std::thread th;
+    HttpServer svr;
     int port = 0;
 
-    void start() {
-        port = svr.bind_to_any_port("127.0.0.1");
-        th = std::thread([this] { svr.listen_after_bind(); });
-        while (!svr.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    void start() { port = svr.start(); }
     std::string base() const { return "http://127.0.0.1:" + std::to_string(port); }
-    ~LoopbackHttp() {
-        svr.stop();
-        if (th.joinable()) th.join();
-    }
 };
 
 // Accepts connections, reads the request head and answers with fixed bytes; then closes
 // the connection, or keeps it open without another byte until the server is destroyed.
 struct RawServer {
-    int fd = -1;
+    long long fd = -1;
     int port = 0;
     std::string reply;
     bool hang = false;
@@ -45,60 +35,44 @@ struct RawServer {
     std::thread th;
 
     void start() {
-        fd = socket(AF_INET, SOCK_STREAM, 0);
-        int one = 1;
-        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-        port = ntohs(a.sin_port);
-        listen(fd, 8);
+        fd = tcpListenLoopback(port);
         th = std::thread([this] { run(); });
     }
     void run() {
-        std::vector<int> open;
+        std::vector<long long> open;
         for (;;) {
-            const int c = accept(fd, nullptr, nullptr);
+            const long long c = tcpAccept(fd);
             if (c < 0 || stopping.load()) {
-                if (c >= 0) close(c);
+                if (c >= 0) tcpClose(c);
                 break;
             }
             std::string head;
             char buf[4096];
             while (head.find("\r\n\r\n") == std::string::npos) {
-                const ssize_t n = recv(c, buf, sizeof buf, 0);
+                const long n = tcpRecv(c, buf, sizeof buf);
                 if (n <= 0) break;
                 head.append(buf, static_cast<size_t>(n));
             }
-            if (!reply.empty()) (void)!send(c, reply.data(), reply.size(), MSG_NOSIGNAL);
+            if (!reply.empty()) tcpSend(c, reply);
             if (hang) open.push_back(c);
-            else close(c);
+            else tcpClose(c);
         }
-        for (int c : open) close(c);
+        for (long long c : open) tcpClose(c);
     }
     std::string base() const { return "http://127.0.0.1:" + std::to_string(port); }
     ~RawServer() {
         stopping.store(true);
-        shutdown(fd, SHUT_RDWR);
+        tcpPoke(port);
         if (th.joinable()) th.join();
-        close(fd);
+        tcpClose(fd);
     }
 };
 
 // A loopback port nobody listens on (bound once, then released): connections are refused.
 inline int refusedPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
+    int port = 0;
+    tcpClose(tcpListenLoopback(port));
+    return port;
 }
 
 // Sets KESTRELBOX_HOST_MAP for the scope (no request may run while it changes).
@@ -110,11 +84,11 @@ struct ScopedHostMap {
             previous = p;
             had = true;
         }
-        setenv("KESTRELBOX_HOST_MAP", map.c_str(), 1);
+        setEnv("KESTRELBOX_HOST_MAP", map);
     }
     ~ScopedHostMap() {
-        if (had) setenv("KESTRELBOX_HOST_MAP", previous.c_str(), 1);
-        else unsetenv("KESTRELBOX_HOST_MAP");
+        if (had) setEnv("KESTRELBOX_HOST_MAP", previous);
+        else unsetEnv("KESTRELBOX_HOST_MAP");
     }
 };
 

@@ -1,5 +1,8 @@
 #include "tests/test_util.h"
 
+#include "data/files.h"
+#include "tests/platform.h"
+
 #include <sqlite3.h>
 #include <sys/stat.h>
 
@@ -11,16 +14,12 @@
 
 namespace kbtest {
 
-TempDir::TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "kbtest-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-    path = tmpl + "/";
-}
+TempDir::TempDir() : path(makeTempDir()) {}
 
 TempDir::~TempDir() {
     std::error_code ec;
-    std::filesystem::permissions(path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(path, ec);
+    std::filesystem::permissions(pathFromUtf8(path), std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(pathFromUtf8(path), ec);
 }
 
 ScopedMenuDir::ScopedMenuDir(const std::string& dir) {
@@ -28,12 +27,12 @@ ScopedMenuDir::ScopedMenuDir(const std::string& dir) {
         previous = p;
         hadPrevious = true;
     }
-    setenv("KESTRELBOX_DIR", dir.c_str(), 1);
+    setEnv("KESTRELBOX_DIR", dir);
 }
 
 ScopedMenuDir::~ScopedMenuDir() {
-    if (hadPrevious) setenv("KESTRELBOX_DIR", previous.c_str(), 1);
-    else unsetenv("KESTRELBOX_DIR");
+    if (hadPrevious) setEnv("KESTRELBOX_DIR", previous);
+    else unsetEnv("KESTRELBOX_DIR");
 }
 
 static void exec(sqlite3* db, const char* sql) {
@@ -91,20 +90,20 @@ std::vector<std::string> queryColumn(const std::string& dbPath, const std::strin
 }
 
 void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream f(path, std::ios::binary);
+    std::ofstream f(pathFromUtf8(path), std::ios::binary);
     if (!f) throw std::runtime_error("write " + path);
     f << bytes;
 }
 
 std::string readFile(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
+    std::ifstream f(pathFromUtf8(path), std::ios::binary);
     std::ostringstream ss;
     ss << f.rdbuf();
     return ss.str();
 }
 
-void makeDirs(const std::string& path) { std::filesystem::create_directories(path); }
+void makeDirs(const std::string& path) { std::filesystem::create_directories(pathFromUtf8(path)); }
 
-bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
+bool fileExists(const std::string& path) { return std::filesystem::exists(pathFromUtf8(path)); }
 
 }  // namespace kbtest

@@ -1,0 +1,13 @@
+// Shared by the transports behind data/net.h (net.cpp, net_win.cpp); not for other callers.
+#pragma once
+#include <string>
+
+std::string trimSpaces(const std::string& s);
+// Host names are letters, digits, '-', '.', and IPv6 literals in brackets.
+bool hostLooksValid(const std::string& host);
+// An absolute path without spaces or control characters.
+bool pathLooksValid(const std::string& path);
+// The test cap on every timeout in milliseconds, 0 = none.
+long testTimeoutMs();
+// The test CA bundle, empty = the system store.
+std::string testCaFile();

@@ -1,0 +1,77 @@
+// A small HTTP/1.1 server on 127.0.0.1 for the tests of both platforms: routes by method and
+// regular expression, fixed or chunked answers, one connection per request.
+#pragma once
+#include <functional>
+#include <mutex>
+#include <regex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace kbtest {
+
+using HttpFields = std::vector<std::pair<std::string, std::string>>;
+
+struct HttpRequest {
+    std::string method, path, body;  // path without its query
+    HttpFields headers, params;      // params: the decoded query
+    std::string header(const std::string& name) const;  // case-insensitive; "" when absent
+    std::string param(const std::string& name) const;
+};
+
+// Handed to a chunked provider: write sends one chunk (false once the client is gone),
+// done ends the body.
+struct HttpSink {
+    std::function<bool(const char*, size_t)> write;
+    std::function<void()> done;
+};
+
+struct HttpResponse {
+    int status = 200;
+    std::string body;
+    HttpFields headers;
+    // Called with the offset sent so far until it calls done; returning false cuts the body.
+    std::function<bool(size_t, HttpSink&)> provider;
+    void setContent(const std::string& content, const std::string& type);
+    void setHeader(const std::string& name, const std::string& value);
+    void setRedirect(const std::string& location, int code = 302);
+    void setChunkedProvider(const std::string& type, std::function<bool(size_t, HttpSink&)> p);
+};
+
+using HttpHandler = std::function<void(const HttpRequest&, HttpResponse&)>;
+
+class HttpServer {
+public:
+    HttpServer() = default;
+    HttpServer(const HttpServer&) = delete;
+    HttpServer& operator=(const HttpServer&) = delete;
+    ~HttpServer() { stop(); }
+    void get(const std::string& pattern, HttpHandler h) { route("GET", pattern, std::move(h)); }
+    void post(const std::string& pattern, HttpHandler h) { route("POST", pattern, std::move(h)); }
+    // Listens on a free port and serves from a thread of its own; returns the port.
+    int start();
+    // Stops listening, ends open connections and joins every thread.
+    void stop();
+
+private:
+    struct Route {
+        std::string method;
+        std::regex pattern;
+        HttpHandler handler;
+    };
+    void route(const std::string& method, const std::string& pattern, HttpHandler h);
+    void acceptLoop();
+    void serve(long long conn);
+
+    std::mutex mtx_;
+    std::vector<Route> routes_;
+    std::vector<long long> open_;
+    std::vector<std::thread> workers_;
+    std::thread acceptor_;
+    long long fd_ = -1;
+    int port_ = 0;
+    bool stopping_ = false;
+};
+
+}  // namespace kbtest

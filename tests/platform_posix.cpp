@@ -1,0 +1,65 @@
+#include "tests/platform.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+namespace kbtest {
+
+const PlatformErrors kErr{28, 18, ENOTDIR, EISDIR, ENOENT, true};
+
+void setEnv(const std::string& name, const std::string& value) { ::setenv(name.c_str(), value.c_str(), 1); }
+void unsetEnv(const std::string& name) { ::unsetenv(name.c_str()); }
+
+std::string makeTempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "kbtest-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+    return tmpl + "/";
+}
+
+long long tcpListenLoopback(int& port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0 || listen(fd, 8) != 0) {
+        if (fd >= 0) ::close(fd);
+        return -1;
+    }
+    port = ntohs(a.sin_port);
+    return fd;
+}
+
+long long tcpAccept(long long fd) { return accept(static_cast<int>(fd), nullptr, nullptr); }
+long tcpRecv(long long fd, char* buf, size_t n) { return static_cast<long>(recv(static_cast<int>(fd), buf, n, 0)); }
+bool tcpSend(long long fd, const std::string& bytes) {
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = send(static_cast<int>(fd), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) return false;
+        sent += static_cast<size_t>(n);
+    }
+    return true;
+}
+void tcpShutdown(long long fd) { shutdown(static_cast<int>(fd), SHUT_RDWR); }
+void tcpPoke(int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    (void)!connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::close(fd);
+}
+void tcpClose(long long fd) { ::close(static_cast<int>(fd)); }
+
+}  // namespace kbtest

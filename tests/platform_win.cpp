@@ -1,0 +1,92 @@
+#include "tests/platform.h"
+
+#include <winsock2.h>
+#include <windows.h>
+#include <winhttp.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "data/paths.h"
+
+namespace kbtest {
+
+const PlatformErrors kErr{ERROR_WINHTTP_TIMEOUT, ERROR_WINHTTP_CONNECTION_ERROR, ERROR_DIRECTORY, ERROR_ACCESS_DENIED,
+                          ERROR_PATH_NOT_FOUND, false};
+
+namespace {
+// Winsock must be started once per process before the first socket.
+const bool gWinsockReady = [] {
+    WSADATA d;
+    return WSAStartup(MAKEWORD(2, 2), &d) == 0;
+}();
+}  // namespace
+
+void setEnv(const std::string& name, const std::string& value) {
+    _wputenv_s(utf8ToWide(name).c_str(), utf8ToWide(value).c_str());
+}
+void unsetEnv(const std::string& name) { _wputenv_s(utf8ToWide(name).c_str(), L""); }
+
+std::string makeTempDir() {
+    static std::atomic<unsigned> counter{0};
+    wchar_t base[MAX_PATH + 1];
+    const DWORD n = GetTempPathW(MAX_PATH + 1, base);
+    if (n == 0) throw std::runtime_error("GetTempPath failed");
+    for (int i = 0; i < 1000; ++i) {
+        const std::wstring dir = std::wstring(base, n) + L"kbtest-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                 std::to_wstring(counter.fetch_add(1));
+        if (CreateDirectoryW(dir.c_str(), nullptr)) {
+            std::string p = wideToUtf8(dir) + "/";
+            for (char& c : p)
+                if (c == '\\') c = '/';
+            return p;
+        }
+    }
+    throw std::runtime_error("CreateDirectory failed");
+}
+
+long long tcpListenLoopback(int& port) {
+    if (!gWinsockReady) return -1;
+    const SOCKET fd = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (fd == INVALID_SOCKET) return -1;
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int len = sizeof a;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0 || listen(fd, 8) != 0) {
+        closesocket(fd);
+        return -1;
+    }
+    port = ntohs(a.sin_port);
+    return static_cast<long long>(fd);
+}
+
+long long tcpAccept(long long fd) {
+    const SOCKET c = accept(static_cast<SOCKET>(fd), nullptr, nullptr);
+    return c == INVALID_SOCKET ? -1 : static_cast<long long>(c);
+}
+long tcpRecv(long long fd, char* buf, size_t n) { return recv(static_cast<SOCKET>(fd), buf, static_cast<int>(n), 0); }
+bool tcpSend(long long fd, const std::string& bytes) {
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        const int n = send(static_cast<SOCKET>(fd), bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0);
+        if (n <= 0) return false;
+        sent += static_cast<size_t>(n);
+    }
+    return true;
+}
+void tcpShutdown(long long fd) { shutdown(static_cast<SOCKET>(fd), SD_BOTH); }
+void tcpPoke(int port) {
+    const SOCKET fd = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<u_short>(port));
+    connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    closesocket(fd);
+}
+void tcpClose(long long fd) { closesocket(static_cast<SOCKET>(fd)); }
+
+}  // namespace kbtest
