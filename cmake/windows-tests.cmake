@@ -25,3 +25,9 @@ endif()
 # - permission bits: Windows has no read-only or unlistable folders made with chmod, so the
 #   tests that lock a folder that way have nothing to lock.
 set(KB_TEST_FILTER "-${KB_WINE_SKIPPED_TESTS}")
+
+# The programs must run from the zip alone: they may import only DLLs that Windows has.
+add_test(NAME windows.system_dlls_only
+         COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-windows-imports $<TARGET_FILE:kb_tests>
+                 $<$<TARGET_EXISTS:kestrelbox>:$<TARGET_FILE:kestrelbox>>)
+set_tests_properties(windows.system_dlls_only PROPERTIES LABELS core)

@@ -5,8 +5,9 @@
 
 struct GameInfo;
 
-// Directory the program's files live in, ending in "/". KESTRELBOX_DIR replaces the
-// executable's own directory when set (a trailing "/" is added when missing).
+// Directory the program's files live in, ending in its separator ("/", or "\\" for the
+// executable's folder on Windows). KESTRELBOX_DIR replaces the executable's own directory when
+// set (a trailing "/" is added when missing).
 // Platform part (with the system clipboard below): paths_posix.cpp or paths_win.cpp.
 std::string getExeDir();
 
