@@ -2,6 +2,7 @@
 // (files_posix.cpp, files_win.cpp), chosen by CMake. Paths may use '/' or '\' between
 // components; callers never convert encodings themselves.
 #pragma once
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -30,6 +31,9 @@ bool isDirUtf8(const std::string& path);
 // Creates path and its missing parents. "空路径" for an empty path; an existing folder is
 // fine; anything else: "CreateDirectory 失败 errno=<n> path=<path>".
 bool ensureDirUtf8(const std::string& path, std::string& err);
+
+// std::fopen by UTF-8 path.
+std::FILE* openFileUtf8(const std::string& path, const char* mode);
 
 // Reads the whole file. False with err when it cannot be opened or read.
 bool readFileBinaryUtf8(const std::string& path, std::string& data, std::string& err);

@@ -73,21 +73,7 @@ bool ensureDirUtf8(const std::string& path, std::string& err) {
     return false;
 }
 
-bool readFileBinaryUtf8(const std::string& path, std::string& data, std::string& err) {
-    data.clear();
-    FILE* f = std::fopen(slashes(path).c_str(), "rb");
-    if (!f) {
-        err = "打开文件失败 path=" + path + " errno=" + std::to_string(errno);
-        return false;
-    }
-    char buf[65536];
-    size_t n = 0;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.append(buf, n);
-    const bool ok = !std::ferror(f);
-    std::fclose(f);
-    if (!ok) err = "读取文件失败 path=" + path;
-    return ok;
-}
+std::FILE* openFileUtf8(const std::string& path, const char* mode) { return std::fopen(slashes(path).c_str(), mode); }
 
 bool writeFileBinaryUtf8(const std::string& pathIn, const std::string& data, std::string& err) {
     const std::string path = slashes(pathIn);

@@ -81,20 +81,8 @@ bool ensureDirUtf8(const std::string& path, std::string& err) {
     return false;
 }
 
-bool readFileBinaryUtf8(const std::string& path, std::string& data, std::string& err) {
-    data.clear();
-    FILE* f = _wfopen(widePath(path).c_str(), L"rb");
-    if (!f) {
-        err = "打开文件失败 path=" + path + " errno=" + std::to_string(errno);
-        return false;
-    }
-    char buf[65536];
-    size_t n = 0;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.append(buf, n);
-    const bool ok = !std::ferror(f);
-    std::fclose(f);
-    if (!ok) err = "读取文件失败 path=" + path;
-    return ok;
+std::FILE* openFileUtf8(const std::string& path, const char* mode) {
+    return _wfopen(widePath(path).c_str(), utf8ToWide(mode).c_str());
 }
 
 bool writeFileBinaryUtf8(const std::string& pathIn, const std::string& data, std::string& err) {

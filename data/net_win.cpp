@@ -121,6 +121,8 @@ NetStep sendFailureStep(DWORD e) {
 }
 
 // Runs the exchange on open handles; the caller has checked the request and built the URL.
+// WinHTTP's defaults hold for the rest: at most 10 redirects, never from https down to http,
+// peers verified against the Windows certificate store.
 void exchange(const NetRequest& req, const std::wstring& url, long receiveMs, Handles& h, NetResult& r) {
     URL_COMPONENTS uc{};
     uc.dwStructSize = sizeof uc;
@@ -151,12 +153,6 @@ void exchange(const NetRequest& req, const std::wstring& url, long receiveMs, Ha
     // Wine waits for the response head without bound unless this is set apart from the timeouts.
     DWORD headWait = static_cast<DWORD>(receiveMs);
     WinHttpSetOption(h.request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headWait, sizeof headWait);
-    if (!secure) {
-        // Plain http only reaches here through the host map; it must not be redirected onward
-        // to some other plain-http host either.
-        DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP;
-        WinHttpSetOption(h.request, WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
-    }
     std::wstring headers;
     for (const std::string& hd : req.headers) headers += utf8ToWide(hd) + L"\r\n";
 

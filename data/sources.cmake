@@ -4,6 +4,7 @@ list(APPEND KB_CORE_SOURCES
   data/paths.cpp
   data/jobs.cpp
   data/net_common.cpp
+  data/files_common.cpp
 )
 # Platform interfaces: one source per platform behind each header.
 if(WIN32)

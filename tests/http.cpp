@@ -272,27 +272,3 @@ TEST_F(HttpTest, ThrottledAnswersAreRetried) {
     EXPECT_FALSE(httpsGetWithThrottle(json("/gone"), out, err, nullptr, nullptr));
     EXPECT_EQ(calls3.load(), 1);  // other failures are not retried
 }
-
-TEST(HttpThrottle, CancelEndsTheWaitAtOnce) {
-    std::atomic<bool> cancel{false};
-    int calls = 0;
-    auto throttled = [&](std::string&, std::string&, HttpMeta& meta) {
-        ++calls;
-        meta.status = 429;
-        meta.retryAfter = "250";
-        return false;
-    };
-    std::string out, err;
-    bool cancelled = false;
-    int lastShown = -1;
-    const bool ok = httpsGetWithThrottle(throttled, out, err, &cancel,
-                                         [&](int left) {
-                                             if (left > 0) lastShown = left;
-                                             cancel.store(true);
-                                         },
-                                         &cancelled);
-    EXPECT_FALSE(ok);
-    EXPECT_TRUE(cancelled);
-    EXPECT_EQ(calls, 1);
-    EXPECT_EQ(lastShown, 250);
-}

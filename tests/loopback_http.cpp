@@ -15,9 +15,9 @@ std::string lower(std::string s) {
     return s;
 }
 
-std::string find(const HttpFields& f, const std::string& name, bool caseless) {
+std::string find(const HttpFields& f, const std::string& name) {
     for (const auto& [k, v] : f)
-        if (caseless ? lower(k) == lower(name) : k == name) return v;
+        if (k == name) return v;
     return {};
 }
 
@@ -31,21 +31,6 @@ std::string urlDecode(const std::string& s) {
         } else out += s[i];
     }
     return out;
-}
-
-const char* reason(int status) {
-    switch (status) {
-        case 200: return "OK";
-        case 204: return "No Content";
-        case 301: return "Moved Permanently";
-        case 302: return "Found";
-        case 400: return "Bad Request";
-        case 403: return "Forbidden";
-        case 404: return "Not Found";
-        case 429: return "Too Many Requests";
-        case 500: return "Internal Server Error";
-        default: return "Status";
-    }
 }
 
 // Reads the head and the Content-Length body; false when the client went away first.
@@ -85,7 +70,7 @@ bool readRequest(long long conn, HttpRequest& q) {
             size_t v = colon + 1, end = h.size();
             while (v < end && h[v] == ' ') ++v;
             while (end > v && h[end - 1] == ' ') --end;
-            q.headers.emplace_back(h.substr(0, colon), h.substr(v, end - v));
+            q.headers.emplace_back(lower(h.substr(0, colon)), h.substr(v, end - v));
         }
         p = e + 2;
     }
@@ -100,7 +85,8 @@ bool readRequest(long long conn, HttpRequest& q) {
 }
 
 void writeResponse(long long conn, const HttpRequest& q, HttpResponse& r) {
-    std::string head = "HTTP/1.1 " + std::to_string(r.status) + " " + reason(r.status) + "\r\nConnection: close\r\n";
+    // Clients read the number only; the reason phrase is always "-".
+    std::string head = "HTTP/1.1 " + std::to_string(r.status) + " -\r\nConnection: close\r\n";
     for (const auto& [k, v] : r.headers) head += k + ": " + v + "\r\n";
     const bool noBody = r.status == 204 || r.status == 304 || r.status < 200;
     if (r.provider && !noBody) {
@@ -127,8 +113,8 @@ void writeResponse(long long conn, const HttpRequest& q, HttpResponse& r) {
 
 }  // namespace
 
-std::string HttpRequest::header(const std::string& name) const { return find(headers, name, true); }
-std::string HttpRequest::param(const std::string& name) const { return find(params, name, false); }
+std::string HttpRequest::header(const std::string& name) const { return find(headers, lower(name)); }
+std::string HttpRequest::param(const std::string& name) const { return find(params, name); }
 
 void HttpResponse::setContent(const std::string& content, const std::string& type) {
     body = content;

@@ -15,7 +15,7 @@ using HttpFields = std::vector<std::pair<std::string, std::string>>;
 
 struct HttpRequest {
     std::string method, path, body;  // path without its query
-    HttpFields headers, params;      // params: the decoded query
+    HttpFields headers, params;      // header names in lower case; params: the decoded query
     std::string header(const std::string& name) const;  // case-insensitive; "" when absent
     std::string param(const std::string& name) const;
 };
@@ -43,9 +43,6 @@ using HttpHandler = std::function<void(const HttpRequest&, HttpResponse&)>;
 
 class HttpServer {
 public:
-    HttpServer() = default;
-    HttpServer(const HttpServer&) = delete;
-    HttpServer& operator=(const HttpServer&) = delete;
     ~HttpServer() { stop(); }
     void get(const std::string& pattern, HttpHandler h) { route("GET", pattern, std::move(h)); }
     void post(const std::string& pattern, HttpHandler h) { route("POST", pattern, std::move(h)); }

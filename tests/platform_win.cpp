@@ -65,7 +65,12 @@ long long tcpListenLoopback(int& port) {
 
 long long tcpAccept(long long fd) {
     const SOCKET c = accept(static_cast<SOCKET>(fd), nullptr, nullptr);
-    return c == INVALID_SOCKET ? -1 : static_cast<long long>(c);
+    if (c == INVALID_SOCKET) return -1;
+    // Wine does not end a send blocked on a client that stopped reading when the socket is
+    // shut down; a bound on each send keeps a server's stop from waiting forever.
+    const DWORD ms = 5000;
+    setsockopt(c, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
+    return static_cast<long long>(c);
 }
 long tcpRecv(long long fd, char* buf, size_t n) { return recv(static_cast<SOCKET>(fd), buf, static_cast<int>(n), 0); }
 bool tcpSend(long long fd, const std::string& bytes) {

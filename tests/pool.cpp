@@ -209,9 +209,4 @@ TEST(PoolDb, MissingFileIsNotCreated) {
     EXPECT_FALSE(kbtest::fileExists(path));
 }
 
-TEST(PoolCsv, KeyConstant) {
-    EXPECT_EQ(std::string(kPoolDbKey), "Rb4tW8nQ2kZ6mH1vY9cJ5pL3xF7gD0sE");
-    EXPECT_EQ(strlen(kPoolDbKey), 32u);
-}
-
 }  // namespace
