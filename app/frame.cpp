@@ -55,21 +55,6 @@ bool looksLikeFontFile(const std::string& bytes) {
     return tag == "ttcf" || tag == "OTTO" || tag == "true" || tag == std::string("\0\1\0\0", 4);
 }
 
-// ChineseFull lacks the check mark of the tick column, the arrows of the status line and
-// the symbols game titles often carry (™, Roman numerals such as Ⅲ, stars).
-const ImWchar* glyphRanges() {
-    static ImVector<ImWchar> RANGES;
-    static const ImWchar kTitleSymbols[] = {0x2100, 0x218F, 0};  // letterlike symbols, number forms
-    if (RANGES.empty()) {
-        ImFontGlyphRangesBuilder builder;
-        builder.AddRanges(ImGui::GetIO().Fonts->GetGlyphRangesChineseFull());
-        builder.AddRanges(kTitleSymbols);
-        builder.AddText("✓←→★☆♪♥");
-        builder.BuildRanges(&RANGES);
-    }
-    return RANGES.Data;
-}
-
 }  // namespace
 
 void drawFrame(FrameState& st) {
@@ -152,9 +137,8 @@ std::string loadChineseFont(const std::vector<std::string>& candidates) {
         void* data = IM_ALLOC(bytes.size());
         std::memcpy(data, bytes.data(), bytes.size());
         atlas->Clear();
-        if (atlas->AddFontFromMemoryTTF(data, static_cast<int>(bytes.size()), 16.0f, nullptr, glyphRanges()) &&
-            atlas->Build())
-            return path;
+        // No glyph ranges: the atlas grows with every character the font has, on first use.
+        if (atlas->AddFontFromMemoryTTF(data, static_cast<int>(bytes.size()), 16.0f)) return path;
         atlas->Clear();
     }
     return std::string();
@@ -164,14 +148,28 @@ void createHeadlessContext(bool chineseFont) {
     ImGui::CreateContext();
     configureGuiContext();
     ImGuiIO& io = ImGui::GetIO();
-    io.BackendFlags |= ImGuiBackendFlags_RendererHasVtxOffset;
-    // Keyboard navigation needs every key mapped; without a window any distinct slots do.
-    for (int k = 0; k < ImGuiKey_COUNT; ++k) io.KeyMap[k] = k;
+    io.BackendFlags |= ImGuiBackendFlags_RendererHasVtxOffset | ImGuiBackendFlags_RendererHasTextures;
     if (!chineseFont || loadChineseFont(fontCandidates()).empty()) io.Fonts->AddFontDefault();
-    unsigned char* pixels = nullptr;
-    int width = 0, height = 0;
-    io.Fonts->GetTexDataAsRGBA32(&pixels, &width, &height);
 }
+
+namespace {
+
+// The renderer stand-in: answers the atlas's texture requests as a renderer would, with
+// made-up ids, so frames go on growing the atlas as glyphs are first used.
+void answerTextureRequests() {
+    static intptr_t nextId = 1;
+    for (ImTextureData* tex : ImGui::GetPlatformIO().Textures) {
+        if (tex->Status == ImTextureStatus_WantCreate) tex->SetTexID(static_cast<ImTextureID>(nextId++));
+        if (tex->Status == ImTextureStatus_WantDestroy) {
+            tex->SetTexID(ImTextureID_Invalid);
+            tex->SetStatus(ImTextureStatus_Destroyed);
+        } else if (tex->Status != ImTextureStatus_OK) {
+            tex->SetStatus(ImTextureStatus_OK);
+        }
+    }
+}
+
+}  // namespace
 
 void runHeadlessFrame(FrameState& st, float w, float h, float dt) {
     ImGuiIO& io = ImGui::GetIO();
@@ -180,6 +178,7 @@ void runHeadlessFrame(FrameState& st, float w, float h, float dt) {
     ImGui::NewFrame();
     drawFrame(st);
     ImGui::Render();
+    answerTextureRequests();
 }
 
 void destroyHeadlessContext() {

@@ -87,7 +87,7 @@ void drawTickBox(GameInfo& g, int32_t r) {
 void drawNameCell(const GameInfo& g, int32_t r) {
     const std::string label = rowLabel(g);
     if (ImGui::Selectable(label.c_str(), gHlRow == r,
-                          ImGuiSelectableFlags_SpanAllColumns | ImGuiSelectableFlags_AllowItemOverlap))
+                          ImGuiSelectableFlags_SpanAllColumns | ImGuiSelectableFlags_AllowOverlap))
         gHlRow = r;
     if (!ImGui::IsItemHovered()) return;
     if (gHlRow != r) gHlRow = -1;
