@@ -49,8 +49,8 @@ void reportStartupError(const std::string& text, bool dialog) {
 }
 
 bool desktopAvailable() {
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) return false;
-    XCloseDisplay(display);
-    return true;
+    // The probe's connection stays open until the process ends: the X server may refuse a
+    // connection made right after another one closed, and the window library aborts then.
+    static Display* const kProbe = XOpenDisplay(nullptr);
+    return kProbe != nullptr;
 }

@@ -4,6 +4,16 @@
 include(FetchContent)
 set(KB_THIRD_PARTY ${CMAKE_CURRENT_LIST_DIR})
 
+# The PATCH_COMMAND arguments that apply patches/<name> once: a re-configure finds it applied
+# and leaves the sources alone. The patch's hash is part of the command, so an edited patch
+# re-extracts the sources and is applied anew.
+function(kb_patch out name)
+  set(patch ${KB_THIRD_PARTY}/patches/${name})
+  file(SHA256 ${patch} hash)
+  set(${out} PATCH_COMMAND ${CMAKE_COMMAND} -DKB_PATCH=${patch} -DKB_PATCH_HASH=${hash}
+      -DKB_PATCH_SOURCE_DIR=<SOURCE_DIR> -P ${KB_THIRD_PARTY}/apply_patch.cmake PARENT_SCOPE)
+endfunction()
+
 if(WIN32)
   # FreeType from our own archive, declared before SFML so that SFML never downloads it.
   FetchContent_Declare(freetype
@@ -28,9 +38,13 @@ set(SFML_BUILD_EXAMPLES OFF CACHE BOOL "" FORCE)
 set(SFML_BUILD_DOC OFF CACHE BOOL "" FORCE)
 set(SFML_BUILD_TEST_SUITE OFF CACHE BOOL "" FORCE)
 set(SFML_INSTALL_PKGCONFIG_FILES OFF CACHE BOOL "" FORCE)
+# Centres new windows on X11 (3.0.2 places them at the screen size minus half the window,
+# mostly off a desktop without a window manager).
+kb_patch(KB_SFML_PATCH sfml-x11-centred-window.patch)
 FetchContent_Declare(SFML
   URL ${KB_THIRD_PARTY}/SFML-3.0.2.tar.gz
-  URL_HASH SHA256=4ec112c9d011405049ab3b96ba1915675f08d8ab16f5c62d317ed1b14fbe33d4)
+  URL_HASH SHA256=4ec112c9d011405049ab3b96ba1915675f08d8ab16f5c62d317ed1b14fbe33d4
+  ${KB_SFML_PATCH})
 FetchContent_MakeAvailable(SFML)
 # Their headers are included as system headers (FetchContent's own SYSTEM switch is
 # mis-parsed by CMake 3.25).
@@ -39,15 +53,11 @@ set_target_properties(sfml-system sfml-window sfml-graphics PROPERTIES SYSTEM ON
 FetchContent_Declare(imgui
   URL ${KB_THIRD_PARTY}/imgui-1.92.9b.tar.gz
   URL_HASH SHA256=ff4dae82622c3a9599b8b6fff9f6a71f73decd3e4479ac7ee82ea06b6532feb8)
-set(KB_IMGUI_SFML_PATCH ${KB_THIRD_PARTY}/patches/imgui-sfml-textures.patch)
-file(SHA256 ${KB_IMGUI_SFML_PATCH} KB_IMGUI_SFML_PATCH_HASH)
+kb_patch(KB_IMGUI_SFML_PATCH imgui-sfml-textures.patch)
 FetchContent_Declare(imgui_sfml
   URL ${KB_THIRD_PARTY}/imgui-sfml-e3ae70b.tar.gz
   URL_HASH SHA256=776578f0b1f7b4180f04febd15c6166dd6674c9218cbf235d989c0f1fca45945
-  # Applied once: a re-configure finds it applied and leaves the sources alone. The patch's
-  # hash is part of the command, so an edited patch re-extracts the sources and applies anew.
-  PATCH_COMMAND ${CMAKE_COMMAND} -DKB_PATCH=${KB_IMGUI_SFML_PATCH} -DKB_PATCH_HASH=${KB_IMGUI_SFML_PATCH_HASH}
-                -DKB_PATCH_SOURCE_DIR=<SOURCE_DIR> -P ${KB_THIRD_PARTY}/apply_patch.cmake)
+  ${KB_IMGUI_SFML_PATCH})
 # Sources only: both are compiled below as one target of ours.
 FetchContent_GetProperties(imgui)
 if(NOT imgui_POPULATED)
