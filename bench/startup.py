@@ -5,7 +5,7 @@ the peak resident memory, median of several runs under a private Xvfb with the d
 Usage: bench/startup.py <kestrelbox binary>... [--runs N]
 
 Each run draws one frame, saves it (KESTRELBOX_SCREENSHOT) and exits; the time includes
-that save and the exit, the same for every binary measured.
+that save (BMP, no compression) and the exit, the same for every binary measured.
 """
 import os
 import statistics
@@ -17,14 +17,14 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import kbx  # noqa: E402
 
 
-def run_once(binary, menu, display, png):
-    env = kbx.program_env(display, menu, KESTRELBOX_SCREENSHOT=png, KESTRELBOX_SCREENSHOT_FRAMES="1")
+def run_once(binary, menu, display, picture):
+    env = kbx.program_env(display, menu, KESTRELBOX_SCREENSHOT=picture, KESTRELBOX_SCREENSHOT_FRAMES="1")
     t0 = time.monotonic()
     proc = subprocess.Popen([binary], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     _, status, usage = os.wait4(proc.pid, 0)
     seconds = time.monotonic() - t0
-    kbx.check(os.waitstatus_to_exitcode(status) == 0 and os.path.exists(png), f"{binary} did not draw a frame")
-    os.remove(png)
+    kbx.check(os.waitstatus_to_exitcode(status) == 0 and os.path.exists(picture), f"{binary} did not draw a frame")
+    os.remove(picture)
     return seconds, usage.ru_maxrss / 1024.0
 
 
@@ -42,7 +42,7 @@ def main(argv):
         kbx.make_demo(menu)
         with kbx.Xvfb(size="1600x1200x24") as x:
             for binary in argv:
-                results = [run_once(binary, menu, x.display, os.path.join(menu, "frame.png")) for _ in range(runs)]
+                results = [run_once(binary, menu, x.display, os.path.join(menu, "frame.bmp")) for _ in range(runs)]
                 secs = statistics.median(r[0] for r in results)
                 mem = statistics.median(r[1] for r in results)
                 print(f"{binary}: first frame {secs:.3f} s, peak memory {mem:.0f} MB (median of {runs})")
