@@ -126,21 +126,37 @@ const std::vector<std::string>& fontCandidates() {
     return FONTS;
 }
 
+namespace {
+
+// Hangul, which the Chinese system fonts lack; merged under the chosen font when present.
+const char* const kFallbackFonts[] = {"C:/Windows/Fonts/malgun.ttf"};
+
+// Adds a font file at 16 px (no glyph ranges: the atlas grows with every character the
+// font has, on first use). A file that is not a font would trip the atlas's assertions.
+bool addFontFile(const std::string& path, const ImFontConfig* config) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!looksLikeFontFile(bytes)) return false;
+    void* data = IM_ALLOC(bytes.size());
+    std::memcpy(data, bytes.data(), bytes.size());
+    return ImGui::GetIO().Fonts->AddFontFromMemoryTTF(data, static_cast<int>(bytes.size()), 16.0f, config) != nullptr;
+}
+
+}  // namespace
+
 std::string loadChineseFont(const std::vector<std::string>& candidates) {
     ImFontAtlas* atlas = ImGui::GetIO().Fonts;
     for (const std::string& path : candidates) {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) continue;
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        // A file that is not a font would trip the atlas builder's assertions.
-        if (!looksLikeFontFile(bytes)) continue;
-        void* data = IM_ALLOC(bytes.size());
-        std::memcpy(data, bytes.data(), bytes.size());
         atlas->Clear();
-        // No glyph ranges: the atlas grows with every character the font has, on first use.
-        if (atlas->AddFontFromMemoryTTF(data, static_cast<int>(bytes.size()), 16.0f)) return path;
-        atlas->Clear();
+        if (!addFontFile(path, nullptr)) continue;
+        ImFontConfig merge;
+        merge.MergeMode = true;
+        for (const char* fallback : kFallbackFonts)
+            if (fallback != path && addFontFile(fallback, &merge)) break;
+        return path;
     }
+    atlas->Clear();
     return std::string();
 }
 

@@ -26,8 +26,9 @@ void configureGuiContext();
 
 // The font files tried in order at start-up.
 const std::vector<std::string>& fontCandidates();
-// Adds the first candidate that is a readable font file to the atlas at 16 px; its glyphs
-// are rasterized on first use. Returns its path, or "" when none loads.
+// Adds the first candidate that is a readable font file to the atlas at 16 px, with an
+// installed Hangul font merged under it; glyphs are rasterized on first use. Returns the
+// candidate's path, or "" when none loads.
 std::string loadChineseFont(const std::vector<std::string>& candidates);
 
 // Headless use: a context configured like the program's with its font (default, or the
