@@ -193,21 +193,6 @@ TEST_F(FrameTest, LayoutFollowsTheWindowSizeAndHelpStaysCentred) {
     }
 }
 
-TEST_F(FrameTest, HelpButtonOpensTheHelpInFront) {
-    frames(2);
-    ImGuiIO& io = ImGui::GetIO();
-    io.MousePos = ImVec2(28, 24);
-    frames(1);
-    io.MouseDown[0] = true;
-    frames(1);
-    io.MouseDown[0] = false;
-    frames(2);
-    ASSERT_TRUE(st.showHelp);
-    ImGuiWindow* help = windowNamed("使用帮助");
-    ASSERT_NE(help, nullptr);
-    EXPECT_EQ(GImGui->Windows.back(), help);
-}
-
 TEST_F(FrameTest, HelpTexts) {
     const std::vector<std::string>& p = helpParagraphs();
     ASSERT_EQ(p.size(), 9u);
