@@ -28,6 +28,7 @@ namespace {
 
 constexpr const char* kTitle = "Kestrelbox 1";  // 12 characters
 constexpr int kScreenshotFrames = 8;
+constexpr const char* kBindingFailed = "ImGui::SFML 初始化失败";
 
 bool envSet(const char* name) {
     const char* v = std::getenv(name);
@@ -112,7 +113,6 @@ int runLoop(sf::RenderWindow& window) {
     return exitCode;
 }
 
-
 // Clipboard text goes out as UTF-8 made valid (malformed bytes become U+FFFD), both from
 // the program's own copy actions and from ImGui's text fields.
 void writeClipboardText(const std::string& utf8) {
@@ -136,7 +136,7 @@ void installClipboard() {
 int main() {
     const bool dialogs = !envSet("KESTRELBOX_NO_DIALOG") && !envSet("KESTRELBOX_SCREENSHOT");
     if (!desktopAvailable()) {
-        reportStartupError("ImGui::SFML 初始化失败", false);
+        reportStartupError(kBindingFailed, false);
         return -1;
     }
     std::optional<sf::RenderWindow> window;
@@ -146,7 +146,7 @@ int main() {
         // Reported below like any other window that did not open.
     }
     if (!window || !window->isOpen() || !ImGui::SFML::Init(*window, false)) {
-        reportStartupError("ImGui::SFML 初始化失败", dialogs);
+        reportStartupError(kBindingFailed, dialogs);
         return -1;
     }
     window->setFramerateLimit(60);
