@@ -13,9 +13,9 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <climits>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 char aiPromptText[65536] = {0};
 
@@ -134,10 +134,12 @@ const char* const kFallbackFonts[] = {"C:/Windows/Fonts/malgun.ttf"};
 // Adds a font file at 16 px (no glyph ranges: the atlas grows with every character the
 // font has, on first use). A file that is not a font would trip the atlas's assertions.
 bool addFontFile(const std::string& path, const ImFontConfig* config) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!looksLikeFontFile(bytes)) return false;
+    // Read in one piece: CJK font files are several megabytes.
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+    if (size <= 0 || size > INT_MAX) return false;
+    std::string bytes(static_cast<size_t>(size), '\0');
+    if (!in.seekg(0).read(bytes.data(), size) || !looksLikeFontFile(bytes)) return false;
     void* data = IM_ALLOC(bytes.size());
     std::memcpy(data, bytes.data(), bytes.size());
     return ImGui::GetIO().Fonts->AddFontFromMemoryTTF(data, static_cast<int>(bytes.size()), 16.0f, config) != nullptr;
