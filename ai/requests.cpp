@@ -78,10 +78,9 @@ bool onGenerateFromGames(int32_t scope, int32_t api, int32_t modelRow, const std
     if (gAiState.load() != 0) return false;
     std::string prompt = buildAIPrompt(scope);
     if (key.empty()) return refuse(kNoKey);
+    if (prompt.empty() && haveData()) return refuse("当前没有可处理的游戏（未分类范围下全部已分类）。");
     if (prompt.empty())
-        return refuse(haveData()              ? "当前没有可处理的游戏（未分类范围下全部已分类）。"
-                      : !dummyGames.empty() ? kNoCategoriesMessage
-                                            : "请先点击【读取数据】按钮加载游戏与分类。");
+        return refuse(dummyGames.empty() ? "请先点击【读取数据】按钮加载游戏与分类。" : kNoCategoriesMessage);
     startRequest(kAiCallerGames, "AI 分类处理中", {api, aiModelId(api, modelRow), key, std::move(prompt)});
     return false;
 }

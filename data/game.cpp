@@ -93,7 +93,10 @@ void clearMatch(GameInfo& g) {
 }
 
 namespace {
-bool exec(sqlite3* db, const char* sql, int& rc) { return (rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr)) == SQLITE_OK; }
+bool exec(sqlite3* db, const char* sql, int& rc) {
+    rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    return rc == SQLITE_OK;
+}
 }  // namespace
 
 CategoryWriteResult writeCategories(const std::vector<CategoryUpdate>& updates, const std::string& dbPath) {
