@@ -93,8 +93,10 @@ void drawFrame(FrameState& st) {
 
 bool readDataAction() {
     if (rowJobRunning()) return false;
-    loadCategoriesFromIni();
-    loadGamesFromDB();
+    std::string note = loadCategoriesFromIni();
+    const std::string dbNote = loadGamesFromDB();
+    if (!dbNote.empty()) note = note.empty() ? dbNote : dbNote + "\n" + note;
+    setStatusMessage(note);
     for (GameInfo& g : dummyGames) scanMediaCounts(g);
     const int32_t n = static_cast<int32_t>(dummyGames.size());
     gTotalCount.store(n);

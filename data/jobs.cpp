@@ -58,6 +58,11 @@ void openWaitDialog(const std::string& title, const std::string& message) {
     gWaitState.active.store(true);
 }
 
+void setStatusMessage(const std::string& text) {
+    std::lock_guard<std::mutex> lk(gDlMtx);
+    gDlMsg = text;
+}
+
 std::string progressTextCopy() {
     std::lock_guard<std::mutex> lk(gProgressMtx);
     return std::string(gProgressText);

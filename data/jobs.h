@@ -92,6 +92,9 @@ void startJobThread(std::thread& slot, F&& fn) {
 // Shows the wait dialog; the job clears gWaitState.active when it ends.
 void openWaitDialog(const std::string& title, const std::string& message);
 
+// The status line's message (gDlMsg, under gDlMtx): what a load had to say about its files.
+void setStatusMessage(const std::string& text);
+
 // Copies gProgressText under its lock.
 std::string progressTextCopy();
 void setProgressText(const std::string& text);

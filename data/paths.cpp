@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "data/encoding.h"
 #include "data/files.h"
 #include "data/game.h"
 
@@ -29,35 +30,12 @@ std::string getExeDir() {
 
 std::wstring utf8ToWide(const std::string& s) {
     std::wstring out;
-    const size_t n = s.find('\0') == std::string::npos ? s.size() : s.find('\0');
-    const auto* b = reinterpret_cast<const unsigned char*>(s.data());
-    size_t i = 0;
-    while (i < n) {
-        unsigned char c = b[i];
-        if (c < 0x80) {
-            out.push_back(c);
-            ++i;
-            continue;
-        }
-        int len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-        char32_t cp = len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-        bool ok = len != 0 && i + static_cast<size_t>(len) <= n;
-        for (int k = 1; ok && k < len; ++k) {
-            unsigned char cc = b[i + static_cast<size_t>(k)];
-            if ((cc & 0xC0) != 0x80) ok = false;
-            else cp = (cp << 6) | (cc & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are malformed too.
-        if (ok && ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
-                   (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF))
-            ok = false;
-        if (ok) {
-            out.push_back(static_cast<wchar_t>(cp));
-            i += static_cast<size_t>(len);
-        } else {
-            out.push_back(L'\xFFFD');
-            ++i;
-        }
+    const std::string_view v(s.data(), s.find('\0') == std::string::npos ? s.size() : s.find('\0'));
+    for (size_t i = 0; i < v.size();) {
+        char32_t cp = 0;
+        const size_t len = decodeUtf8Char(v, i, cp);
+        out.push_back(len ? static_cast<wchar_t>(cp) : L'\xFFFD');
+        i += len ? len : 1;
     }
     return out;
 }

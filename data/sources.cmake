@@ -5,4 +5,10 @@ list(APPEND KB_CORE_SOURCES
   data/jobs.cpp
   data/net.cpp
   data/files_posix.cpp
+  data/encoding.cpp
 )
+if(WIN32)
+  list(APPEND KB_CORE_SOURCES data/encoding_win.cpp)
+else()
+  list(APPEND KB_CORE_SOURCES data/encoding_posix.cpp)
+endif()

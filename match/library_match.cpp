@@ -574,8 +574,10 @@ bool startLibraryMatch(const PanelOptions& opts) {
         std::vector<PoolItem> pool;
         std::string sourcePath, err;
         if (readable(csvPath)) {
-            if (loadTranslatedCsv(csvPath, pool, err)) sourcePath = csvPath;
+            std::string note;
+            if (loadTranslatedCsv(csvPath, pool, err, &note)) sourcePath = csvPath;
             else msg = "加载 kbdata.csv 失败: " + err;
+            if (!note.empty()) setStatusMessage(note);
         }
         if (sourcePath.empty()) {
             if (readable(dbPath)) {

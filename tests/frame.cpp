@@ -386,6 +386,7 @@ TEST_F(FrameTest, TickBoxesContextMenuAndCandidateCombo) {
     makeMenu(8);
     ASSERT_TRUE(readDataAction());
     dummyGames[4].name.clear();
+    dummyGames[3].id = dummyGames[2].id;  // a repeated id still gets its own controls
     installCandidates(dummyGames[2], {MatchCandidate{440, "甲", "", 0.97f}, MatchCandidate{570, "乙", "", 0.6f}},
                       "网络匹配");
     dummyGames[0].downloadState = 3;
