@@ -1,90 +1,42 @@
 // How long a request waits on a server that goes silent, as a ratio to its limit. With the
 // test-only cap every limit of a request is the same number of milliseconds, so a ratio near
 // 1 means the limit counts silence from the last byte (not a sum of limits, and not the
-// whole exchange). Three servers on 127.0.0.1: one that accepts and says nothing, one that
-// sends a head and three body bytes and then nothing, one that trickles a byte every
-// limit/3 (that one must succeed: its silences are all shorter than the limit).
+// whole exchange). Three servers on 127.0.0.1 (the tests' raw server): one that accepts and
+// says nothing, one that sends a head and three body bytes and then nothing, one that
+// trickles a byte every limit/3 (that one must succeed: its silences are all shorter than
+// the limit).
 //
 // Usage: bench_net_silence [limit_ms]   (default 300)
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "ai/chat.h"
 #include "data/net.h"
 #include "steam/http.h"
+#include "tests/raw_server.h"
+
+using kbtest::RawServer;
 
 namespace {
-
-// Accepts connections on a free loopback port; per connection reads the request head and
-// plays the script: bytes to send, each after a pause; then holds the connection open.
-struct ScriptedServer {
-    int fd = -1;
-    int port = 0;
-    std::vector<std::pair<int, std::string>> script;  // (pause ms, bytes)
-    std::atomic<bool> stopping{false};
-    std::thread th;
-
-    explicit ScriptedServer(std::vector<std::pair<int, std::string>> s) : script(std::move(s)) {
-        fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd, 8) != 0 ||
-            getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
-            std::perror("listen");
-            std::exit(1);
-        }
-        port = ntohs(a.sin_port);
-        th = std::thread([this] { run(); });
-    }
-    void run() {
-        std::vector<int> open;
-        for (;;) {
-            const int c = accept(fd, nullptr, nullptr);
-            if (c < 0 || stopping.load()) {
-                if (c >= 0) close(c);
-                break;
-            }
-            std::string head;
-            char buf[4096];
-            while (head.find("\r\n\r\n") == std::string::npos) {
-                const ssize_t n = recv(c, buf, sizeof buf, 0);
-                if (n <= 0) break;
-                head.append(buf, static_cast<size_t>(n));
-            }
-            for (const auto& [pause, bytes] : script) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(pause));
-                if (send(c, bytes.data(), bytes.size(), MSG_NOSIGNAL) < 0) break;
-            }
-            open.push_back(c);
-        }
-        for (int c : open) close(c);
-    }
-    std::string base() const { return "http://127.0.0.1:" + std::to_string(port); }
-    ~ScriptedServer() {
-        stopping.store(true);
-        shutdown(fd, SHUT_RDWR);
-        th.join();
-        close(fd);
-    }
-};
 
 void mapHosts(const std::string& base) {
     const std::string map = "store.example=" + base + "," + kAiProviders[0].host + "=" + base;
     setenv("KESTRELBOX_HOST_MAP", map.c_str(), 1);
 }
 
-void measure(const char* label, long limitMs, const ScriptedServer& s) {
+// A hanging loopback server that sends head, then each of later after pauseMs.
+void serve(RawServer& s, const std::string& head, std::vector<std::string> later = {}, int pauseMs = 0) {
+    s.reply = head;
+    s.later = std::move(later);
+    s.pauseMs = pauseMs;
+    s.hang = true;
+    s.start();
+}
+
+void measure(const char* label, long limitMs, const RawServer& s) {
     mapHosts(s.base());
     using Clock = std::chrono::steady_clock;
     auto run = [&](const char* what, auto call) {
@@ -116,12 +68,16 @@ int main(int argc, char** argv) {
     if (limitMs <= 0) return 2;
     netSetTestTimeoutMs(limitMs);
     std::printf("every limit capped at %ld ms\n", limitMs);
-    measure("silent", limitMs, ScriptedServer({}));
-    measure("stalled", limitMs, ScriptedServer({{0, "HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\nabc"}}));
+    RawServer silent, stalled, trickling;
+    serve(silent, "");
+    measure("silent", limitMs, silent);
+    serve(stalled, "HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\nabc");
+    measure("stalled", limitMs, stalled);
     const std::string answer = "{\"message\":{\"content\":\"ok\"}}";
-    std::vector<std::pair<int, std::string>> trickle = {
-        {0, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(answer.size()) + "\r\n\r\n"}};
-    for (char c : answer) trickle.push_back({static_cast<int>(limitMs / 3), std::string(1, c)});
-    measure("trickling", limitMs, ScriptedServer(trickle));
+    std::vector<std::string> bytes;
+    for (char c : answer) bytes.emplace_back(1, c);
+    serve(trickling, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(answer.size()) + "\r\n\r\n", bytes,
+          static_cast<int>(limitMs / 3));
+    measure("trickling", limitMs, trickling);
     return 0;
 }

@@ -184,20 +184,14 @@ TEST_F(HttpTest, SilenceLimitsNameTheStepThatTimedOut) {
     ScopedHostMap map(kHost + "=" + stall.base());
     EXPECT_EQ(getJson("/x").err, "WinHttpReadData 失败（接收数据超时）: 28");
 
-    LoopbackHttp slow;
-    slow.svr.Get("/slow", [](const httplib::Request&, httplib::Response& r) {
-        r.set_chunked_content_provider("image/jpeg", [](size_t off, httplib::DataSink& sink) {
-            if (off >= 8) {
-                sink.done();
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            return sink.write("x", 1);
-        });
-    });
+    RawServer slow;  // a byte every 100 ms: 800 ms in all, never silent for 300
+    slow.reply = "HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\n";
+    slow.later = std::vector<std::string>(8, "x");
+    slow.pauseMs = 100;
+    slow.hang = true;
     slow.start();
     ScopedHostMap slowMap(kHost + "=" + slow.base());
-    const Answer a = getBinary("/slow");
+    const Answer a = getBinary("/x");
     EXPECT_TRUE(a.ok) << a.err;
     EXPECT_EQ(a.out, "xxxxxxxx");
 }
