@@ -13,6 +13,17 @@
 
 namespace kbtest {
 
+// Binds fd to a free port on 127.0.0.1 and returns the port.
+inline int bindLoopback(int fd) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    return ntohs(a.sin_port);
+}
+
 // Accepts connections, reads the request head and answers with fixed bytes (reply, then each
 // of later after pauseMs); then closes the connection, or keeps it open without another
 // byte until the server is destroyed.
@@ -30,13 +41,7 @@ struct RawServer {
         fd = socket(AF_INET, SOCK_STREAM, 0);
         int one = 1;
         setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-        port = ntohs(a.sin_port);
+        port = bindLoopback(fd);
         listen(fd, 8);
         th = std::thread([this] { run(); });
     }
@@ -77,14 +82,9 @@ struct RawServer {
 // A loopback port nobody listens on (bound once, then released): connections are refused.
 inline int refusedPort() {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    const int port = bindLoopback(fd);
     close(fd);
-    return ntohs(a.sin_port);
+    return port;
 }
 
 }  // namespace kbtest
