@@ -34,7 +34,8 @@ void startRequest(int32_t caller, const char* title, AiRequestInput in) {
     gAiCaller.store(caller);
     gAiState.store(1);
     if (gAiThread.joinable()) gAiThread.join();
-    openWaitDialog(title, kWaitMessage);
+    gAiCancel.store(false);
+    openWaitDialog(title, kWaitMessage, &gAiCancel);
     startJobThread(gAiThread, [in = std::move(in)]() mutable { runAiRequest(std::move(in)); });
 }
 

@@ -86,11 +86,43 @@ void setClipboardBackend(std::function<std::string()> reader, std::function<void
     gClipWriter = std::move(writer);
 }
 
-bool isSafeFolderName(const std::string& name) {
-    if (name.empty() || name == "." || name == "..") return false;
-    for (char c : name)
-        if (c == '/' || c == '\\' || c == '\0') return false;
-    return true;
+namespace {
+
+bool windowsDeviceName(const std::string& component) {
+    std::string base = component.substr(0, component.find('.'));
+    while (!base.empty() && base.back() == ' ') base.pop_back();  // "CON .txt" is CON too
+    for (char& c : base)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
+    for (const char* d : kDevices)
+        if (base == d) return true;
+    return base.size() == 4 && (base.rfind("COM", 0) == 0 || base.rfind("LPT", 0) == 0) && base[3] >= '1' &&
+           base[3] <= '9';
+}
+
+bool componentAllowed(const std::string& c) {
+    if (c.empty() || c == "." || c == "..") return false;
+    if (c.back() == '.' || c.back() == ' ') return false;
+    return !windowsDeviceName(c);
+}
+
+}  // namespace
+
+bool mediaRelativePath(const std::string& name, std::string& rel) {
+    rel.clear();
+    if (name.empty() || name.find('\0') != std::string::npos) return false;
+    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (name.size() >= 2 && letter(name[0]) && name[1] == ':') return false;
+    size_t start = 0;
+    for (;;) {
+        const size_t sep = name.find_first_of("/\\", start);
+        const std::string c = name.substr(start, sep == std::string::npos ? std::string::npos : sep - start);
+        if (!componentAllowed(c)) return false;
+        rel += c;
+        if (sep == std::string::npos) return true;
+        rel += '/';
+        start = sep + 1;
+    }
 }
 
 std::string mediaRoot() { return getExeDir() + "media/"; }
@@ -98,10 +130,11 @@ std::string mediaRoot() { return getExeDir() + "media/"; }
 void scanMediaCounts(GameInfo& g) {
     g.imageCount = 0;
     g.textCount = 0;
-    if (!isSafeFolderName(g.name)) return;
+    std::string rel;
+    if (!mediaRelativePath(g.name, rel)) return;
     std::vector<DirEntry> entries;
     std::string err;
-    if (!listDirUtf8(mediaRoot() + g.name + "/", entries, err)) return;
+    if (!listDirUtf8(mediaRoot() + rel + "/", entries, err)) return;
     static const char* const kImageExts[] = {".jpg", ".jpeg", ".png", ".bmp", ".webp", ".avif", ".gif"};
     for (const DirEntry& e : entries) {
         if (e.isDir) continue;

@@ -4,6 +4,7 @@ list(APPEND KB_CORE_SOURCES
   data/paths.cpp
   data/jobs.cpp
   data/net.cpp
+  data/net_message.cpp
   data/files_posix.cpp
   data/encoding.cpp
 )

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <vector>
 
+#include "data/files.h"
 #include "data/game.h"
 #include "data/jobs.h"
 #include "data/paths.h"
@@ -53,13 +54,6 @@ std::string reasonText(const std::error_code& ec) {
         case EIO: return "读写错误";
         default: return ec.message();
     }
-}
-
-std::string lowerExt(const fs::path& p) {
-    std::string ext = p.extension().string();
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return ext;
 }
 
 struct Folder {
@@ -211,7 +205,16 @@ bool isImageExt(const std::string& ext) {
            ext == ".gif";
 }
 
-// Copies one game's folder; returns false when the game counts as skipped.
+std::string lowerExt(const std::string& fileName) {
+    const size_t dot = fileName.rfind('.');
+    std::string ext = dot == std::string::npos ? std::string() : fileName.substr(dot);
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return ext;
+}
+
+// Copies one game's folder; returns false when the game counts as skipped. Every file goes
+// through the media writer, so a link standing at a target is replaced, never followed.
 bool copyGame(const PanelOptions& opts, const CopyTask& t, const std::string& media, CopyCounts& out) {
     auto problem = [&](const std::string& line) { out.problems += "[" + t.name + "] " + line + "\n"; };
     std::error_code ec;
@@ -221,31 +224,32 @@ bool copyGame(const PanelOptions& opts, const CopyTask& t, const std::string& me
         else problem("源目录不存在: " + t.src);
         return false;
     }
-    if (!isSafeFolderName(t.name)) {
-        problem("游戏名不能用作文件夹名，未复制");
+    std::string rel, err;
+    if (!mediaRelativePath(t.name, rel)) {
+        problem(kMediaNameRefused);
         return false;
     }
-    std::vector<fs::path> files;
-    if (st.type() != fs::file_type::directory) ec = std::make_error_code(std::errc::not_a_directory);
-    for (fs::directory_iterator it = ec ? fs::directory_iterator() : fs::directory_iterator(t.src, ec), end;
-         !ec && it != end; it.increment(ec)) {
-        std::error_code ec2;
-        if (it->is_regular_file(ec2)) files.push_back(it->path());
-    }
-    if (ec) {
-        problem("无法读取源目录: " + t.src + " (" + reasonText(ec) + ")");
+    if (st.type() != fs::file_type::directory) {
+        problem("无法读取源目录: " + t.src + " (" + reasonText(std::make_error_code(std::errc::not_a_directory)) + ")");
         return false;
     }
-    const std::string dst = media + t.name;
-    fs::create_directories(dst, ec);
-    if (ec) {
-        problem("无法创建文件夹: " + dst + " (" + reasonText(ec) + ")");
+    std::vector<DirEntry> entries;
+    if (!listDirUtf8(t.src, entries, err)) {
+        problem("无法读取源目录: " + err);
         return false;
     }
+    const std::string dst = media + rel;
+    if (!ensureDirUtf8(dst, err)) {
+        problem("无法创建文件夹: " + err);
+        return false;
+    }
+    std::vector<std::string> files;
+    for (const DirEntry& e : entries)
+        if (!e.isDir) files.push_back(e.name);
     std::sort(files.begin(), files.end());
     const int imageLimit = opts.imageLimitIndex <= 0 ? 999999 : opts.imageLimitIndex;
     int imagesCopied = 0;
-    for (const fs::path& f : files) {
+    for (const std::string& f : files) {
         const std::string ext = lowerExt(f);
         const bool image = isImageExt(ext);
         if (image) {
@@ -253,11 +257,9 @@ bool copyGame(const PanelOptions& opts, const CopyTask& t, const std::string& me
         } else if (ext != ".txt") {
             continue;
         }
-        const fs::path target = fs::path(dst) / f.filename();
-        std::error_code cec;
-        fs::copy_file(f, target, fs::copy_options::overwrite_existing, cec);
-        if (cec) {
-            problem("复制失败: " + f.filename().string() + " (" + reasonText(cec) + ")");
+        std::string data;
+        if (!readFileBinaryUtf8(joinPath(t.src, f), data, err) || !writeFileBinaryUtf8(dst + "/" + f, data, err)) {
+            problem("复制失败: " + f + " (" + err + ")");
             continue;
         }
         ++out.copied;
@@ -270,10 +272,9 @@ bool copyGame(const PanelOptions& opts, const CopyTask& t, const std::string& me
 
 std::string copyLocalResources(const PanelOptions& opts) {
     const std::string media = mediaRoot();
-    std::error_code ec;
-    fs::create_directories(media, ec);
-    if (ec) {
-        const std::string m = "无法创建媒体文件夹: " + media + " (" + reasonText(ec) + ")";
+    std::string err;
+    if (!ensureDirUtf8(media, err)) {
+        const std::string m = "无法创建媒体文件夹: " + err;
         setMatchMsg(m);
         return m;
     }

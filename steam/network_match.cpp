@@ -2,6 +2,7 @@
 
 #include "data/game.h"
 #include "data/jobs.h"
+#include "steam/http.h"
 #include "steam/store_api.h"
 
 #include <cstdio>
@@ -67,15 +68,30 @@ bool startNetworkMatch(const PanelOptions& opts) {
     return true;
 }
 
+namespace {
+// Set by the worker when the store refused it; the frame shows the popup on collection.
+std::atomic<bool> gMatchStoreRefused{false};
+}
+
 void runNetworkMatch(std::vector<NetMatchItem> work) {
+    StoreAccess access;
     for (NetMatchItem& item : work) {
         if (gMatchCancel.load()) break;
         std::vector<StoreItem> items;
         std::string err;
         const StoreOutcome outcome = storeSearch(item.name, items, err, &gMatchCancel,
-                                                 [](int left) { gMatchWaitSeconds.store(left); });
-        // A game whose pause was cancelled was never answered: it stays pending.
+                                                 [](int left) { gMatchWaitSeconds.store(left); }, &access);
+        // A game whose pause was cancelled, or that the store refused, was never answered:
+        // it stays pending.
         if (outcome == StoreOutcome::Cancelled) break;
+        if (access.refused) {
+            {
+                std::lock_guard<std::mutex> lk(gMatchMsgMtx);
+                gMatchMsg = std::string("网络匹配已停止：") + kStoreRefusedError;
+            }
+            gMatchStoreRefused.store(true);
+            break;
+        }
         std::vector<MatchCandidate> cands;
         if (outcome == StoreOutcome::Ok && !items.empty()) cands = rankStoreItems(item.name, items);
         writeResult(item.row, std::move(cands));
@@ -115,6 +131,7 @@ bool pollNetworkMatchJob() {
     setProgressText("");
     gProgress = 0.0f;
     gMatchCancel = false;
+    if (gMatchStoreRefused.exchange(false)) gMatchShowModal = true;
     gMatchState = 0;
     return true;
 }

@@ -4,8 +4,9 @@
 // Rows are addressed by the index captured at the start; while the job runs
 // rowJobRunning() is true, so the frame neither sorts nor reloads the list. The worker
 // writes one game at a time under gMatchMtx and never holds it across a request.
-// When the store throttles (429/403) the worker pauses and retries the same game; the
-// pause shows in the progress text and "取消匹配" ends it at once.
+// When the store throttles (429) the worker pauses and retries the same game; the pause
+// shows in the progress text and "取消匹配" ends it at once. A store that keeps refusing
+// (403, see httpsGetWithThrottle) stops the run and the popup says so.
 #pragma once
 #include <atomic>
 #include <cstdint>

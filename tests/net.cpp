@@ -145,13 +145,7 @@ struct TlsServer {
         if (SSL_CTX_use_certificate_file(ctx, cert.c_str(), SSL_FILETYPE_PEM) != 1) return false;
         if (SSL_CTX_use_PrivateKey_file(ctx, key.c_str(), SSL_FILETYPE_PEM) != 1) return false;
         tcp.fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(tcp.fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        getsockname(tcp.fd, reinterpret_cast<sockaddr*>(&a), &len);
-        tcp.port = ntohs(a.sin_port);
+        tcp.port = kbtest::bindLoopback(tcp.fd);
         listen(tcp.fd, 8);
         th = std::thread([this] { run(); });
         return true;

@@ -207,7 +207,8 @@ TEST_F(NetworkMatch, CancelDuringTheThirdOfTenGames) {
     EXPECT_EQ(store.count("g4"), 0);
 }
 
-TEST_F(NetworkMatch, ThrottledGamesAreRetriedThenGivenUp) {
+// 429 is waited out; a store that still refuses (403) after its one pause stops the run.
+TEST_F(NetworkMatch, ThrottledGamesAreRetriedAndARefusingStoreStopsTheRun) {
     FakeStore store;
     std::atomic<int> busyCalls{0};
     store.answer = [&](const std::string& term, httplib::Response& r) {
@@ -218,21 +219,22 @@ TEST_F(NetworkMatch, ThrottledGamesAreRetriedThenGivenUp) {
         }
         if (term == "blocked") {
             r.status = 403;
-            r.set_header("Retry-After", "0");
             return;
         }
         r.set_content(searchAnswer({{5, term}}), "application/json");
     };
     ScopedHostMap map(store.hostMap());
     dummyGames = {game("busy"), game("blocked"), game("after")};
+    throttleSetTestForbiddenPauseSec(0);
     runToEnd();
+    throttleSetTestForbiddenPauseSec(-1);
     EXPECT_EQ(dummyGames[0].matchedName, "busy");
     EXPECT_EQ(store.count("busy"), 3);
-    EXPECT_TRUE(dummyGames[1].candidates.empty());
-    EXPECT_EQ(store.count("blocked"), kThrottleMaxTries);
-    EXPECT_EQ(dummyGames[2].matchedName, "after");
-    EXPECT_EQ(gConfirmCount.load(), 2);
-    EXPECT_EQ(gUnmatchCount.load(), 1);
+    EXPECT_EQ(store.count("blocked"), 2);
+    EXPECT_EQ(store.count("after"), 0);
+    EXPECT_EQ(gPendingCount.load(), 2);
+    EXPECT_TRUE(gMatchShowModal);
+    EXPECT_EQ(gMatchMsg, std::string("网络匹配已停止：") + kStoreRefusedError);
 }
 
 TEST_F(NetworkMatch, CancelEndsAThrottlePause) {

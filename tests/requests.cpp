@@ -179,7 +179,7 @@ TEST_F(AiRequests, LongAndTruncatedAnswersCarryTheirWarnings) {
     }
 }
 
-TEST_F(AiRequests, FailureKeepsTheBox) {
+TEST_F(AiRequests, FailureAndCancelKeepTheBox) {
     ChatServer s;
     s.reply(401, "{\"error\":\"bad key\"}");
     std::strcpy(gBox, "my prompt");
@@ -189,6 +189,17 @@ TEST_F(AiRequests, FailureKeepsTheBox) {
     EXPECT_EQ(gGenMsg, "HTTP 401: {\"error\":\"bad key\"}");
     EXPECT_STREQ(gBox, "my prompt");
     EXPECT_EQ(gAiState.load(), 0);
+
+    // The wait dialog's 取消 ends a request the service holds.
+    s.holdRequests();
+    EXPECT_FALSE(onGenerateFromBox(gBox, 2, 1, "k"));
+    s.waitForRequest();
+    ASSERT_NE(gWaitState.cancel, nullptr);
+    gWaitState.cancel->store(true);
+    ASSERT_TRUE(collectWhenDone());
+    s.release();
+    EXPECT_EQ(gGenMsg, "请求已取消。");
+    EXPECT_STREQ(gBox, "my prompt");
 }
 
 TEST_F(AiRequests, ConnectionTestRunsAsAJobAndLeavesTheBoxAlone) {

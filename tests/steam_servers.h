@@ -2,9 +2,6 @@
 // raw socket server for what httplib cannot misbehave into (cut bodies, silence).
 #pragma once
 #include <httplib.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -13,6 +10,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "tests/raw_server.h"
 
 namespace kbtest {
 
@@ -33,73 +32,6 @@ struct LoopbackHttp {
         if (th.joinable()) th.join();
     }
 };
-
-// Accepts connections, reads the request head and answers with fixed bytes; then closes
-// the connection, or keeps it open without another byte until the server is destroyed.
-struct RawServer {
-    int fd = -1;
-    int port = 0;
-    std::string reply;
-    bool hang = false;
-    std::atomic<bool> stopping{false};
-    std::thread th;
-
-    void start() {
-        fd = socket(AF_INET, SOCK_STREAM, 0);
-        int one = 1;
-        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-        port = ntohs(a.sin_port);
-        listen(fd, 8);
-        th = std::thread([this] { run(); });
-    }
-    void run() {
-        std::vector<int> open;
-        for (;;) {
-            const int c = accept(fd, nullptr, nullptr);
-            if (c < 0 || stopping.load()) {
-                if (c >= 0) close(c);
-                break;
-            }
-            std::string head;
-            char buf[4096];
-            while (head.find("\r\n\r\n") == std::string::npos) {
-                const ssize_t n = recv(c, buf, sizeof buf, 0);
-                if (n <= 0) break;
-                head.append(buf, static_cast<size_t>(n));
-            }
-            if (!reply.empty()) (void)!send(c, reply.data(), reply.size(), MSG_NOSIGNAL);
-            if (hang) open.push_back(c);
-            else close(c);
-        }
-        for (int c : open) close(c);
-    }
-    std::string base() const { return "http://127.0.0.1:" + std::to_string(port); }
-    ~RawServer() {
-        stopping.store(true);
-        shutdown(fd, SHUT_RDWR);
-        if (th.joinable()) th.join();
-        close(fd);
-    }
-};
-
-// A loopback port nobody listens on (bound once, then released): connections are refused.
-inline int refusedPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
-}
 
 // Sets KESTRELBOX_HOST_MAP for the scope (no request may run while it changes).
 struct ScopedHostMap {
