@@ -1,0 +1,175 @@
+#include "match/title_score.h"
+
+#include <algorithm>
+
+#include "data/options.h"
+#include "match/clean.h"
+
+namespace {
+
+// Penalties, tuned on real menu titles against the real pool (bench_quality).
+constexpr float kContradiction = 0.30f;  // both sides have text in a script and share none of it
+constexpr float kUnexplained = 0.40f;    // times the share of the title's text the entry lacks
+constexpr float kMissingScript = 0.05f;  // the title has a script the entry has no text in
+constexpr float kLettersPerCjk = 2.0f;   // a CJK character weighs as much as this many letters
+constexpr float kOtherNumber = 0.30f;      // both sides carry numbers and none is common
+constexpr float kOneSidedNumber = 0.10f; // only one side carries a number
+// Fewer shared units than this in a script do not count as a match by themselves: one
+// character or one digit agrees by chance too often.
+constexpr uint32_t kMinSharedCjk = 2;
+constexpr uint32_t kMinSharedLetters = 2;
+
+bool isCjkUnit(char32_t c) {
+    return (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) ||
+           (c >= 0x20000 && c <= 0x3FFFF) || (c >= 0x3041 && c <= 0x30FA) || (c >= 0xAC00 && c <= 0xD7AF);
+}
+bool isLetter(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z'); }
+bool isDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
+
+constexpr std::string_view kRoman[] = {"",   "i",   "ii",   "iii", "iv", "v",   "vi",   "vii",  "viii", "ix", "x",
+                                       "xi", "xii", "xiii", "xiv", "xv", "xvi", "xvii", "xviii", "xix", "xx"};
+
+// The number a Latin word stands for, 0 when none. Single letters only count in capitals (the
+// V of "Raiden V"); "I" never does, being a word far more often than a numeral.
+uint32_t romanValue(const std::string& lowerWord, bool capital) {
+    if (lowerWord.size() == 1 && (!capital || lowerWord == "i")) return 0;
+    for (uint32_t v = 1; v < std::size(kRoman); ++v)
+        if (lowerWord == kRoman[v]) return v;
+    return 0;
+}
+
+struct Scan {
+    std::vector<uint32_t> cjk;
+    std::vector<std::string> words;
+    std::vector<uint32_t> numbers;
+};
+
+Scan scan(std::string_view text) {
+    Scan s;
+    std::u32string t = utf8Decode(text);
+    for (char32_t& c : t) c = foldChar(c);
+    for (size_t i = 0; i < t.size();) {
+        const char32_t c = t[i];
+        if (isCjkUnit(c)) {
+            s.cjk.push_back(c);
+            ++i;
+        } else if (c >= 0x2160 && c <= 0x217B) {  // Ⅰ..Ⅻ, ⅰ..ⅻ
+            s.numbers.push_back((c - 0x2160) % 16 + 1);
+            ++i;
+        } else if (isDigit(c)) {
+            uint32_t v = 0;
+            for (; i < t.size() && isDigit(t[i]); ++i) v = std::min<uint32_t>(v * 10 + (t[i] - U'0'), 999999999u);
+            s.numbers.push_back(v);
+        } else if (isLetter(c)) {
+            std::string w;
+            const bool capital = c <= U'Z';
+            for (; i < t.size() && isLetter(t[i]); ++i) w.push_back(static_cast<char>(t[i] | 0x20));
+            const uint32_t roman = romanValue(w, capital);
+            if (roman > 0) s.numbers.push_back(roman);
+            else s.words.push_back(std::move(w));
+        } else {
+            ++i;
+        }
+    }
+    return s;
+}
+
+TitleUnits finish(std::vector<uint32_t> cjk, std::vector<std::string> words, std::vector<uint32_t> numbers, bool distinctWords) {
+    TitleUnits u;
+    std::sort(cjk.begin(), cjk.end());
+    std::sort(words.begin(), words.end());
+    if (distinctWords) words.erase(std::unique(words.begin(), words.end()), words.end());
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    u.cjkWeight = static_cast<uint32_t>(cjk.size());
+    for (const std::string& w : words) u.wordWeight += static_cast<uint32_t>(w.size());
+    u.cjk = std::move(cjk);
+    u.words = std::move(words);
+    u.numbers = std::move(numbers);
+    return u;
+}
+
+// One script's part of the score, weighted by the title's text in that script; adds the part's
+// weight to parts.
+float scriptScore(uint32_t title, uint32_t entry, uint32_t shared, uint32_t minShared, float weight, float& penalty,
+                  float& parts) {
+    if (title == 0) return 0.0f;
+    if (entry == 0) {
+        penalty += kMissingScript;
+        return 0.0f;
+    }
+    parts += weight;
+    if (shared < minShared) return -kContradiction * weight;
+    const float unexplained = kUnexplained * static_cast<float>(title - shared) / static_cast<float>(title);
+    return (static_cast<float>(shared) / static_cast<float>(entry) - unexplained) * weight;
+}
+
+}  // namespace
+
+TitleUnits titleUnits(std::string_view title) {
+    Scan s = scan(title);
+    return finish(std::move(s.cjk), std::move(s.words), std::move(s.numbers), true);
+}
+
+TitleUnits entryUnits(std::string_view en, std::string_view cn) {
+    Scan e = scan(en);
+    if (en == cn) return finish(std::move(e.cjk), std::move(e.words), std::move(e.numbers), false);
+    Scan c = scan(cn);
+    std::vector<uint32_t> numbers = e.numbers;
+    numbers.insert(numbers.end(), c.numbers.begin(), c.numbers.end());
+    return finish(c.cjk.empty() ? std::move(e.cjk) : std::move(c.cjk), e.words.empty() ? std::move(c.words) : std::move(e.words),
+                  std::move(numbers), false);
+}
+
+uint32_t sharedCjk(const TitleUnits& t, const TitleUnits& e) {
+    uint32_t n = 0;
+    for (size_t i = 0, j = 0; i < t.cjk.size() && j < e.cjk.size();) {
+        if (t.cjk[i] < e.cjk[j]) ++i;
+        else if (e.cjk[j] < t.cjk[i]) ++j;
+        else ++n, ++i, ++j;
+    }
+    return n;
+}
+
+uint32_t sharedWords(const TitleUnits& t, const TitleUnits& e) {
+    uint32_t n = 0;
+    for (size_t i = 0, j = 0; i < t.words.size() && j < e.words.size();) {
+        if (t.words[i] < e.words[j]) ++i;
+        else if (e.words[j] < t.words[i]) ++j;
+        else n += static_cast<uint32_t>(t.words[i].size()), ++i, ++j;
+    }
+    return n;
+}
+
+float scoreUnits(const TitleUnits& t, uint32_t entryCjk, uint32_t entryWords, const std::vector<uint32_t>& entryNumbers,
+                 uint32_t sharedCjkWeight, uint32_t sharedWordWeight) {
+    if (sharedCjkWeight < kMinSharedCjk && sharedWordWeight < kMinSharedLetters) return 0.0f;
+    float penalty = 0.0f, parts = 0.0f;
+    float sum = scriptScore(t.cjkWeight, entryCjk, sharedCjkWeight, kMinSharedCjk,
+                            kLettersPerCjk * static_cast<float>(t.cjkWeight), penalty, parts);
+    sum += scriptScore(t.wordWeight, entryWords, sharedWordWeight, kMinSharedLetters, static_cast<float>(t.wordWeight),
+                       penalty, parts);
+    if (parts <= 0.0f) return 0.0f;
+    if (t.numbers != entryNumbers) {
+        // Sequel numbers: a number each side lacks is another game of the series; a number only
+        // one side has is an edition, a year or a missing part of the name.
+        const bool titleExtra = !std::includes(entryNumbers.begin(), entryNumbers.end(), t.numbers.begin(), t.numbers.end());
+        const bool entryExtra = !std::includes(t.numbers.begin(), t.numbers.end(), entryNumbers.begin(), entryNumbers.end());
+        penalty += titleExtra && entryExtra ? kOtherNumber : kOneSidedNumber;
+    }
+    return sum / parts - penalty;
+}
+
+float scoreTitle(const TitleUnits& t, const TitleUnits& e) {
+    return scoreUnits(t, e.cjkWeight, e.wordWeight, e.numbers, sharedCjk(t, e), sharedWords(t, e));
+}
+
+std::vector<TitleUnits> titleFormUnits(std::string_view gameName) {
+    std::vector<TitleUnits> out;
+    for (const std::string& f : cleanTitleForms(gameName)) out.push_back(titleUnits(f));
+    return out;
+}
+
+float cleanedThreshold(int32_t simThresholdIndex) {
+    return simThresholdValue(std::clamp<int32_t>(simThresholdIndex, 0, 6)) + 0.1f;
+}

@@ -1,0 +1,48 @@
+// The scorer of cleaned titles: how much of an entry's text a title covers, judged per script,
+// minus penalties for title text the entry does not explain and for differing sequel numbers.
+//
+// A text becomes units after folding (clean.h): CJK characters (ideographs, kana, hangul) as a
+// multiset, Latin words (lower-case letter runs) weighted by their length, and numbers (digit
+// runs, Roman numerals II..XX). The score of a title against an entry depends only on the unit
+// totals of both sides and the shared weight per script (multiset intersection), which is what
+// lets the library match find every entry that can score through per-unit posting lists: an
+// entry sharing no unit with the title scores at most 0.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct TitleUnits {
+    std::vector<uint32_t> cjk;       // sorted code points, repeats kept
+    std::vector<std::string> words;  // sorted; a title lists each word once, an entry keeps repeats
+    std::vector<uint32_t> numbers;   // sorted, distinct
+    uint32_t cjkWeight = 0;          // cjk.size()
+    uint32_t wordWeight = 0;         // letters of all words
+};
+
+// Units of a title (words listed once: a repeated English name explains nothing more).
+TitleUnits titleUnits(std::string_view title);
+// Units of a pool entry or a folder: CJK characters of cn (of en when cn has none), words of en
+// (of cn when en has none), numbers of both. Pass the same text twice for a single name.
+TitleUnits entryUnits(std::string_view en, std::string_view cn);
+
+// Shared weight per script (multiset intersection; word weight = letters).
+uint32_t sharedCjk(const TitleUnits& title, const TitleUnits& entry);
+uint32_t sharedWords(const TitleUnits& title, const TitleUnits& entry);
+
+// The score from the totals and the shared weights; at most 1, and at most 0 when nothing is
+// shared. numbersOf(entry) is entry.numbers.
+float scoreUnits(const TitleUnits& title, uint32_t entryCjk, uint32_t entryWords, const std::vector<uint32_t>& entryNumbers,
+                 uint32_t sharedCjkWeight, uint32_t sharedWordWeight);
+float scoreTitle(const TitleUnits& title, const TitleUnits& entry);
+
+// Best score of any cleaned form of gameName against the entry's units.
+std::vector<TitleUnits> titleFormUnits(std::string_view gameName);
+
+// The scorer's threshold for the option's index 0..6.
+float cleanedThreshold(int32_t simThresholdIndex);
+
+// Two best entries (of different games) closer than this leave the title unmatched: the title
+// does not tell them apart, and a guess would more often be wrong than right.
+constexpr float kTieGap = 0.02f;
