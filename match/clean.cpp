@@ -244,7 +244,7 @@ std::vector<std::string> cleanTitleForms(std::string_view title) {
     Text t;
     t.raw = utf8Decode(title);
     t.folded = t.raw;
-    for (char32_t& c : t.folded) c = foldChar(c);
+    for (char32_t& c : t.folded) c = lower(foldChar(c));
     t = cleanText(std::move(t));
 
     std::vector<Text> alternatives;

@@ -536,7 +536,9 @@ std::vector<MatchCandidate> matchCleanedFast(const std::string& gameName, const 
         }
         for (uint32_t s : sc.touched) {
             const TitleUnits& u = ix.units[s];
-            const float v = scoreUnits(form, u.cjkWeight, u.wordWeight, u.numbers, sc.acc[s], sc.acc2[s]);
+            // The character multiset intersection bounds the common subsequence from above.
+            float v = scoreUnits(form, u, sc.acc[s], sc.acc2[s]);
+            if (v >= threshold && sharedCjk(form, u) != sc.acc[s]) v = scoreUnits(form, u, sharedCjk(form, u), sc.acc2[s]);
             if (v > sc.best[s]) {
                 if (sc.best[s] == 0.0f) scored.push_back(s);
                 sc.best[s] = v;

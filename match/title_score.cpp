@@ -10,10 +10,12 @@ namespace {
 // Penalties, tuned on real menu titles against the real pool (bench_quality).
 constexpr float kContradiction = 0.30f;  // both sides have text in a script and share none of it
 constexpr float kUnexplained = 0.40f;    // times the share of the title's text the entry lacks
-constexpr float kMissingScript = 0.05f;  // the title has a script the entry has no text in
+// A script of the title the entry has no text in (missing data, not a contradiction) counts as
+// covered to this degree.
+constexpr float kMissingCredit = 0.6f;
 constexpr float kLettersPerCjk = 2.0f;   // a CJK character weighs as much as this many letters
 constexpr float kOtherNumber = 0.30f;      // both sides carry numbers and none is common
-constexpr float kOneSidedNumber = 0.10f; // only one side carries a number
+constexpr float kOneSidedNumber = 0.20f; // a number only one side carries: a sequel, usually
 // Fewer shared units than this in a script do not count as a match by themselves: one
 // character or one digit agrees by chance too often.
 constexpr uint32_t kMinSharedCjk = 2;
@@ -76,6 +78,7 @@ Scan scan(std::string_view text) {
 
 TitleUnits finish(std::vector<uint32_t> cjk, std::vector<std::string> words, std::vector<uint32_t> numbers, bool distinctWords) {
     TitleUnits u;
+    u.cjkOrder = cjk;
     std::sort(cjk.begin(), cjk.end());
     std::sort(words.begin(), words.end());
     if (distinctWords) words.erase(std::unique(words.begin(), words.end()), words.end());
@@ -91,14 +94,10 @@ TitleUnits finish(std::vector<uint32_t> cjk, std::vector<std::string> words, std
 
 // One script's part of the score, weighted by the title's text in that script; adds the part's
 // weight to parts.
-float scriptScore(uint32_t title, uint32_t entry, uint32_t shared, uint32_t minShared, float weight, float& penalty,
-                  float& parts) {
+float scriptScore(uint32_t title, uint32_t entry, uint32_t shared, uint32_t minShared, float weight, float& parts) {
     if (title == 0) return 0.0f;
-    if (entry == 0) {
-        penalty += kMissingScript;
-        return 0.0f;
-    }
     parts += weight;
+    if (entry == 0) return kMissingCredit * weight;
     if (shared < minShared) return -kContradiction * weight;
     const float unexplained = kUnexplained * static_cast<float>(title - shared) / static_cast<float>(title);
     return (static_cast<float>(shared) / static_cast<float>(entry) - unexplained) * weight;
@@ -113,22 +112,35 @@ TitleUnits titleUnits(std::string_view title) {
 
 TitleUnits entryUnits(std::string_view en, std::string_view cn) {
     Scan e = scan(en);
-    if (en == cn) return finish(std::move(e.cjk), std::move(e.words), std::move(e.numbers), false);
+    if (en == cn) {
+        TitleUnits u = finish(std::move(e.cjk), std::move(e.words), std::move(e.numbers), false);
+        u.oneName = true;
+        return u;
+    }
     Scan c = scan(cn);
     std::vector<uint32_t> numbers = e.numbers;
     numbers.insert(numbers.end(), c.numbers.begin(), c.numbers.end());
-    return finish(c.cjk.empty() ? std::move(e.cjk) : std::move(c.cjk), e.words.empty() ? std::move(c.words) : std::move(e.words),
-                  std::move(numbers), false);
+    const bool cjkFromCn = !c.cjk.empty(), wordsFromEn = !e.words.empty();
+    TitleUnits u = finish(cjkFromCn ? std::move(c.cjk) : std::move(e.cjk), wordsFromEn ? std::move(e.words) : std::move(c.words),
+                          std::move(numbers), false);
+    u.oneName = !(cjkFromCn && wordsFromEn);
+    return u;
 }
 
 uint32_t sharedCjk(const TitleUnits& t, const TitleUnits& e) {
-    uint32_t n = 0;
-    for (size_t i = 0, j = 0; i < t.cjk.size() && j < e.cjk.size();) {
-        if (t.cjk[i] < e.cjk[j]) ++i;
-        else if (e.cjk[j] < t.cjk[i]) ++j;
-        else ++n, ++i, ++j;
+    const std::vector<uint32_t>& a = t.cjkOrder;
+    const std::vector<uint32_t>& b = e.cjkOrder;
+    if (a.empty() || b.empty()) return 0;
+    std::vector<uint32_t> row(b.size() + 1, 0);
+    for (uint32_t c : a) {
+        uint32_t diag = 0;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const uint32_t up = row[j];
+            row[j] = c == b[j - 1] ? diag + 1 : std::max(row[j], row[j - 1]);
+            diag = up;
+        }
     }
-    return n;
+    return row[b.size()];
 }
 
 uint32_t sharedWords(const TitleUnits& t, const TitleUnits& e) {
@@ -141,15 +153,21 @@ uint32_t sharedWords(const TitleUnits& t, const TitleUnits& e) {
     return n;
 }
 
-float scoreUnits(const TitleUnits& t, uint32_t entryCjk, uint32_t entryWords, const std::vector<uint32_t>& entryNumbers,
-                 uint32_t sharedCjkWeight, uint32_t sharedWordWeight) {
+float scoreUnits(const TitleUnits& t, const TitleUnits& e, uint32_t sharedCjkWeight, uint32_t sharedWordWeight) {
+    const uint32_t entryCjk = e.cjkWeight, entryWords = e.wordWeight;
+    const std::vector<uint32_t>& entryNumbers = e.numbers;
     if (sharedCjkWeight < kMinSharedCjk && sharedWordWeight < kMinSharedLetters) return 0.0f;
-    float penalty = 0.0f, parts = 0.0f;
+    float penalty = kUnexplained * t.outside, parts = 0.0f;
     float sum = scriptScore(t.cjkWeight, entryCjk, sharedCjkWeight, kMinSharedCjk,
-                            kLettersPerCjk * static_cast<float>(t.cjkWeight), penalty, parts);
-    sum += scriptScore(t.wordWeight, entryWords, sharedWordWeight, kMinSharedLetters, static_cast<float>(t.wordWeight),
-                       penalty, parts);
+                            kLettersPerCjk * static_cast<float>(t.cjkWeight), parts);
+    sum += scriptScore(t.wordWeight, entryWords, sharedWordWeight, kMinSharedLetters, static_cast<float>(t.wordWeight), parts);
     if (parts <= 0.0f) return 0.0f;
+    // One name written in two scripts: text in a script the title lacks is left unexplained.
+    if (e.oneName) {
+        const float cjk = kLettersPerCjk * static_cast<float>(entryCjk), words = static_cast<float>(entryWords);
+        const float judged = (t.cjkWeight > 0 ? cjk : 0.0f) + (t.wordWeight > 0 ? words : 0.0f);
+        sum *= judged / (cjk + words);
+    }
     if (t.numbers != entryNumbers) {
         // Sequel numbers: a number each side lacks is another game of the series; a number only
         // one side has is an edition, a year or a missing part of the name.
@@ -161,15 +179,22 @@ float scoreUnits(const TitleUnits& t, uint32_t entryCjk, uint32_t entryWords, co
 }
 
 float scoreTitle(const TitleUnits& t, const TitleUnits& e) {
-    return scoreUnits(t, e.cjkWeight, e.wordWeight, e.numbers, sharedCjk(t, e), sharedWords(t, e));
+    return scoreUnits(t, e, sharedCjk(t, e), sharedWords(t, e));
 }
 
 std::vector<TitleUnits> titleFormUnits(std::string_view gameName) {
     std::vector<TitleUnits> out;
-    for (const std::string& f : cleanTitleForms(gameName)) out.push_back(titleUnits(f));
+    for (const std::string& f : cleanTitleForms(gameName)) {
+        out.push_back(titleUnits(f));
+        const auto weight = [](const TitleUnits& u) { return kLettersPerCjk * static_cast<float>(u.cjkWeight) + static_cast<float>(u.wordWeight); };
+        const float whole = weight(out.front()), part = weight(out.back());
+        if (whole > 0.0f && part < whole) out.back().outside = 1.0f - part / whole;
+    }
     return out;
 }
 
 float cleanedThreshold(int32_t simThresholdIndex) {
-    return simThresholdValue(std::clamp<int32_t>(simThresholdIndex, 0, 6)) + 0.1f;
+    // The option's 30%..90% in steps of 10 points become 50%..95% in steps of 7.5: the default
+    // 70% gives 80%, where this scorer's wrong share stays low.
+    return 0.5f + 0.075f * static_cast<float>(std::clamp<int32_t>(simThresholdIndex, 0, 6));
 }

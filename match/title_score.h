@@ -1,12 +1,13 @@
 // The scorer of cleaned titles: how much of an entry's text a title covers, judged per script,
 // minus penalties for title text the entry does not explain and for differing sequel numbers.
 //
-// A text becomes units after folding (clean.h): CJK characters (ideographs, kana, hangul) as a
-// multiset, Latin words (lower-case letter runs) weighted by their length, and numbers (digit
-// runs, Roman numerals II..XX). The score of a title against an entry depends only on the unit
-// totals of both sides and the shared weight per script (multiset intersection), which is what
-// lets the library match find every entry that can score through per-unit posting lists: an
-// entry sharing no unit with the title scores at most 0.
+// A text becomes units after folding (clean.h): CJK characters (ideographs, kana, hangul) in
+// order, Latin words (lower-case letter runs) weighted by their length, and numbers (digit runs,
+// Roman numerals II..XX). The score of a title against an entry depends only on the unit totals
+// of both sides and the shared weight per script: the common subsequence of CJK characters and
+// the common words. The score never decreases as a shared weight grows, and the multiset
+// intersection of the characters bounds their common subsequence, so per-unit posting lists
+// bound every entry's score: an entry sharing no unit with the title scores at most 0.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -15,10 +16,13 @@
 
 struct TitleUnits {
     std::vector<uint32_t> cjk;       // sorted code points, repeats kept
+    std::vector<uint32_t> cjkOrder;  // the same in text order
     std::vector<std::string> words;  // sorted; a title lists each word once, an entry keeps repeats
     std::vector<uint32_t> numbers;   // sorted, distinct
     uint32_t cjkWeight = 0;          // cjk.size()
     uint32_t wordWeight = 0;         // letters of all words
+    float outside = 0.0f;            // share of the whole title outside this alternative form
+    bool oneName = false;            // an entry whose scripts come from one name (not a translation)
 };
 
 // Units of a title (words listed once: a repeated English name explains nothing more).
@@ -27,17 +31,18 @@ TitleUnits titleUnits(std::string_view title);
 // (of cn when en has none), numbers of both. Pass the same text twice for a single name.
 TitleUnits entryUnits(std::string_view en, std::string_view cn);
 
-// Shared weight per script (multiset intersection; word weight = letters).
+// Shared weight per script: the longest common subsequence of the CJK characters, and the
+// letters of the common words.
 uint32_t sharedCjk(const TitleUnits& title, const TitleUnits& entry);
 uint32_t sharedWords(const TitleUnits& title, const TitleUnits& entry);
 
-// The score from the totals and the shared weights; at most 1, and at most 0 when nothing is
-// shared. numbersOf(entry) is entry.numbers.
-float scoreUnits(const TitleUnits& title, uint32_t entryCjk, uint32_t entryWords, const std::vector<uint32_t>& entryNumbers,
-                 uint32_t sharedCjkWeight, uint32_t sharedWordWeight);
+// The score from the entry's totals and the shared weights; at most 1, and 0 when nothing is
+// shared.
+float scoreUnits(const TitleUnits& title, const TitleUnits& entry, uint32_t sharedCjkWeight, uint32_t sharedWordWeight);
 float scoreTitle(const TitleUnits& title, const TitleUnits& entry);
 
-// Best score of any cleaned form of gameName against the entry's units.
+// Units of every cleaned form of gameName (cleanTitleForms); an alternative form carries the
+// share of the whole title it leaves out, which counts as unexplained text.
 std::vector<TitleUnits> titleFormUnits(std::string_view gameName);
 
 // The scorer's threshold for the option's index 0..6.
