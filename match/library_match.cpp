@@ -22,29 +22,6 @@ float libraryThreshold(int32_t simThresholdIndex, bool cleanTitles) {
 
 namespace {
 
-// A key of one character, or of digits only, agrees with unrelated titles by chance ("3" is the
-// English key of "战地3" and of a hundred other sequels): it does not count as a match.
-bool countsEnglish(std::string_view key) {
-    return key.size() >= 2 && std::any_of(key.begin(), key.end(), [](char c) { return c > '9'; });
-}
-bool countsChinese(const ChineseKey& key) { return key.chars.size() >= 2; }
-
-float chineseIfCounts(const ChineseKey& a, const ChineseKey& b) { return countsChinese(a) ? compareChineseKeys(a, b) : 0.0f; }
-float englishIfCounts(std::string_view a, std::string_view b) { return countsEnglish(a) ? compareEnglishKeys(a, b) : 0.0f; }
-
-bool holdsChinese(std::string_view s) {
-    for (size_t i = 0; i < s.size(); i += utf8SeqLen(static_cast<unsigned char>(s[i])))
-        if (isChineseChar(static_cast<unsigned char>(s[i]), s, i)) return true;
-    return false;
-}
-
-// The two parts of a mixed title as (Chinese, other), whichever order the split returned.
-std::pair<std::string, std::string> scriptParts(const std::string& gameName) {
-    auto [first, second] = splitNameToCnEn(gameName);
-    if (holdsChinese(first)) return {std::move(first), std::move(second)};
-    return {std::move(second), std::move(first)};
-}
-
 float mixedScore(float c, float e, float n) {
     if (c > 0.0f && e > 0.0f) return 0.6f * c + 0.4f * e;
     return std::max(c, std::max(e, n));
@@ -54,7 +31,27 @@ MatchCandidate candidateFor(const PoolItem& e, float score) {
     return MatchCandidate{e.appid, e.name_cn.empty() ? e.name : e.name_cn, std::string(), score};
 }
 
+bool holdsChinese(std::string_view s) {
+    for (size_t i = 0; i < s.size(); i += utf8SeqLen(static_cast<unsigned char>(s[i])))
+        if (isChineseChar(static_cast<unsigned char>(s[i]), s, i)) return true;
+    return false;
+}
+
 }  // namespace
+
+bool countsEnglish(std::string_view key) {
+    return key.size() >= 2 && std::any_of(key.begin(), key.end(), [](char c) { return c > '9'; });
+}
+bool countsChinese(const ChineseKey& key) { return key.chars.size() >= 2; }
+
+float chineseIfCounts(const ChineseKey& a, const ChineseKey& b) { return countsChinese(a) ? compareChineseKeys(a, b) : 0.0f; }
+float englishIfCounts(std::string_view a, std::string_view b) { return countsEnglish(a) ? compareEnglishKeys(a, b) : 0.0f; }
+
+std::pair<std::string, std::string> scriptParts(const std::string& gameName) {
+    auto [first, second] = splitNameToCnEn(gameName);
+    if (holdsChinese(first)) return {std::move(first), std::move(second)};
+    return {std::move(second), std::move(first)};
+}
 
 float scorePoolEntry(const std::string& gameName, const PoolItem& e) {
     if (gameName == e.name || gameName == e.name_cn || gameName == e.nickname) return 1.0f;

@@ -4,6 +4,7 @@
 
 #include "data/options.h"
 #include "match/clean.h"
+#include "match/normalize.h"
 
 namespace {
 
@@ -40,6 +41,14 @@ uint32_t romanValue(const std::string& lowerWord, bool capital) {
     return 0;
 }
 
+bool isCjkNumeral(char32_t c) { return std::u32string_view(U"零一二两三四五六七八九十").find(c) != std::u32string_view::npos; }
+
+std::string cjkNumber(const std::u32string& t, size_t from, size_t to) {
+    std::vector<std::string> run;
+    for (size_t k = from; k < to; ++k) run.push_back(utf8Encode(std::u32string_view(&t[k], 1)));
+    return parseCjkNum1To99(run);
+}
+
 struct Scan {
     std::vector<uint32_t> cjk;
     std::vector<std::string> words;
@@ -53,6 +62,16 @@ Scan scan(std::string_view text) {
     for (size_t i = 0; i < t.size();) {
         const char32_t c = t[i];
         if (isCjkUnit(c)) {
+            // Numerals ending a word of CJK text are a sequel number: 最终幻想十五 = 最终幻想XV.
+            size_t j = i;
+            while (j < t.size() && isCjkNumeral(t[j])) ++j;
+            const bool endsWord = j > i && (j == t.size() || !isCjkUnit(t[j])) && i > 0 && isCjkUnit(t[i - 1]);
+            const std::string value = endsWord ? cjkNumber(t, i, j) : std::string();
+            if (!value.empty()) {
+                s.numbers.push_back(static_cast<uint32_t>(std::stoul(value)));
+                i = j;
+                continue;
+            }
             s.cjk.push_back(c);
             ++i;
         } else if (c >= 0x2160 && c <= 0x217B) {  // Ⅰ..Ⅻ, ⅰ..ⅻ
