@@ -203,6 +203,7 @@ struct PoolIndex {
     // postings of their CJK characters and words.
     bool cleanTitles = false;
     std::vector<TitleUnits> units;
+    std::vector<uint32_t> unitCjk, unitWords;  // the units' weights, packed for the bound
     std::unordered_map<uint32_t, uint32_t> unitCjkId;
     std::unordered_map<std::string, uint32_t> unitWordId;
     Postings cjkUnits, wordUnits;
@@ -333,6 +334,10 @@ PoolIndexPtr buildCleanedIndex(PoolIndexPtr ix) {
         half.join();
     }
     std::thread side([&] { buildExactTables(*ix); });
+    for (const TitleUnits& u : ix->units) {
+        ix->unitCjk.push_back(u.cjkWeight);
+        ix->unitWords.push_back(u.wordWeight);
+    }
     buildUnitPostings(*ix);
     side.join();
     return ix;
@@ -532,8 +537,13 @@ std::vector<MatchCandidate> matchCleanedFast(const std::string& gameName, const 
             }
         }
         for (uint32_t s : sc.touched) {
+            // The character multiset intersection bounds the common subsequence from above, and
+            // scoreBound bounds scoreUnits: sources below the threshold there are done.
+            if (scoreBound(form, ix.unitCjk[s], ix.unitWords[s], sc.acc[s], sc.acc2[s]) < threshold) {
+                sc.acc[s] = sc.acc2[s] = 0;
+                continue;
+            }
             const TitleUnits& u = ix.units[s];
-            // The character multiset intersection bounds the common subsequence from above.
             float v = scoreUnits(form, u, sc.acc[s], sc.acc2[s]);
             if (v >= threshold && sharedCjk(form, u) != sc.acc[s]) v = scoreUnits(form, u, sharedCjk(form, u), sc.acc2[s]);
             if (v > sc.best[s]) {

@@ -172,15 +172,34 @@ uint32_t sharedWords(const TitleUnits& t, const TitleUnits& e) {
     return n;
 }
 
+namespace {
+
+// The weighted sum of the script parts and their total weight; false when nothing counts.
+bool scriptParts(const TitleUnits& t, uint32_t entryCjk, uint32_t entryWords, uint32_t sharedCjkWeight,
+                 uint32_t sharedWordWeight, float& sum, float& parts) {
+    if (sharedCjkWeight < kMinSharedCjk && sharedWordWeight < kMinSharedLetters) return false;
+    parts = 0.0f;
+    sum = scriptScore(t.cjkWeight, entryCjk, sharedCjkWeight, kMinSharedCjk, kLettersPerCjk * static_cast<float>(t.cjkWeight),
+                      parts);
+    sum += scriptScore(t.wordWeight, entryWords, sharedWordWeight, kMinSharedLetters, static_cast<float>(t.wordWeight), parts);
+    return parts > 0.0f;
+}
+
+}  // namespace
+
+float scoreBound(const TitleUnits& t, uint32_t entryCjk, uint32_t entryWords, uint32_t sharedCjkWeight,
+                 uint32_t sharedWordWeight) {
+    float sum = 0.0f, parts = 0.0f;
+    if (!scriptParts(t, entryCjk, entryWords, sharedCjkWeight, sharedWordWeight, sum, parts)) return 0.0f;
+    return sum / parts - kUnexplained * t.outside;
+}
+
 float scoreUnits(const TitleUnits& t, const TitleUnits& e, uint32_t sharedCjkWeight, uint32_t sharedWordWeight) {
     const uint32_t entryCjk = e.cjkWeight, entryWords = e.wordWeight;
     const std::vector<uint32_t>& entryNumbers = e.numbers;
-    if (sharedCjkWeight < kMinSharedCjk && sharedWordWeight < kMinSharedLetters) return 0.0f;
-    float penalty = kUnexplained * t.outside, parts = 0.0f;
-    float sum = scriptScore(t.cjkWeight, entryCjk, sharedCjkWeight, kMinSharedCjk,
-                            kLettersPerCjk * static_cast<float>(t.cjkWeight), parts);
-    sum += scriptScore(t.wordWeight, entryWords, sharedWordWeight, kMinSharedLetters, static_cast<float>(t.wordWeight), parts);
-    if (parts <= 0.0f) return 0.0f;
+    float sum = 0.0f, parts = 0.0f;
+    if (!scriptParts(t, entryCjk, entryWords, sharedCjkWeight, sharedWordWeight, sum, parts)) return 0.0f;
+    float penalty = kUnexplained * t.outside;
     // One name written in two scripts: text in a script the title lacks is left unexplained.
     if (e.oneName) {
         const float cjk = kLettersPerCjk * static_cast<float>(entryCjk), words = static_cast<float>(entryWords);

@@ -40,6 +40,10 @@ uint32_t sharedWords(const TitleUnits& title, const TitleUnits& entry);
 // shared.
 float scoreUnits(const TitleUnits& title, const TitleUnits& entry, uint32_t sharedCjkWeight, uint32_t sharedWordWeight);
 float scoreTitle(const TitleUnits& title, const TitleUnits& entry);
+// scoreUnits without the number penalty and the one-name cut: never below it (the same float
+// operations with fewer terms), from the totals alone.
+float scoreBound(const TitleUnits& title, uint32_t entryCjk, uint32_t entryWords, uint32_t sharedCjkWeight,
+                 uint32_t sharedWordWeight);
 
 // Units of every cleaned form of gameName (cleanTitleForms); an alternative form carries the
 // share of the whole title it leaves out, which counts as unexplained text.
