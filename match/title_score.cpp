@@ -21,6 +21,9 @@ constexpr float kOneSidedNumber = 0.20f; // a number only one side carries: a se
 // character or one digit agrees by chance too often.
 constexpr uint32_t kMinSharedCjk = 2;
 constexpr uint32_t kMinSharedLetters = 2;
+// Characters of one text taken into account: titles are far shorter, and the common subsequence
+// costs the product of the two lengths.
+constexpr size_t kMaxCjkUnits = 256;
 
 bool isCjkUnit(char32_t c) {
     return (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) ||
@@ -72,7 +75,7 @@ Scan scan(std::string_view text) {
                 i = j;
                 continue;
             }
-            s.cjk.push_back(c);
+            if (s.cjk.size() < kMaxCjkUnits) s.cjk.push_back(c);
             ++i;
         } else if (c >= 0x2160 && c <= 0x217B) {  // Ⅰ..Ⅻ, ⅰ..ⅻ
             s.numbers.push_back((c - 0x2160) % 16 + 1);
