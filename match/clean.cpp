@@ -86,10 +86,9 @@ size_t versionLength(const std::u32string& f, size_t i) {
         if (k + 1 >= f.size() || f[k] != U'.' || !isDigit(f[k + 1])) return 0;
     }
     while (j < f.size() && (isDigit(f[j]) || isLetter(f[j]) || f[j] == U'.' || f[j] == U'_')) ++j;
-    if (j + 1 < f.size() && f[j] == U'-' && (lower(f[j + 1]) == U'v' || isDigit(f[j + 1]))) {
-        const size_t more = versionLength(f, j + 1);
-        if (more > 0) j = j + 1 + more;
-    }
+    // The upper end of a range, whatever its form: "-v1.07", "-Update1", "-U6", "-1号升级档".
+    if (j + 1 < f.size() && f[j] == U'-' && f[j + 1] != U' ')
+        while (j < f.size() && f[j] != U' ') ++j;
     return j - i;
 }
 
@@ -240,18 +239,18 @@ std::string foldTitle(std::string_view title) {
     return utf8Encode(s);
 }
 
-std::vector<std::string> cleanTitleForms(std::string_view title) {
+std::vector<TitleForm> cleanTitleForms(std::string_view title) {
     Text t;
     t.raw = utf8Decode(title);
     t.folded = t.raw;
     for (char32_t& c : t.folded) c = lower(foldChar(c));
     t = cleanText(std::move(t));
 
-    std::vector<Text> alternatives;
+    std::vector<std::pair<Text, bool>> alternatives;  // (form, part)
     auto inner = [&](size_t open, size_t close) {
         Text a{t.raw.substr(open + 1, close - open - 1), t.folded.substr(open + 1, close - open - 1)};
         trim(a);
-        alternatives.push_back(std::move(a));
+        alternatives.emplace_back(std::move(a), true);
     };
     // Trailing bracketed notes (a translation, a repeat, a date, a part) leave the title: tried on
     // their own they name a part of the game or another game as often as the game.
@@ -283,19 +282,20 @@ std::vector<std::string> cleanTitleForms(std::string_view title) {
         Text a{t.raw.substr(0, slash), t.folded.substr(0, slash)}, b{t.raw.substr(slash + 1), t.folded.substr(slash + 1)};
         trim(a);
         trim(b);
-        alternatives.push_back(std::move(a));
-        alternatives.push_back(std::move(b));
+        alternatives.emplace_back(std::move(a), false);
+        alternatives.emplace_back(std::move(b), false);
     }
-    std::vector<std::string> forms{utf8Encode(t.raw)};
+    std::vector<TitleForm> forms{{utf8Encode(t.raw), false}};
     if (t.folded.empty()) {
         Text plain{utf8Decode(title), {}};
         plain.folded = plain.raw;
         trim(plain);
-        forms.front() = utf8Encode(plain.raw);
+        forms.front().text = utf8Encode(plain.raw);
     }
-    for (const Text& a : alternatives) {
-        const std::string s = utf8Encode(a.raw);
-        if (a.folded.size() >= 2 && std::find(forms.begin(), forms.end(), s) == forms.end()) forms.push_back(s);
+    for (const auto& [a, part] : alternatives) {
+        std::string s = utf8Encode(a.raw);
+        if (a.folded.size() >= 2 && std::none_of(forms.begin(), forms.end(), [&](const TitleForm& f) { return f.text == s; }))
+            forms.push_back(TitleForm{std::move(s), part});
     }
     return forms;
 }

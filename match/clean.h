@@ -15,8 +15,15 @@ std::string utf8Encode(std::u32string_view s);
 char32_t foldChar(char32_t c);
 std::string foldTitle(std::string_view title);
 
+// A cleaned form of a title. part: the text of a bracket inside the title, which leaves the rest
+// of the title unexplained; the other forms name the whole game.
+struct TitleForm {
+    std::string text;
+    bool part = false;
+};
+
 // The title without its noise (version strings, trainer, patch and release words, group tags,
-// ™ ® ©, trailing bracketed notes), in the title's own script. The first element is the whole
-// title cleaned; the text inside 《》「」【】 and inside a removed trailing bracket follows as
+// ™ ® ©, trailing bracketed notes), in the title's own script. The first form is the whole
+// title cleaned; the names on either side of a '/' and the text inside 《》「」【】 follow as
 // alternative titles. Never empty: a title that is all noise gives itself, trimmed.
-std::vector<std::string> cleanTitleForms(std::string_view title);
+std::vector<TitleForm> cleanTitleForms(std::string_view title);

@@ -16,7 +16,7 @@ constexpr float kUnexplained = 0.40f;    // times the share of the title's text 
 constexpr float kMissingCredit = 0.6f;
 constexpr float kLettersPerCjk = 2.0f;   // a CJK character weighs as much as this many letters
 constexpr float kOtherNumber = 0.30f;      // both sides carry numbers and none is common
-constexpr float kOneSidedNumber = 0.20f; // a number only one side carries: a sequel, usually
+constexpr float kOneSidedNumber = 0.25f; // a number only one side carries: a sequel, usually
 // Fewer shared units than this in a script do not count as a match by themselves: one
 // character or one digit agrees by chance too often.
 constexpr uint32_t kMinSharedCjk = 2;
@@ -58,10 +58,25 @@ struct Scan {
     std::vector<uint32_t> numbers;
 };
 
-Scan scan(std::string_view text) {
+// "古剑奇谭三(Gujian3)", "侠客风云传(Tale of Wuxia)": a Chinese name followed by a bracketed
+// Latin gloss of itself. The gloss goes (the name is one, not two), so a title written in
+// Chinese alone covers it.
+void dropLatinGloss(std::u32string& t) {
+    size_t end = t.size();
+    while (end > 0 && t[end - 1] == U' ') --end;
+    if (end == 0 || (t[end - 1] != U')' && t[end - 1] != U']')) return;
+    const char32_t open = t[end - 1] == U')' ? U'(' : U'[';
+    const size_t at = t.rfind(open, end - 1);
+    if (at == std::u32string::npos || at == 0) return;
+    const auto cjkIn = [&](size_t from, size_t to) { return std::any_of(t.begin() + from, t.begin() + to, isCjkUnit); };
+    if (cjkIn(0, at) && !cjkIn(at, end)) t.resize(at);
+}
+
+Scan scan(std::string_view text, bool dropGloss = false) {
     Scan s;
     std::u32string t = utf8Decode(text);
     for (char32_t& c : t) c = foldChar(c);
+    if (dropGloss) dropLatinGloss(t);
     for (size_t i = 0; i < t.size();) {
         const char32_t c = t[i];
         if (isCjkUnit(c)) {
@@ -134,12 +149,13 @@ TitleUnits titleUnits(std::string_view title) {
 
 TitleUnits entryUnits(std::string_view en, std::string_view cn) {
     Scan e = scan(en);
+
     if (en == cn) {
         TitleUnits u = finish(std::move(e.cjk), std::move(e.words), std::move(e.numbers), false);
         u.oneName = true;
         return u;
     }
-    Scan c = scan(cn);
+    Scan c = scan(cn, true);
     std::vector<uint32_t> numbers = e.numbers;
     numbers.insert(numbers.end(), c.numbers.begin(), c.numbers.end());
     const bool cjkFromCn = !c.cjk.empty(), wordsFromEn = !e.words.empty();
@@ -225,8 +241,9 @@ float scoreTitle(const TitleUnits& t, const TitleUnits& e) {
 
 std::vector<TitleUnits> titleFormUnits(std::string_view gameName) {
     std::vector<TitleUnits> out;
-    for (const std::string& f : cleanTitleForms(gameName)) {
-        out.push_back(titleUnits(f));
+    for (const TitleForm& f : cleanTitleForms(gameName)) {
+        out.push_back(titleUnits(f.text));
+        if (!f.part) continue;
         const auto weight = [](const TitleUnits& u) { return kLettersPerCjk * static_cast<float>(u.cjkWeight) + static_cast<float>(u.wordWeight); };
         const float whole = weight(out.front()), part = weight(out.back());
         if (whole > 0.0f && part < whole) out.back().outside = 1.0f - part / whole;

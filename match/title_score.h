@@ -45,8 +45,8 @@ float scoreTitle(const TitleUnits& title, const TitleUnits& entry);
 float scoreBound(const TitleUnits& title, uint32_t entryCjk, uint32_t entryWords, uint32_t sharedCjkWeight,
                  uint32_t sharedWordWeight);
 
-// Units of every cleaned form of gameName (cleanTitleForms); an alternative form carries the
-// share of the whole title it leaves out, which counts as unexplained text.
+// Units of every cleaned form of gameName (cleanTitleForms); a form that is a part of the title
+// carries the share of the whole title it leaves out, which counts as unexplained text.
 std::vector<TitleUnits> titleFormUnits(std::string_view gameName);
 
 // The scorer's threshold for the option's index 0..6.

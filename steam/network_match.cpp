@@ -20,7 +20,7 @@ std::vector<NetMatchItem> selectNetworkMatchGames(const PanelOptions& opts) {
         clearMatch(g);
         NetMatchItem item{static_cast<int32_t>(i), g.name, std::string()};
         if (opts.cleanTitles) {
-            std::string cleaned = cleanTitleForms(g.name).front();
+            std::string cleaned = cleanTitleForms(g.name).front().text;
             if (cleaned != g.name && !cleaned.empty()) item.cleaned = std::move(cleaned);
         }
         work.push_back(std::move(item));

@@ -6,9 +6,10 @@
 
 namespace {
 
-std::string joined(const std::vector<std::string>& forms) {
+// Forms joined by '|', a part of the title marked with '*'.
+std::string joined(const std::vector<TitleForm>& forms) {
     std::string s;
-    for (const std::string& f : forms) s += (s.empty() ? "" : "|") + f;
+    for (const TitleForm& f : forms) s += (s.empty() ? "" : "|") + f.text + (f.part ? "*" : "");
     return s;
 }
 
@@ -23,7 +24,7 @@ TEST(Clean, RealTitles) {
         {"《战斗位置：太平洋》汉化", "战斗位置：太平洋"},
         {"Brotato 土豆兄弟(Brotato)", "Brotato 土豆兄弟"},
         {"The Sims™ 4 浪漫花園組合", "The Sims 4 浪漫花園組合"},
-        {"Monster Hunter: World - 接待員更換服裝「暴君」", "Monster Hunter: World - 接待員更換服裝 暴君|暴君"},
+        {"Monster Hunter: World - 接待員更換服裝「暴君」", "Monster Hunter: World - 接待員更換服裝 暴君|暴君*"},
         {"Portal 2 @TKCHS 3DM 免安装绿色版", "Portal 2"},
         {"修改器", "修改器"},
         {"", ""},
