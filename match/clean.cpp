@@ -70,8 +70,9 @@ struct Text {
 bool wordStart(const std::u32string& f, size_t i) { return i == 0 || !(isLetter(f[i - 1]) || isDigit(f[i - 1])); }
 bool wordEnd(const std::u32string& f, size_t i) { return i >= f.size() || !(isLetter(f[i]) || isDigit(f[i])); }
 
-// "v1.0-v1.14.4.0", "v.22997", "V20201118", "1.0.2", "2018.09.09": a v followed by a digit (or
-// ".digit"), or digits with at least one dot; ranges joined by '-' go with them.
+// "v1.0-v1.14.4.0", "v.22997", "V20201118", "1.0.2", "2018.09.09", "494439": a v followed by a
+// digit (or ".digit"), digits with at least one dot, or a long digit run; ranges joined by '-'
+// go with them.
 size_t versionLength(const std::u32string& f, size_t i) {
     size_t j = i;
     if (lower(f[j]) == U'v') {
@@ -83,7 +84,9 @@ size_t versionLength(const std::u32string& f, size_t i) {
         if (!isDigit(f[j]) || (i > 0 && (isLetter(f[i - 1]) || isDigit(f[i - 1])))) return 0;
         size_t k = j;
         while (k < f.size() && isDigit(f[k])) ++k;
-        if (k + 1 >= f.size() || f[k] != U'.' || !isDigit(f[k + 1])) return 0;
+        // Five digits or more standing alone are a build number ("494439"), never a title's.
+        const bool build = k - j >= 5 && (k == f.size() || !(isLetter(f[k]) || f[k] == U'.'));
+        if (!build && (k + 1 >= f.size() || f[k] != U'.' || !isDigit(f[k + 1]))) return 0;
     }
     while (j < f.size() && (isDigit(f[j]) || isLetter(f[j]) || f[j] == U'.' || f[j] == U'_')) ++j;
     // The upper end of a range, whatever its form: "-v1.07", "-Update1", "-U6", "-1号升级档".
