@@ -34,13 +34,17 @@ constexpr std::string_view kGroupTags[] = {
 // in trainer catalogues.
 constexpr std::string_view kReleaseWords[] = {"early access", "earlyaccess", "build", "update"};
 
-// Bracket pairs. The first three hold a title or a name in Chinese typography; the others hold
-// notes (a translation, a date, a bit width) when they end the title.
+// Bracket pairs. The first kTitleBrackets hold a title or a name in Chinese typography; the
+// others hold notes (a translation, a date, a bit width) when they end the title.
 constexpr std::array<std::pair<char32_t, char32_t>, 8> kBrackets{{
     {U'《', U'》'}, {U'「', U'」'}, {U'『', U'』'}, {U'【', U'】'},
     {U'(', U')'}, {U'（', U'）'}, {U'[', U']'}, {U'〔', U'〕'},
 }};
 constexpr size_t kTitleBrackets = 4;
+
+// Code points of a title looked at; real titles are far shorter, and the bracket and word scans
+// grow with the square of the length.
+constexpr size_t kMaxTitleChars = 512;
 
 bool isDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
 bool isLetter(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z'); }
@@ -245,6 +249,8 @@ std::string foldTitle(std::string_view title) {
 std::vector<TitleForm> cleanTitleForms(std::string_view title) {
     Text t;
     t.raw = utf8Decode(title);
+    if (t.raw.size() > kMaxTitleChars) t.raw.resize(kMaxTitleChars);
+    const std::u32string original = t.raw;
     t.folded = t.raw;
     for (char32_t& c : t.folded) c = lower(foldChar(c));
     t = cleanText(std::move(t));
@@ -290,7 +296,7 @@ std::vector<TitleForm> cleanTitleForms(std::string_view title) {
     }
     std::vector<TitleForm> forms{{utf8Encode(t.raw), false}};
     if (t.folded.empty()) {
-        Text plain{utf8Decode(title), {}};
+        Text plain{original, {}};
         plain.folded = plain.raw;
         trim(plain);
         forms.front().text = utf8Encode(plain.raw);

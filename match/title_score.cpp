@@ -90,8 +90,9 @@ Scan scan(std::string_view text, bool dropGloss = false) {
                 i = j;
                 continue;
             }
-            if (s.cjk.size() < kMaxCjkUnits) s.cjk.push_back(c);
-            ++i;
+            // A numeral run is taken whole, so each character is looked at once.
+            for (const size_t end = std::max(j, i + 1); i < end; ++i)
+                if (s.cjk.size() < kMaxCjkUnits) s.cjk.push_back(t[i]);
         } else if (c >= 0x2160 && c <= 0x217B) {  // Ⅰ..Ⅻ, ⅰ..ⅻ
             s.numbers.push_back((c - 0x2160) % 16 + 1);
             ++i;
