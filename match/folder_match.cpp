@@ -112,6 +112,15 @@ float scoreKeys(const GameKeys& g, const Folder& f) {
     return englishIfCounts(g.wholeEn, f.en);
 }
 
+// Resource folders are named "空洞骑士 Hollow Knight": a name and its translation, each script
+// standing on its own (unlike a pool entry's single name, whose other script is left unexplained
+// by a title lacking it).
+TitleUnits folderUnits(const std::string& name) {
+    TitleUnits u = entryUnits(name, name);
+    u.oneName = false;
+    return u;
+}
+
 std::string joinPath(const std::string& dir, const std::string& name) {
     if (!dir.empty() && dir.back() == '/') return dir + name;
     return dir + "/" + name;
@@ -124,7 +133,7 @@ float folderScore(const std::string& gameName, const std::string& folderName, bo
     f.name = folderName;
     f.cn = makeChineseKey(folderName);
     f.en = englishKey(folderName);
-    f.units = entryUnits(folderName, folderName);
+    f.units = folderUnits(folderName);
     return scoreKeys(gameKeys(gameName, cleanTitles), f);
 }
 
@@ -156,7 +165,7 @@ std::string localFolderMatch(const PanelOptions& opts) {
         f.path = joinPath(dir, f.name);
         f.cn = makeChineseKey(f.name);
         f.en = englishKey(f.name);
-        f.units = entryUnits(f.name, f.name);
+        f.units = folderUnits(f.name);
     }
 
     const float threshold = libraryThreshold(opts.simThresholdIndex, opts.cleanTitles);
