@@ -74,14 +74,15 @@ struct Text {
 bool wordStart(const std::u32string& f, size_t i) { return i == 0 || !(isLetter(f[i - 1]) || isDigit(f[i - 1])); }
 bool wordEnd(const std::u32string& f, size_t i) { return i >= f.size() || !(isLetter(f[i]) || isDigit(f[i])); }
 
-// "v1.0-v1.14.4.0", "v.22997", "V20201118", "1.0.2", "2018.09.09", "494439": a v followed by a
-// digit (or ".digit"), digits with at least one dot, or a long digit run; ranges joined by '-'
-// go with them.
+// "v1.0-v1.14.4.0", "v.22997", "V20201118", "Ver1.0.1", "1.0.2", "2018.09.09", "494439": a v
+// (or ver) followed by a digit (or ".digit"), digits with at least one dot, or a long digit run;
+// ranges joined by '-' go with them.
 size_t versionLength(const std::u32string& f, size_t i) {
     size_t j = i;
     if (lower(f[j]) == U'v') {
         if (!wordStart(f, i)) return 0;
         ++j;
+        if (j + 1 < f.size() && lower(f[j]) == U'e' && lower(f[j + 1]) == U'r') j += 2;  // "Ver1.0.1"
         if (j < f.size() && f[j] == U'.') ++j;
         if (j >= f.size() || !isDigit(f[j])) return 0;
     } else {
