@@ -13,7 +13,9 @@
 #include "data/jobs.h"
 #include "data/paths.h"
 #include "match/compare.h"
+#include "match/library_match.h"
 #include "match/text.h"
+#include "match/title_score.h"
 
 namespace fs = std::filesystem;
 
@@ -61,6 +63,7 @@ struct Folder {
     std::string path;
     ChineseKey cn;
     std::string en;
+    TitleUnits units;
 };
 
 struct GameKeys {
@@ -68,14 +71,19 @@ struct GameKeys {
     int type = 0;
     ChineseKey whole, cnPart;
     std::string wholeEn, enPart;
+    std::vector<TitleUnits> forms;  // with cleaning
 };
 
-GameKeys gameKeys(const std::string& name) {
+GameKeys gameKeys(const std::string& name, bool cleanTitles) {
     GameKeys k;
     k.name = name;
+    if (cleanTitles) {
+        k.forms = titleFormUnits(name);
+        return k;
+    }
     k.type = classifyNameType(name);
     if (k.type == NameType::Mixed) {
-        auto [cn, en] = splitNameToCnEn(name);
+        auto [cn, en] = scriptParts(name);
         k.cnPart = makeChineseKey(cn);
         k.enPart = englishKey(en);
     } else if (k.type == NameType::Chinese) {
@@ -88,9 +96,23 @@ GameKeys gameKeys(const std::string& name) {
 
 float scoreKeys(const GameKeys& g, const Folder& f) {
     if (g.name == f.name) return 1.0f;
-    if (g.type == NameType::Chinese) return compareChineseKeys(g.whole, f.cn);
-    if (g.type == NameType::Mixed) return std::max(compareChineseKeys(g.cnPart, f.cn), compareEnglishKeys(g.enPart, f.en));
-    return compareEnglishKeys(g.wholeEn, f.en);
+    if (!g.forms.empty()) {
+        float best = 0.0f;
+        for (const TitleUnits& form : g.forms) best = std::max(best, scoreTitle(form, f.units));
+        return best;
+    }
+    if (g.type == NameType::Chinese) return chineseIfCounts(g.whole, f.cn);
+    if (g.type == NameType::Mixed) return std::max(chineseIfCounts(g.cnPart, f.cn), englishIfCounts(g.enPart, f.en));
+    return englishIfCounts(g.wholeEn, f.en);
+}
+
+// Resource folders are named "空洞骑士 Hollow Knight": a name and its translation, each script
+// standing on its own (unlike a pool entry's single name, whose other script is left unexplained
+// by a title lacking it).
+TitleUnits folderUnits(const std::string& name) {
+    TitleUnits u = entryUnits(name, name);
+    u.oneName = false;
+    return u;
 }
 
 std::string joinPath(const std::string& dir, const std::string& name) {
@@ -100,16 +122,13 @@ std::string joinPath(const std::string& dir, const std::string& name) {
 
 }  // namespace
 
-float folderScore(const std::string& gameName, const std::string& folderName) {
-    if (gameName == folderName) return 1.0f;
-    switch (classifyNameType(gameName)) {
-        case NameType::Chinese: return compareChinese(gameName, folderName);
-        case NameType::Mixed: {
-            auto [cn, en] = splitNameToCnEn(gameName);
-            return std::max(compareChinese(cn, folderName), compareEnglish(en, folderName));
-        }
-        default: return compareEnglish(gameName, folderName);
-    }
+float folderScore(const std::string& gameName, const std::string& folderName, bool cleanTitles) {
+    Folder f;
+    f.name = folderName;
+    f.cn = makeChineseKey(folderName);
+    f.en = englishKey(folderName);
+    f.units = folderUnits(folderName);
+    return scoreKeys(gameKeys(gameName, cleanTitles), f);
 }
 
 std::string localFolderMatch(const PanelOptions& opts) {
@@ -140,9 +159,10 @@ std::string localFolderMatch(const PanelOptions& opts) {
         f.path = joinPath(dir, f.name);
         f.cn = makeChineseKey(f.name);
         f.en = englishKey(f.name);
+        f.units = folderUnits(f.name);
     }
 
-    const float threshold = simThresholdValue(std::clamp<int32_t>(opts.simThresholdIndex, 0, 6));
+    const float threshold = libraryThreshold(opts.simThresholdIndex, opts.cleanTitles);
     int hits = 0, skipped = 0;
     const int gameCount = static_cast<int>(dummyGames.size());
     {
@@ -153,7 +173,7 @@ std::string localFolderMatch(const PanelOptions& opts) {
                 continue;
             }
             if (opts.existingMatchMode == 0 && !g.matchedName.empty()) continue;
-            const GameKeys keys = gameKeys(g.name);
+            const GameKeys keys = gameKeys(g.name, opts.cleanTitles);
             std::vector<MatchCandidate> cands;
             for (const Folder& f : folders) {
                 const float s = scoreKeys(keys, f);
@@ -162,6 +182,7 @@ std::string localFolderMatch(const PanelOptions& opts) {
             std::sort(cands.begin(), cands.end(),
                       [](const MatchCandidate& a, const MatchCandidate& b) { return a.score > b.score; });
             if (cands.size() > 10) cands.resize(10);
+            if (opts.cleanTitles && cands.size() >= 2 && cands[0].score - cands[1].score < kTieGap) cands.clear();
             if (cands.empty()) {
                 installCandidates(g, {}, std::string());
                 g.matchMethod = "未命中";

@@ -2,9 +2,11 @@
 
 #include "data/game.h"
 #include "data/jobs.h"
+#include "match/clean.h"
 #include "steam/http.h"
 #include "steam/store_api.h"
 
+#include <algorithm>
 #include <cstdio>
 
 std::atomic<int32_t> gMatchWaitSeconds{0};
@@ -17,9 +19,32 @@ std::vector<NetMatchItem> selectNetworkMatchGames(const PanelOptions& opts) {
         if (g.imageCount > 0 && g.textCount > 0 && opts.existingResourceMode == 0) continue;
         if (!g.matchedName.empty() && opts.existingMatchMode == 0) continue;
         clearMatch(g);
-        work.push_back(NetMatchItem{static_cast<int32_t>(i), g.name});
+        NetMatchItem item{static_cast<int32_t>(i), g.name, std::string()};
+        if (opts.cleanTitles) {
+            std::string cleaned = cleanTitleForms(g.name).front().text;
+            if (cleaned != g.name && !cleaned.empty()) item.cleaned = std::move(cleaned);
+        }
+        work.push_back(std::move(item));
     }
     return work;
+}
+
+const std::string& searchTermOf(const NetMatchItem& item) { return item.cleaned.empty() ? item.name : item.cleaned; }
+
+std::vector<MatchCandidate> rankBothForms(const NetMatchItem& item, const std::vector<StoreItem>& items) {
+    std::vector<MatchCandidate> cands = rankStoreItems(item.name, items);
+    if (item.cleaned.empty()) return cands;
+    // Each list holds the ten best items of its form, so the ten best by the better score are
+    // among them.
+    for (MatchCandidate& c : rankStoreItems(item.cleaned, items)) {
+        auto same = std::find_if(cands.begin(), cands.end(),
+                                 [&](const MatchCandidate& k) { return k.appid == c.appid && k.name == c.name; });
+        if (same == cands.end()) cands.push_back(std::move(c));
+        else same->score = std::max(same->score, c.score);
+    }
+    std::sort(cands.begin(), cands.end(), [](const MatchCandidate& a, const MatchCandidate& b) { return a.score > b.score; });
+    if (cands.size() > 10) cands.resize(10);
+    return cands;
 }
 
 namespace {
@@ -79,7 +104,7 @@ void runNetworkMatch(std::vector<NetMatchItem> work) {
         if (gMatchCancel.load()) break;
         std::vector<StoreItem> items;
         std::string err;
-        const StoreOutcome outcome = storeSearch(item.name, items, err, &gMatchCancel,
+        const StoreOutcome outcome = storeSearch(searchTermOf(item), items, err, &gMatchCancel,
                                                  [](int left) { gMatchWaitSeconds.store(left); }, &access);
         // A game whose pause was cancelled, or that the store refused, was never answered:
         // it stays pending.
@@ -93,7 +118,7 @@ void runNetworkMatch(std::vector<NetMatchItem> work) {
             break;
         }
         std::vector<MatchCandidate> cands;
-        if (outcome == StoreOutcome::Ok && !items.empty()) cands = rankStoreItems(item.name, items);
+        if (outcome == StoreOutcome::Ok && !items.empty()) cands = rankBothForms(item, items);
         writeResult(item.row, std::move(cands));
         int32_t pending = gPendingCount.load();
         while (pending > 0 && !gPendingCount.compare_exchange_weak(pending, pending - 1)) {

@@ -13,12 +13,20 @@
 #include <string>
 #include <vector>
 
+#include "data/game.h"
 #include "data/options.h"
+#include "match/score.h"
 
 struct NetMatchItem {
     int32_t row = -1;
     std::string name;
+    std::string cleaned;  // with "智能清洗标题": the cleaned title when it differs from name
 };
+
+// The store search term of an item (the cleaned title when there is one), and the ranking of
+// the store's items against both forms: each item keeps the better of its two scores.
+const std::string& searchTermOf(const NetMatchItem& item);
+std::vector<MatchCandidate> rankBothForms(const NetMatchItem& item, const std::vector<StoreItem>& items);
 
 // Seconds left of a throttling pause of the running job, 0 when not paused.
 extern std::atomic<int32_t> gMatchWaitSeconds;

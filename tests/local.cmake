@@ -1,6 +1,7 @@
 list(APPEND KB_TEST_SOURCES
   tests/pool.cpp
   tests/library_match.cpp
+  tests/clean.cpp
   tests/folder_match.cpp
 )
 # The folder picker and the panels draw with ImGui (kb_gui).

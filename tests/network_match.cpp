@@ -132,10 +132,12 @@ TEST_F(NetworkMatch, RanksHitsAndWritesEachGame) {
         else if (term == "!!!") r.set_content(searchAnswer(zeros), "application/json");
         else if (term == "broken") r.status = 500;
         else if (term == "no items") r.set_content("{\"total\":0}", "application/json");
+        else if (term == "监狱建筑师") r.set_content(searchAnswer({{9, "Prison"}, {233450, "监狱建筑师"}}), "application/json");
         else r.set_content(searchAnswer({}), "application/json");
     };
     ScopedHostMap map(store.hostMap());
-    dummyGames = {game("Dark Souls"), game("!!!"), game("broken", true), game("no items", true), game("nothing")};
+    dummyGames = {game("Dark Souls"), game("!!!"), game("broken", true), game("no items", true), game("nothing"),
+                  game("监狱建筑师 v2023.05.16 七项修改器")};  // a trainer catalogue title: searched cleaned
     PanelOptions opts;
     opts.existingMatchMode = 1;
     runToEnd(opts);
@@ -165,11 +167,13 @@ TEST_F(NetworkMatch, RanksHitsAndWritesEachGame) {
         EXPECT_EQ(g.similarity, 0.0f) << g.name;
         EXPECT_EQ(g.matchMethod, "") << g.name;
     }
-    EXPECT_EQ(gConfirmCount.load(), 2);
+    EXPECT_EQ(dummyGames[5].candidates.at(0).appid, 233450);
+    EXPECT_EQ(dummyGames[5].similarity, 1.0f);
+    EXPECT_EQ(gConfirmCount.load(), 3);
     EXPECT_EQ(gUnmatchCount.load(), 3);
     EXPECT_EQ(gPendingCount.load(), 0);
-    EXPECT_EQ(gTotalCount.load(), 5);
-    EXPECT_EQ(gMatchDone.load(), 5);
+    EXPECT_EQ(gTotalCount.load(), 6);
+    EXPECT_EQ(gMatchDone.load(), 6);
     EXPECT_EQ(store.count("broken"), 1);  // a plain failure is not retried
 }
 
