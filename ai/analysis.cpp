@@ -8,8 +8,10 @@
 #include <filesystem>
 #include <unordered_map>
 
+#include "ai/requests.h"
 #include "data/game.h"
 #include "data/ini.h"
+#include "data/jobs.h"
 #include "data/paths.h"
 #include "match/normalize.h"
 
@@ -47,12 +49,15 @@ std::unordered_map<std::string, size_t> firstIndexByKey(const std::vector<std::s
 std::string categoriesFor(const std::string& line, size_t from, const std::vector<std::string>& whitelist,
                           const std::unordered_map<std::string, size_t>& catIndex, int32_t& dropped) {
     std::string out;
+    std::vector<bool> taken(whitelist.size(), false);  // a category is kept once, where it first appears
     forEachPiece(line, from, line.size(), [&](const std::string& piece) {
         auto it = catIndex.find(normalizeGameName(piece));
         if (it == catIndex.end()) {
             ++dropped;
             return;
         }
+        if (taken[it->second]) return;
+        taken[it->second] = true;
         if (!out.empty()) out += '|';
         out += whitelist[it->second];
     });
@@ -61,10 +66,16 @@ std::string categoriesFor(const std::string& line, size_t from, const std::vecto
 
 }  // namespace
 
-void pasteIntoPromptBox(char* box, size_t boxSize, const std::string& text) {
-    if (boxSize == 0) return;
+bool pasteIntoPromptBox(char* box, size_t boxSize, const std::string& text) {
+    if (boxSize == 0) return false;
     std::memset(box, 0, boxSize);
-    std::memcpy(box, text.data(), std::min(text.size(), boxSize - 1));
+    const size_t n = std::min(text.size(), boxSize - 1);
+    std::memcpy(box, text.data(), n);
+    if (n == text.size()) return false;
+    gGenOk = true;
+    gGenMsg = "剪贴板文本已粘贴到大文本框（" + std::to_string(n) + " / " + std::to_string(text.size()) + " 字节）。" +
+              kBoxCutWarning;
+    return true;
 }
 
 AnalysisCounts analyzeAiAnswer(const std::string& answer, const std::vector<GameInfo>& games,
@@ -80,6 +91,10 @@ AnalysisCounts analyzeAiAnswer(const std::string& answer, const std::vector<Game
     catKeys.reserve(whitelist.size());
     for (const std::string& cat : whitelist) catKeys.push_back(normalizeGameName(cat));
     const auto gameIndex = firstIndexByKey(gameKeys);
+    std::vector<std::string> names;
+    names.reserve(games.size());
+    for (const GameInfo& g : games) names.push_back(g.name);
+    const auto exactIndex = firstIndexByKey(names);
     const auto catIndex = firstIndexByKey(catKeys);
 
     size_t pos = 0;
@@ -94,11 +109,17 @@ AnalysisCounts analyzeAiAnswer(const std::string& answer, const std::vector<Game
         const size_t eq = line.find('=');
         if (eq == std::string::npos) continue;
         ++c.parsed;
-        auto row = gameIndex.find(normalizeGameName(line.substr(0, eq)));
-        if (row == gameIndex.end()) continue;
+        // A name that keys to nothing names no game, not the first game without a name.
+        const std::string key = normalizeGameName(line.substr(0, eq));
+        if (key.empty()) continue;
+        // The game of exactly this name before the first one of the same key ("Doom" is not "DOOM").
+        auto exact = exactIndex.find(trimPiece(line, 0, eq));
+        auto keyed = gameIndex.find(key);
+        if (exact == exactIndex.end() && keyed == gameIndex.end()) continue;
+        const size_t row = exact != exactIndex.end() ? exact->second : keyed->second;
         ++c.matched;
         std::string cats = categoriesFor(line, eq + 1, whitelist, catIndex, c.dropped);
-        if (row->second < previews.size()) previews[row->second] = std::move(cats);
+        if (row < previews.size()) previews[row] = std::move(cats);
     }
     c.invalid = c.parsed == 0;
     return c;

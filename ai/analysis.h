@@ -21,6 +21,8 @@ struct WriteBackCounts {
     int32_t failed = 0;
     bool nothing = false;       // no preview to write
     bool openFail = false;      // data.db not openable or statement not preparable
+    std::string error;          // why nothing was written (with openFail, or a busy database)
+    std::string failReason;     // why the first failed game failed
     bool backupFail = false;    // the safety copy could not be made, so nothing was written
     std::string backupError;    // why, when backupFail
     std::string backupPath;     // the safety copy of this run, once it exists
@@ -34,8 +36,9 @@ struct PopupLine {
     bool wrapped = false;
 };
 
-// 粘贴AI结果: zero the whole box, then copy at most boxSize-1 bytes of text.
-void pasteIntoPromptBox(char* box, size_t boxSize, const std::string& text);
+// 粘贴AI结果: zero the whole box, then copy at most boxSize-1 bytes of text. When the text
+// was longer, the warning is left in gGenMsg/gGenOk and true says "生成结果##gen" must open.
+bool pasteIntoPromptBox(char* box, size_t boxSize, const std::string& text);
 
 // Replaces every entry of previews (keeping its length) from the answer text. Rows whose
 // key occurs twice can only be reached through the first; a game named twice keeps the

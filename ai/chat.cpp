@@ -214,14 +214,9 @@ bool keyIsSendable(const std::string& key) {
 
 std::string failureText(const NetResult& r) {
     switch (r.step) {
-        case NetStep::Session: return "WinHttpOpen 失败";
-        case NetStep::Request: return "WinHttpOpenRequest 失败";
-        case NetStep::Connect: return "WinHttpConnect 失败（DNS 或网络问题）";
-        case NetStep::Send: return "WinHttpSendRequest 失败 errno=" + std::to_string(r.curlCode);
-        case NetStep::Receive: return "WinHttpReceiveResponse 失败 errno=" + std::to_string(r.curlCode);
         case NetStep::TooLarge: return "响应过大，已放弃读取。";
         case NetStep::Cancelled: return "请求已取消。";
-        default: return "";
+        default: return netFailureMessage(r, false);
     }
 }
 
@@ -253,14 +248,16 @@ bool callAIApi(int32_t api, const std::string& model, const std::string& key, co
     req.cancel = &gAiCancel;
     const NetResult r = netRequest(req);
 
-    // A body cut off while reading is judged by its status and content like a whole one.
-    if (r.step != NetStep::None && r.step != NetStep::Body) {
-        err = failureText(r);
+    // An answer with a status outside 2xx is judged by it even when its body broke off; any
+    // other unfinished transfer is a failure (a cut answer may read as a shorter valid one).
+    const std::string body = withoutKey(r.body, key);
+    const bool responded = r.step == NetStep::None || r.step == NetStep::Body;
+    if (responded && (r.status < 200 || r.status > 299)) {
+        err = "HTTP " + std::to_string(r.status) + ": " + body.substr(0, 300);
         return false;
     }
-    const std::string body = withoutKey(r.body, key);
-    if (r.status < 200 || r.status > 299) {
-        err = "HTTP " + std::to_string(r.status) + ": " + body.substr(0, 300);
+    if (r.step != NetStep::None) {
+        err = failureText(r);
         return false;
     }
     std::string answer = extractChatContent(r.body);

@@ -11,6 +11,7 @@
 #include "data/jobs.h"
 #include "data/paths.h"
 
+const char* const kBoxCutWarning = "\n[警告] 响应超出本地缓冲区 64KB，末尾已截断。";
 const char* const kAiTestPrompt = "你好，请回复\"测试成功\"";
 
 namespace {
@@ -33,7 +34,8 @@ void startRequest(int32_t caller, const char* title, AiRequestInput in) {
     gAiCaller.store(caller);
     gAiState.store(1);
     if (gAiThread.joinable()) gAiThread.join();
-    openWaitDialog(title, kWaitMessage);
+    gAiCancel.store(false);
+    openWaitDialog(title, kWaitMessage, &gAiCancel);
     startJobThread(gAiThread, [in = std::move(in)]() mutable { runAiRequest(std::move(in)); });
 }
 
@@ -57,6 +59,7 @@ std::string promptTextForBox(int32_t scope) {
     std::string text = buildAIPrompt(scope);
     if (!text.empty()) return text;
     if (haveData()) return "[提示] 当前没有未分类的游戏（所有游戏都已具有分类）。\n";
+    if (!dummyGames.empty()) return std::string("[错误] ") + kNoCategoriesMessage + "\n";
     return "[错误] 请先点击左上角【读取数据】按钮，加载游戏列表与分类白名单。\n";
 }
 
@@ -76,9 +79,9 @@ bool onGenerateFromGames(int32_t scope, int32_t api, int32_t modelRow, const std
     if (gAiState.load() != 0) return false;
     std::string prompt = buildAIPrompt(scope);
     if (key.empty()) return refuse(kNoKey);
+    if (prompt.empty() && haveData()) return refuse("当前没有可处理的游戏（未分类范围下全部已分类）。");
     if (prompt.empty())
-        return refuse(haveData() ? "当前没有可处理的游戏（未分类范围下全部已分类）。"
-                                 : "请先点击【读取数据】按钮加载游戏与分类。");
+        return refuse(dummyGames.empty() ? "请先点击【读取数据】按钮加载游戏与分类。" : kNoCategoriesMessage);
     startRequest(kAiCallerGames, "AI 分类处理中", {api, aiModelId(api, modelRow), key, std::move(prompt)});
     return false;
 }
@@ -116,7 +119,7 @@ bool collectAiRequest(char* box, size_t boxSize) {
         gGenOk = true;
         gGenMsg = "AI 响应已写入大文本框（" + std::to_string(n) + " 字节）。";
         if (gAiTruncated.load()) gGenMsg += "\n[警告] 响应被模型 max_tokens 截断，建议减少游戏数量分批处理。";
-        if (gAiContent.size() > n) gGenMsg += "\n[警告] 响应超出本地缓冲区 64KB，末尾已截断。";
+        if (gAiContent.size() > n) gGenMsg += kBoxCutWarning;
     } else {
         gGenOk = false;
         gGenMsg = test ? "API 连接测试失败：" + gAiErr : gAiErr;

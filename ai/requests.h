@@ -18,6 +18,9 @@ constexpr int32_t kAiCallerGames = 1;  // 生成结果
 constexpr int32_t kAiCallerBox = 2;    // 用文本框提示词生成结果
 constexpr int32_t kAiCallerTest = 3;   // 测试
 
+// Appended to a message when text did not fit into the box and its end was cut.
+extern const char* const kBoxCutWarning;
+
 // The prompt the connection test sends.
 extern const char* const kAiTestPrompt;
 

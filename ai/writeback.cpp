@@ -37,7 +37,7 @@ bool copyDatabase(const std::string& from, const std::string& to, std::string& e
     } else if (sqlite3_open_v2(tmp.c_str(), &dst, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
         err = "无法创建 " + tmp;
     } else {
-        sqlite3_busy_timeout(src, 3000);
+        sqlite3_busy_timeout(src, kDbBusyTimeoutMs);
         sqlite3_backup* b = sqlite3_backup_init(dst, "main", src, "main");
         if (!b) {
             err = sqlite3_errmsg(dst);
@@ -74,7 +74,7 @@ WriteBackCounts writeBackPreviews(int32_t writeMode, std::vector<GameInfo>& game
     for (size_t r = 0; r < rows; ++r) {
         if (previews[r].empty()) continue;
         const std::string text = writeMode == 1 ? mergeCategories(games[r].category, previews[r]) : previews[r];
-        updates.push_back({games[r].id, text});
+        updates.push_back({games[r].id, games[r].name, text});
         rowOf.push_back(r);
     }
     if (alreadyBackedUp(dbPath)) c.backupPath = dbPath + ".bak";
@@ -84,8 +84,9 @@ WriteBackCounts writeBackPreviews(int32_t writeMode, std::vector<GameInfo>& game
     }
     // An empty run opens and prepares without writing: it tells a missing or foreign file
     // apart before any copy is attempted.
-    if (!writeCategories({}, dbPath).opened) {
+    if (const CategoryWriteResult probe = writeCategories({}, dbPath); !probe.opened) {
         c.openFail = true;
+        c.error = probe.error;
         return c;
     }
     if (!alreadyBackedUp(dbPath)) {
@@ -97,10 +98,10 @@ WriteBackCounts writeBackPreviews(int32_t writeMode, std::vector<GameInfo>& game
         c.backupPath = dbPath + ".bak";
     }
     const CategoryWriteResult res = writeCategories(updates, dbPath);
-    if (!res.opened) {
-        c.openFail = true;
-        return c;
-    }
+    c.error = res.error;
+    c.openFail = !res.opened;
+    if (!res.error.empty()) return c;
+    c.failReason = res.rowError;
     for (size_t i = 0; i < updates.size(); ++i) {
         if (i < res.ok.size() && res.ok[i]) {
             ++c.succeeded;
@@ -134,6 +135,12 @@ static PopupLine plain(std::string text) {
     return l;
 }
 
+static PopupLine wrappedLine(std::string text) {
+    PopupLine l = plain(std::move(text));
+    l.wrapped = true;
+    return l;
+}
+
 static std::string format(const char* fmt, int a, int b = 0) {
     char buf[128];
     std::snprintf(buf, sizeof buf, fmt, a, b);
@@ -153,20 +160,15 @@ std::vector<PopupLine> writePopupLines(const WriteBackCounts& c) {
     if (c.nothing)
         return {colored("没有需要写入的条目。", 1.0f, 0.8f, 0.3f),
                 plain("AI分类预览列全部为空，请先生成/粘贴/分析 AI 结果。")};
-    if (c.openFail) return {colored("无法打开 data.db 或准备 SQL 语句。", 1.0f, 0.3f, 0.3f)};
-    if (c.backupFail) {
-        std::vector<PopupLine> v{colored("无法在写入前备份 data.db，未写入任何内容。", 1.0f, 0.3f, 0.3f)};
-        PopupLine why = plain(c.backupError);
-        why.wrapped = true;
-        v.push_back(why);
-        return v;
-    }
+    if (c.openFail) return {colored("无法打开 data.db 或准备 SQL 语句。", 1.0f, 0.3f, 0.3f), wrappedLine(c.error)};
+    if (c.backupFail)
+        return {colored("无法在写入前备份 data.db，未写入任何内容。", 1.0f, 0.3f, 0.3f), wrappedLine(c.backupError)};
+    if (!c.error.empty()) return {colored("写入失败，data.db 未作任何改动：", 1.0f, 0.3f, 0.3f), wrappedLine(c.error)};
     std::vector<PopupLine> v{plain(format("写入成功：%d 个游戏", c.succeeded))};
-    if (c.failed > 0) v.push_back(colored(format("写入失败：%d 个", c.failed), 1.0f, 0.5f, 0.3f));
-    if (!c.backupPath.empty()) {
-        PopupLine where = plain("写入前的数据库备份：" + c.backupPath);
-        where.wrapped = true;
-        v.push_back(where);
+    if (c.failed > 0) {
+        v.push_back(colored(format("写入失败：%d 个", c.failed), 1.0f, 0.5f, 0.3f));
+        v.push_back(wrappedLine(c.failReason));
     }
+    if (!c.backupPath.empty()) v.push_back(wrappedLine("写入前的数据库备份：" + c.backupPath));
     return v;
 }

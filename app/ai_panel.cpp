@@ -166,7 +166,7 @@ void drawPromptButtons() {
     if (ImGui::Button("复制AI提示词", ImVec2(0, 28))) copyPromptBox(aiPromptText);
     ImGui::SameLine();
     if (ImGui::Button("粘贴AI结果", ImVec2(100, 28)))
-        pasteIntoPromptBox(aiPromptText, sizeof aiPromptText, readFromClipboard());
+        gPanel.openGen |= pasteIntoPromptBox(aiPromptText, sizeof aiPromptText, readFromClipboard());
     ImGui::SameLine();
     if (ImGui::Button("分析AI结果", ImVec2(100, 28))) {
         gPanel.analysis = analyzeAiAnswer(aiPromptText);

@@ -13,9 +13,9 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <climits>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 char aiPromptText[65536] = {0};
 
@@ -53,21 +53,6 @@ bool looksLikeFontFile(const std::string& bytes) {
     if (bytes.size() < 12) return false;
     const std::string tag = bytes.substr(0, 4);
     return tag == "ttcf" || tag == "OTTO" || tag == "true" || tag == std::string("\0\1\0\0", 4);
-}
-
-// ChineseFull lacks the check mark of the tick column, the arrows of the status line and
-// the symbols game titles often carry (™, Roman numerals such as Ⅲ, stars).
-const ImWchar* glyphRanges() {
-    static ImVector<ImWchar> RANGES;
-    static const ImWchar kTitleSymbols[] = {0x2100, 0x218F, 0};  // letterlike symbols, number forms
-    if (RANGES.empty()) {
-        ImFontGlyphRangesBuilder builder;
-        builder.AddRanges(ImGui::GetIO().Fonts->GetGlyphRangesChineseFull());
-        builder.AddRanges(kTitleSymbols);
-        builder.AddText("✓←→★☆♪♥");
-        builder.BuildRanges(&RANGES);
-    }
-    return RANGES.Data;
 }
 
 }  // namespace
@@ -108,8 +93,10 @@ void drawFrame(FrameState& st) {
 
 bool readDataAction() {
     if (rowJobRunning()) return false;
-    loadCategoriesFromIni();
-    loadGamesFromDB();
+    std::string note = loadCategoriesFromIni();
+    const std::string dbNote = loadGamesFromDB();
+    if (!dbNote.empty()) note = note.empty() ? dbNote : dbNote + "\n" + note;
+    setStatusMessage(note);
     for (GameInfo& g : dummyGames) scanMediaCounts(g);
     const int32_t n = static_cast<int32_t>(dummyGames.size());
     gTotalCount.store(n);
@@ -141,22 +128,39 @@ const std::vector<std::string>& fontCandidates() {
     return FONTS;
 }
 
+namespace {
+
+// Hangul, which the Chinese system fonts lack; merged under the chosen font when present.
+const char* const kFallbackFonts[] = {"C:/Windows/Fonts/malgun.ttf"};
+
+// Adds a font file at 16 px (no glyph ranges: the atlas grows with every character the
+// font has, on first use). A file that is not a font would trip the atlas's assertions.
+bool addFontFile(const std::string& path, const ImFontConfig* config) {
+    // Read in one piece: CJK font files are several megabytes.
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+    if (size <= 0 || size > INT_MAX) return false;
+    std::string bytes(static_cast<size_t>(size), '\0');
+    if (!in.seekg(0).read(bytes.data(), size) || !looksLikeFontFile(bytes)) return false;
+    void* data = IM_ALLOC(bytes.size());
+    std::memcpy(data, bytes.data(), bytes.size());
+    return ImGui::GetIO().Fonts->AddFontFromMemoryTTF(data, static_cast<int>(bytes.size()), 16.0f, config) != nullptr;
+}
+
+}  // namespace
+
 std::string loadChineseFont(const std::vector<std::string>& candidates) {
     ImFontAtlas* atlas = ImGui::GetIO().Fonts;
     for (const std::string& path : candidates) {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) continue;
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        // A file that is not a font would trip the atlas builder's assertions.
-        if (!looksLikeFontFile(bytes)) continue;
-        void* data = IM_ALLOC(bytes.size());
-        std::memcpy(data, bytes.data(), bytes.size());
         atlas->Clear();
-        if (atlas->AddFontFromMemoryTTF(data, static_cast<int>(bytes.size()), 16.0f, nullptr, glyphRanges()) &&
-            atlas->Build())
-            return path;
-        atlas->Clear();
+        if (!addFontFile(path, nullptr)) continue;
+        ImFontConfig merge;
+        merge.MergeMode = true;
+        for (const char* fallback : kFallbackFonts)
+            if (fallback != path && addFontFile(fallback, &merge)) break;
+        return path;
     }
+    atlas->Clear();
     return std::string();
 }
 
@@ -164,14 +168,28 @@ void createHeadlessContext(bool chineseFont) {
     ImGui::CreateContext();
     configureGuiContext();
     ImGuiIO& io = ImGui::GetIO();
-    io.BackendFlags |= ImGuiBackendFlags_RendererHasVtxOffset;
-    // Keyboard navigation needs every key mapped; without a window any distinct slots do.
-    for (int k = 0; k < ImGuiKey_COUNT; ++k) io.KeyMap[k] = k;
+    io.BackendFlags |= ImGuiBackendFlags_RendererHasVtxOffset | ImGuiBackendFlags_RendererHasTextures;
     if (!chineseFont || loadChineseFont(fontCandidates()).empty()) io.Fonts->AddFontDefault();
-    unsigned char* pixels = nullptr;
-    int width = 0, height = 0;
-    io.Fonts->GetTexDataAsRGBA32(&pixels, &width, &height);
 }
+
+namespace {
+
+// The renderer stand-in: answers the atlas's texture requests as a renderer would, with
+// made-up ids, so frames go on growing the atlas as glyphs are first used.
+void answerTextureRequests() {
+    static intptr_t nextId = 1;
+    for (ImTextureData* tex : ImGui::GetPlatformIO().Textures) {
+        if (tex->Status == ImTextureStatus_WantCreate) tex->SetTexID(static_cast<ImTextureID>(nextId++));
+        if (tex->Status == ImTextureStatus_WantDestroy) {
+            tex->SetTexID(ImTextureID_Invalid);
+            tex->SetStatus(ImTextureStatus_Destroyed);
+        } else if (tex->Status != ImTextureStatus_OK) {
+            tex->SetStatus(ImTextureStatus_OK);
+        }
+    }
+}
+
+}  // namespace
 
 void runHeadlessFrame(FrameState& st, float w, float h, float dt) {
     ImGuiIO& io = ImGui::GetIO();
@@ -180,6 +198,7 @@ void runHeadlessFrame(FrameState& st, float w, float h, float dt) {
     ImGui::NewFrame();
     drawFrame(st);
     ImGui::Render();
+    answerTextureRequests();
 }
 
 void destroyHeadlessContext() {

@@ -26,12 +26,13 @@ void configureGuiContext();
 
 // The font files tried in order at start-up.
 const std::vector<std::string>& fontCandidates();
-// Adds the first candidate that is a readable font file to the atlas at 16 px with the
-// Chinese glyph ranges and builds the atlas. Returns its path, or "" when none loads.
+// Adds the first candidate that is a readable font file to the atlas at 16 px, with an
+// installed Hangul font merged under it; glyphs are rasterized on first use. Returns the
+// candidate's path, or "" when none loads.
 std::string loadChineseFont(const std::vector<std::string>& candidates);
 
-// Headless use: a context configured like the program's, its atlas built (default font,
-// or the first system Chinese font when chineseFont), no renderer.
+// Headless use: a context configured like the program's with its font (default, or the
+// first system Chinese font when chineseFont) and a stand-in renderer for the atlas.
 void createHeadlessContext(bool chineseFont = false);
 // One frame of size w x h lasting dt seconds, ending with ImGui::Render.
 void runHeadlessFrame(FrameState& st, float w, float h, float dt);

@@ -93,6 +93,11 @@ void drawHandlingOptions(PanelOptions& o) {
     ImGui::SameLine();
     ImGui::SetNextItemWidth(160);
     ImGui::Combo("##simThreshold", &o.simThresholdIndex, THRESHOLDS, IM_ARRAYSIZE(THRESHOLDS));
+    ImGui::SameLine(0, 16);
+    ImGui::Checkbox("智能清洗标题", &o.cleanTitles);
+    if (ImGui::IsItemHovered())
+        ImGui::SetTooltip("匹配前去掉标题里的版本号、修改器/汉化/补丁等字样、发布组标签和括号注释，"
+                          "繁体字转为简体，中英文部分分别比对；网络匹配用清洗后的标题搜索。");
 }
 
 }  // namespace

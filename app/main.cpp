@@ -7,72 +7,37 @@
 //   KESTRELBOX_NO_DIALOG=1            start-up failures go to stderr only (no dialog that waits)
 //   KESTRELBOX_FONTS=<a>:<b>          font files tried instead of the built-in list
 #include "app/frame.h"
-#include "app/imgui_sfml.h"
+#include "app/startup.h"
 #include "data/jobs.h"
+#include "data/paths.h"
 
 #include <SFML/Graphics.hpp>
+#include <SFML/Window/Clipboard.hpp>
+#include <imgui-SFML.h>
 #include <imgui.h>
-
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
 constexpr const char* kTitle = "Kestrelbox 1";  // 12 characters
 constexpr int kScreenshotFrames = 8;
+constexpr const char* kBindingFailed = "ImGui::SFML 初始化失败";
 
 bool envSet(const char* name) {
     const char* v = std::getenv(name);
     return v && *v && std::string(v) != "0";
 }
 
-bool onPath(const std::string& prog) {
-    const char* path = std::getenv("PATH");
-    if (!path) return false;
-    std::string dirs = path;
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        const size_t end = std::min(dirs.find(':', start), dirs.size());
-        const std::string candidate = dirs.substr(start, end - start) + "/" + prog;
-        if (end > start && access(candidate.c_str(), X_OK) == 0) return true;
-        start = end + 1;
-    }
-    return false;
-}
-
-// Runs a dialog program with an argument vector (no shell) and waits for it.
-void runDialog(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return;
-    int status = 0;
-    waitpid(pid, &status, 0);
-}
-
-// Start-up failures: always on stderr, and in a desktop dialog where one is available.
-void reportStartupError(const std::string& text) {
-    std::fprintf(stderr, "Kestrelbox: %s\n", text.c_str());
-    if (envSet("KESTRELBOX_NO_DIALOG") || envSet("KESTRELBOX_SCREENSHOT") || !std::getenv("DISPLAY")) return;
-    if (onPath("zenity")) runDialog({"zenity", "--error", "--title=Kestrelbox", "--text=" + text});
-    else if (onPath("xmessage")) runDialog({"xmessage", "-center", "-title", "Kestrelbox", text});
-}
-
 // A small kestrel head: rust-coloured disc, slate crown, pale cheek, dark eye and beak.
 sf::Image makeIcon(unsigned size) {
-    sf::Image img;
-    img.create(size, size, sf::Color::Transparent);
+    sf::Image img({size, size}, sf::Color::Transparent);
     const float s = static_cast<float>(size);
     auto inside = [](float x, float y, float cx, float cy, float r) {
         return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r;
@@ -86,7 +51,7 @@ sf::Image makeIcon(unsigned size) {
             if (inside(fx, fy, 0.42f, 0.62f, 0.16f)) c = sf::Color(240, 232, 214);
             if (fx > 0.68f && fx < 0.95f && std::fabs(fy - 0.5f) < (0.95f - fx) * 0.5f) c = sf::Color(50, 50, 56);
             if (inside(fx, fy, 0.58f, 0.42f, 0.07f)) c = sf::Color(20, 20, 24);
-            img.setPixel(x, y, c);
+            img.setPixel({x, y}, c);
         }
     }
     return img;
@@ -94,8 +59,7 @@ sf::Image makeIcon(unsigned size) {
 
 bool saveScreenshot(sf::RenderWindow& window, const std::string& path) {
     sf::Texture tex;
-    const sf::Vector2u size = window.getSize();
-    if (!tex.create(size.x, size.y)) return false;
+    if (!tex.resize(window.getSize())) return false;
     tex.update(window);
     return tex.copyToImage().saveToFile(path);
 }
@@ -125,10 +89,9 @@ int runLoop(sf::RenderWindow& window) {
     int frames = 0;
     int exitCode = 0;
     while (window.isOpen()) {
-        sf::Event event;
-        while (window.pollEvent(event)) {
-            ImGui::SFML::ProcessEvent(event);
-            if (event.type == sf::Event::Closed) window.close();
+        while (const std::optional<sf::Event> event = window.pollEvent()) {
+            ImGui::SFML::ProcessEvent(window, *event);
+            if (event->is<sf::Event::Closed>()) window.close();
         }
         ImGui::SFML::Update(window, clock.restart());
         if (autoload) {
@@ -150,29 +113,59 @@ int runLoop(sf::RenderWindow& window) {
     return exitCode;
 }
 
+// Clipboard text goes out as UTF-8 made valid (malformed bytes become U+FFFD), both from
+// the program's own copy actions and from ImGui's text fields.
+void writeClipboardText(const std::string& utf8) {
+    sf::Clipboard::setString(sf::String(utf8ToWide(utf8)));
+}
+
+void installClipboard() {
+    setClipboardBackend(
+        [] {
+            const auto bytes = sf::Clipboard::getString().toUtf8();
+            return std::string(bytes.begin(), bytes.end());
+        },
+        writeClipboardText);
+    ImGui::GetPlatformIO().Platform_SetClipboardTextFn = [](ImGuiContext*, const char* text) {
+        writeClipboardText(text ? text : "");
+    };
+}
+
 }  // namespace
 
 int main() {
-    sf::RenderWindow window(sf::VideoMode(1200, 800, 32), kTitle, sf::Style::Default);
-    window.setFramerateLimit(60);
-    if (!window.isOpen() || !ImGui::SFML::Init(window, false)) {
-        reportStartupError("ImGui::SFML 初始化失败");
+    const bool dialogs = !envSet("KESTRELBOX_NO_DIALOG") && !envSet("KESTRELBOX_SCREENSHOT");
+    if (!desktopAvailable()) {
+        reportStartupError(kBindingFailed, false);
         return -1;
     }
-    const sf::Image icon = makeIcon(64);
-    window.setIcon(icon.getSize().x, icon.getSize().y, icon.getPixelsPtr());
+    std::optional<sf::RenderWindow> window;
+    try {
+        window.emplace(sf::VideoMode({1200, 800}, 32), kTitle, sf::Style::Default);
+    } catch (const std::exception&) {
+        // Reported below like any other window that did not open.
+    }
+    if (!window || !window->isOpen() || !ImGui::SFML::Init(*window, false)) {
+        reportStartupError(kBindingFailed, dialogs);
+        return -1;
+    }
+    window->setFramerateLimit(60);
+    window->setIcon(makeIcon(64));
     configureGuiContext();
+    installClipboard();
     if (loadChineseFont(startupFonts()).empty()) {
-        reportStartupError("未能加载任何系统中文字体\n请确认 C:/Windows/Fonts/ 存在 msyh.ttc 或 simsun.ttc");
+        reportStartupError("未能加载任何系统中文字体\n请确认 C:/Windows/Fonts/ 存在 msyh.ttc 或 simsun.ttc", dialogs);
+        // The window goes first: the binding frees the cursors a live window may still show.
+        window->close();
         ImGui::SFML::Shutdown();
         return -1;
     }
-    ImGui::SFML::UpdateFontTexture();
 
-    const int code = runLoop(window);
-    // Jobs still running get their cancel flags and are joined before the GUI goes away.
+    const int code = runLoop(*window);
+    // Jobs still running get their cancel flags and are joined before the GUI goes away;
+    // the loop has closed the window, so the binding's cursors are no longer in use.
     shutdownJobs();
+    window->close();
     ImGui::SFML::Shutdown();
-    window.close();
     return code;
 }

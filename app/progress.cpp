@@ -66,6 +66,12 @@ void drawWaitDialog(float& anim, float dt) {
             dl->AddLine(ImVec2(c.x + 12.0f * ca, c.y + 12.0f * sa), ImVec2(c.x + 18.0f * ca, c.y + 18.0f * sa),
                         IM_COL32(150, 150, 150, alpha), 2.5f);
         }
+        if (std::atomic<bool>* cancel = gWaitState.cancel) {
+            ImGui::SetCursorPos(ImVec2(350.0f - 90.0f, 140.0f - 36.0f));
+            ImGui::BeginDisabled(cancel->load());
+            if (ImGui::Button("取消##wait", ImVec2(80, 26))) cancel->store(true);
+            ImGui::EndDisabled();
+        }
     }
     ImGui::End();
 }

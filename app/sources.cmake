@@ -1,12 +1,11 @@
-# Window-side sources. KB_GUI_CORE_SOURCES build kb_gui (binding, frame, panels);
-# KB_APP_SOURCES hold main() only. The table's and progress line's logic needs no
+# Window-side sources. KB_GUI_CORE_SOURCES build kb_gui (frame, panels); KB_APP_SOURCES
+# hold main() and the desktop checks behind app/startup.h. The table's and progress line's logic needs no
 # window and lives in kb_core.
 list(APPEND KB_CORE_SOURCES
   app/table_logic.cpp
   app/progress_logic.cpp
 )
 list(APPEND KB_GUI_CORE_SOURCES
-  app/imgui_sfml.cpp
   app/frame.cpp
   app/help.cpp
   app/table.cpp
@@ -22,4 +21,5 @@ list(APPEND KB_GUI_CORE_SOURCES
 )
 list(APPEND KB_APP_SOURCES
   app/main.cpp
+  app/startup_posix.cpp
 )

@@ -80,14 +80,14 @@ void setRowColours(const GameInfo& g, int32_t r) {
 
 void drawTickBox(GameInfo& g, int32_t r) {
     char label[32];
-    std::snprintf(label, sizeof label, "##sel_%d", g.id);
+    std::snprintf(label, sizeof label, "##sel_%lld", static_cast<long long>(g.id));
     if (ImGui::Checkbox(label, &g.ticked)) onTickToggled(dummyGames, r, ImGui::GetIO().KeyShift, g_lastClickedRow);
 }
 
 void drawNameCell(const GameInfo& g, int32_t r) {
     const std::string label = rowLabel(g);
     if (ImGui::Selectable(label.c_str(), gHlRow == r,
-                          ImGuiSelectableFlags_SpanAllColumns | ImGuiSelectableFlags_AllowItemOverlap))
+                          ImGuiSelectableFlags_SpanAllColumns | ImGuiSelectableFlags_AllowOverlap))
         gHlRow = r;
     if (!ImGui::IsItemHovered()) return;
     if (gHlRow != r) gHlRow = -1;
@@ -97,7 +97,7 @@ void drawNameCell(const GameInfo& g, int32_t r) {
         gRightDownRow = -1;
         if (!g.name.empty()) {
             char id[48];
-            std::snprintf(id, sizeof id, "##ctxName_%d", g.id);
+            std::snprintf(id, sizeof id, "##ctxName_%lld", static_cast<long long>(g.id));
             ImGui::OpenPopup(id);
             gCtxRow = r;
         }
@@ -130,12 +130,14 @@ void drawMatchedName(GameInfo& g, bool rowJob) {
 
 void drawRow(int32_t r, bool rowJob) {
     GameInfo& g = dummyGames[static_cast<size_t>(r)];
+    // Ids may repeat in the menu's table: the row index keeps every control's id unique.
+    ImGui::PushID(r);
     ImGui::TableNextRow();
     setRowColours(g, r);
     ImGui::TableSetColumnIndex(0);
     drawTickBox(g, r);
     ImGui::TableSetColumnIndex(1);
-    ImGui::Text("%d", g.id);
+    ImGui::Text("%lld", static_cast<long long>(g.id));
     ImGui::TableSetColumnIndex(2);
     drawNameCell(g, r);
     ImGui::TableSetColumnIndex(3);
@@ -158,6 +160,7 @@ void drawRow(int32_t r, bool rowJob) {
     ImGui::TableSetColumnIndex(10);
     const size_t ri = static_cast<size_t>(r);
     ImGui::TextColored(ImVec4(0.7f, 0.85f, 1.0f, 1.0f), "%s", ri < aiPreview.size() ? aiPreview[ri].c_str() : "");
+    ImGui::PopID();
 }
 
 // Runs with gMatchMtx held, so 清除匹配 happens here; the lookup requests are returned
@@ -169,8 +172,10 @@ CtxAction drawContextMenu(bool rowJob) {
     }
     GameInfo& g = dummyGames[static_cast<size_t>(gCtxRow)];
     char id[48];
-    std::snprintf(id, sizeof id, "##ctxName_%d", g.id);
+    std::snprintf(id, sizeof id, "##ctxName_%lld", static_cast<long long>(g.id));
+    ImGui::PushID(gCtxRow);  // the row's id scope, in which drawNameCell opened the popup
     if (!ImGui::BeginPopup(id)) {
+        ImGui::PopID();
         gCtxRow = -1;
         return CtxAction::None;
     }
@@ -179,6 +184,7 @@ CtxAction drawContextMenu(bool rowJob) {
     if (ImGui::MenuItem("输入Steam游戏编号查询")) action = CtxAction::QueryByAppid;
     if (ImGui::MenuItem("清除匹配", nullptr, false, !rowJob)) clearMatch(g);
     ImGui::EndPopup();
+    ImGui::PopID();
     return action;
 }
 

@@ -98,7 +98,7 @@ std::string rowLabel(const GameInfo& g) {
     return utf8Prefix(g.name, 63) + "##row_" + std::to_string(g.id);
 }
 
-std::string candidateLabel(const MatchCandidate& c, int32_t gameId, size_t k) {
+std::string candidateLabel(const MatchCandidate& c, int64_t gameId, size_t k) {
     char score[32];
     std::snprintf(score, sizeof score, "%.0f", static_cast<double>(c.score) * 100.0);
     return c.name + "  [" + score + "%]##ci_" + std::to_string(gameId) + "_" + std::to_string(k);

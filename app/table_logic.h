@@ -54,4 +54,4 @@ std::string utf8Prefix(const std::string& s, size_t maxBytes);
 // "name##row_<id>" with the visible name cut to 63 bytes; the id suffix always stays whole.
 std::string rowLabel(const GameInfo& g);
 // "<name>  [<score>%]##ci_<id>_<k>"
-std::string candidateLabel(const MatchCandidate& c, int32_t gameId, size_t k);
+std::string candidateLabel(const MatchCandidate& c, int64_t gameId, size_t k);

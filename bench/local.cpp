@@ -1,9 +1,9 @@
-// Local library match benchmark: 5,000 menu titles against a 100,000-entry translated pool at the
-// default threshold (70%). Prints the whole job's time (index build included, games spread over
+// Local library match benchmark: 5,000 menu titles against a 100,000-entry translated pool with
+// the default options (threshold index 4, cleaned titles; "--plain" measures the per-pair rule). Prints the whole job's time (index build included, games spread over
 // the cores), the straightforward per-pair evaluation measured on a subset and extrapolated, the
 // speed-up, and whether the subset's results are identical.
 //
-// Usage: bench_local [pool.csv]   (a real kbdata.csv replaces the generated pool)
+// Usage: bench_local [--plain] [pool.csv]   (a real kbdata.csv replaces the generated pool)
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -88,6 +88,11 @@ bool sameCandidates(std::vector<MatchCandidate> a, std::vector<MatchCandidate> b
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool clean = !(argc > 1 && std::string(argv[1]) == "--plain");
+    if (!clean) {
+        --argc;
+        ++argv;
+    }
     const std::string dataDir = KB_BENCH_DATA_DIR;
     std::vector<std::string> titles = readLines(dataDir + "/menu_titles_5000.txt");
     std::vector<PoolItem> real;
@@ -110,7 +115,8 @@ int main(int argc, char** argv) {
     std::printf("menu titles: %zu (English %d, Chinese %d, mixed %d)\n", titles.size(), kinds[0], kinds[1], kinds[2]);
     std::printf("pool entries: %zu%s\n", pool.size(), argc > 1 ? " (from file)" : " (generated)");
     const int32_t thresholdIndex = 4;
-    const float threshold = libraryThreshold(thresholdIndex);
+    const float threshold = libraryThreshold(thresholdIndex, clean);
+    std::printf("rule: %s\n", clean ? "cleaned titles" : "per-pair rule");
 
     // The whole job, as the button runs it.
     dummyGames.clear();
@@ -124,9 +130,10 @@ int main(int argc, char** argv) {
     job.pool = pool;
     job.sourcePath = "generated";
     job.simThresholdIndex = thresholdIndex;
+    job.cleanTitles = clean;
     for (size_t i = 0; i < dummyGames.size(); ++i) job.games.push_back(LibraryGameInput{i, dummyGames[i].name, 0, 0, ""});
     auto t0 = Clock::now();
-    PoolIndexPtr index = buildPoolIndex(pool);
+    PoolIndexPtr index = buildPoolIndex(pool, clean);
     const double buildSeconds = secondsSince(t0);
     t0 = Clock::now();
     const LibraryRunSummary sum = runLibraryMatch(std::move(job));
@@ -144,7 +151,7 @@ int main(int argc, char** argv) {
     subset.assign(shuffled.begin(), shuffled.begin() + subsetSize);
     std::vector<std::vector<MatchCandidate>> refResults;
     t0 = Clock::now();
-    for (const std::string& t : subset) refResults.push_back(matchGameReference(t, pool, threshold));
+    for (const std::string& t : subset) refResults.push_back(matchGameReference(t, pool, threshold, clean));
     const double refSeconds = secondsSince(t0);
     const double perPair = refSeconds / (static_cast<double>(subsetSize) * static_cast<double>(pool.size()));
     const double refTotal = perPair * static_cast<double>(titles.size()) * static_cast<double>(pool.size());

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+struct sqlite3;
+
 struct MatchCandidate {
     int32_t appid = 0;      // 0 for a local folder candidate
     std::string name;       // candidate title (folder name for a local candidate)
@@ -15,7 +17,7 @@ struct MatchCandidate {
 // candidate list means empty matchedName, similarity 0 and (except for the local
 // matches' "未命中") empty matchMethod.
 struct GameInfo {
-    int32_t id = 0;
+    int64_t id = 0;         // the menu's ids are 64-bit; NULL or text ids read as 0
     std::string name;
     int32_t imageCount = -1;
     int32_t textCount = -1;
@@ -35,8 +37,15 @@ struct GameInfo {
 extern std::vector<GameInfo> dummyGames;
 extern std::vector<std::string> aiPreview;
 
-// Replaces dummyGames and aiPreview with the games of <exe dir>/data.db.
-void loadGamesFromDB();
+// How long a database held by the menu is waited for, on reading and on writing.
+constexpr int kDbBusyTimeoutMs = 3000;
+
+// Replaces dummyGames and aiPreview with the games of <exe dir>/data.db (dbPath empty), opened
+// read-only and never created. Returns "" or, when the file could not be read (wholly or
+// part-way), the status line's "data.db 无法读取：<why>".
+std::string loadGamesFromDB(const std::string& dbPath = std::string());
+// SQLite's failure in words for the user (missing table or column, not a database, busy...).
+std::string dbErrorText(sqlite3* db, int rc);
 
 // Steam appid of the chosen candidate, 0 when there is none.
 int32_t chosenAppid(const GameInfo& g);
@@ -46,19 +55,28 @@ void installCandidates(GameInfo& g, std::vector<MatchCandidate> cands, const std
 // Empties the match fields (the table's 清除匹配).
 void clearMatch(GameInfo& g);
 
+// A row is named by its id and the name it had when loaded, so an id the menu gave to
+// another game since then (or repeated in the table) never receives this game's category.
 struct CategoryUpdate {
-    int32_t id = 0;
+    int64_t id = 0;
+    std::string name;
     std::string category;
 };
 
+// Why an update changed no row.
+extern const char* const kRowChangedMessage;
+
 struct CategoryWriteResult {
     bool opened = false;          // database opened and statement prepared
-    std::vector<bool> ok;         // one per update, in order
+    std::string error;            // set when nothing was written at all (open, prepare, lock, commit)
+    std::vector<bool> ok;         // one per update, in order: its row was found and changed
+    std::string rowError;         // why the first failed update failed
     int succeeded = 0;
     int failed = 0;
 };
 
-// UPDATE games SET category=? WHERE id=? once per pair, each committing on its own.
-// dbPath empty = <exe dir>/data.db. A busy timeout lets a menu holding the file briefly finish.
+// All updates in one transaction: either every successful row is committed or (error set)
+// none is. An update that finds no row fails alone. dbPath empty = <exe dir>/data.db. A menu
+// holding the file is waited for kDbBusyTimeoutMs once.
 CategoryWriteResult writeCategories(const std::vector<CategoryUpdate>& updates,
                                     const std::string& dbPath = std::string());

@@ -1,12 +1,13 @@
 #include "data/ini.h"
 
-#include <fstream>
-#include <sstream>
-
+#include "data/encoding.h"
 #include "data/files.h"
 #include "data/paths.h"
 
 std::vector<std::string> gCategoryList;
+
+const char* const kNoCategoriesMessage =
+    "set.ini 中没有可用的分类行（[Categories] 段中的 categories=分类1|分类2），分类白名单为空。";
 
 std::vector<std::string> parseCategoriesIni(const std::string& text) {
     std::vector<std::string> out;
@@ -31,6 +32,8 @@ std::vector<std::string> parseCategoriesIni(const std::string& text) {
             while (start <= rest.size()) {
                 size_t bar = rest.find('|', start);
                 size_t end = bar == std::string::npos ? rest.size() : bar;
+                while (start < end && (rest[start] == ' ' || rest[start] == '\t')) ++start;
+                while (end > start && (rest[end - 1] == ' ' || rest[end - 1] == '\t')) --end;
                 if (end > start) out.push_back(rest.substr(start, end - start));
                 if (bar == std::string::npos) break;
                 start = bar + 1;
@@ -41,11 +44,12 @@ std::vector<std::string> parseCategoriesIni(const std::string& text) {
     return out;
 }
 
-void loadCategoriesFromIni() {
+std::string loadCategoriesFromIni() {
     gCategoryList.clear();
-    std::ifstream in(pathFromUtf8(getExeDir() + "set.ini"), std::ios::binary);
-    if (!in) return;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    gCategoryList = parseCategoriesIni(ss.str());
+    std::string bytes, err, text;
+    if (!readFileBinaryUtf8(getExeDir() + "set.ini", bytes, err)) return kNoCategoriesMessage;
+    const std::string note = textFileNote("set.ini", decodeTextFile(bytes, text));
+    gCategoryList = parseCategoriesIni(text);
+    if (gCategoryList.empty()) return note.empty() ? kNoCategoriesMessage : note + " " + kNoCategoriesMessage;
+    return note;
 }

@@ -5,7 +5,12 @@
 
 extern std::vector<std::string> gCategoryList;
 
-// Replaces gCategoryList from <exe dir>/set.ini; a missing file leaves it empty.
-void loadCategoriesFromIni();
-// The parser behind it, for a file's whole text.
+// What every message says when the whitelist is empty (no file, no section, no names).
+extern const char* const kNoCategoriesMessage;
+
+// Replaces gCategoryList from <exe dir>/set.ini (UTF-8 with or without a byte-order mark, or
+// GBK); a missing file leaves it empty. Returns a note for the status line: how a file not in
+// UTF-8 was read, or kNoCategoriesMessage; empty when there is nothing to say.
+std::string loadCategoriesFromIni();
+// The parser behind it, for a file's whole text as UTF-8. Names are trimmed of spaces and tabs.
 std::vector<std::string> parseCategoriesIni(const std::string& text);

@@ -52,10 +52,16 @@ bool rowJobRunning() {
     return gMatchState.load() != 0 || gLocalMatchRunning.load() || gDlgRunning.load();
 }
 
-void openWaitDialog(const std::string& title, const std::string& message) {
+void openWaitDialog(const std::string& title, const std::string& message, std::atomic<bool>* cancel) {
     gWaitState.title = title;
     gWaitState.message = message;
+    gWaitState.cancel = cancel;
     gWaitState.active.store(true);
+}
+
+void setStatusMessage(const std::string& text) {
+    std::lock_guard<std::mutex> lk(gDlMtx);
+    gDlMsg = text;
 }
 
 std::string progressTextCopy() {
@@ -114,6 +120,7 @@ void resetJobGlobals() {
     gWaitState.active = false;
     gWaitState.title.clear();
     gWaitState.message.clear();
+    gWaitState.cancel = nullptr;
 }
 
 std::string formatByteSize(long long n) {

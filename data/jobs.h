@@ -25,6 +25,7 @@ struct WaitState {
     std::atomic<bool> active{false};
     std::string title;    // written by the frame before active is set
     std::string message;
+    std::atomic<bool>* cancel = nullptr;  // the 取消 button raises it; nullptr = no button
 };
 
 // --- match family (network match and local library match)
@@ -58,7 +59,7 @@ extern std::string gDlCurGame, gDlMsg, gDlFileName;
 extern std::mutex gDlResultMtx;
 extern std::vector<DlBatchItem> gDlResults;
 extern std::atomic<bool> gDlResultReady;
-extern std::atomic<bool> gDlCancel;       // set at shutdown only
+extern std::atomic<bool> gDlCancel;       // 取消下载 and shutdown; cleared at start
 
 // --- AI family
 extern std::thread gAiThread;
@@ -67,7 +68,7 @@ extern std::atomic<int32_t> gAiState;     // 0 idle, 1 running, 2 succeeded, 3 f
 extern std::atomic<int32_t> gAiCaller;    // 1 生成结果, 2 用文本框提示词生成结果 (3: 测试)
 extern std::string gAiContent, gAiErr;
 extern std::atomic<bool> gAiTruncated;
-extern std::atomic<bool> gAiCancel;       // set at shutdown only
+extern std::atomic<bool> gAiCancel;       // the wait dialog's 取消 and shutdown; cleared at start
 extern std::string gGenMsg;               // frame thread only
 extern bool gGenOk;
 
@@ -90,7 +91,10 @@ void startJobThread(std::thread& slot, F&& fn) {
 }
 
 // Shows the wait dialog; the job clears gWaitState.active when it ends.
-void openWaitDialog(const std::string& title, const std::string& message);
+void openWaitDialog(const std::string& title, const std::string& message, std::atomic<bool>* cancel = nullptr);
+
+// The status line's message (gDlMsg, under gDlMtx): what a load had to say about its files.
+void setStatusMessage(const std::string& text);
 
 // Copies gProgressText under its lock.
 std::string progressTextCopy();

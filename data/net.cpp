@@ -23,10 +23,11 @@ void ensureCurlGlobal() {
 struct Transfer {
     const NetRequest* req = nullptr;
     NetResult* res = nullptr;
-    long idleLimitMs = 0;      // after the first response byte: longest silence
-    long preHeadLimitMs = 0;   // before it: connect + send + receive
+    long sendLimitMs = 0;      // longest silence while the request goes out
+    long receiveLimitMs = 0;   // longest silence after it: before the head and in the body
     Clock::time_point lastActivity;
     curl_off_t lastUp = 0;
+    bool connected = false;    // the connection stands (until then curl's connect limit rules)
     bool headStarted = false;  // a status line arrived
     bool inHead = false;       // between a status line and its blank line (not trailers)
     bool cancelled = false;
@@ -55,6 +56,7 @@ size_t onHeader(char* data, size_t size, size_t nitems, void* user) {
         t->inHead = true;
         t->res->contentLength = -1;
         t->res->retryAfter.clear();
+        t->res->contentType.clear();
         const std::string line(data, n);
         const size_t sp = line.find(' ');
         t->res->status = sp == std::string::npos ? 0 : std::atol(line.c_str() + sp + 1);
@@ -67,6 +69,8 @@ size_t onHeader(char* data, size_t size, size_t nitems, void* user) {
         if (end != v.c_str() && cl >= 0) t->res->contentLength = cl;
     } else if (startsWithNoCase(data, n, "retry-after:")) {
         t->res->retryAfter = trimSpaces(std::string(data + 12, n - 12));
+    } else if (startsWithNoCase(data, n, "content-type:")) {
+        t->res->contentType = trimSpaces(std::string(data + 13, n - 13));
     } else if (n <= 2 && (n == 0 || data[0] == '\r' || data[0] == '\n')) {
         // End of a head: announce the size of the body that follows.
         t->inHead = false;
@@ -97,24 +101,35 @@ size_t onBody(char* data, size_t size, size_t nmemb, void* user) {
     return n;
 }
 
-int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t ulnow) {
+// Called once a connection stands (new or reused, TLS included), before the request goes out.
+int onConnected(void* user, char*, char*, int, int) {
     auto* t = static_cast<Transfer*>(user);
-    if (t->req->cancel && t->req->cancel->load()) {
-        t->cancelled = true;
-        return 1;
+    t->connected = true;
+    t->lastActivity = Clock::now();
+    return CURL_PREREQFUNC_OK;
+}
+
+// True when the transfer must end now: cancelled, or silent for longer than its limit.
+bool mustStop(CURL* h, Transfer& t) {
+    if (t.req->cancel && t.req->cancel->load()) {
+        t.cancelled = true;
+        return true;
     }
+    if (!t.connected) return false;
     const auto now = Clock::now();
-    if (ulnow != t->lastUp) {
-        t->lastUp = ulnow;
-        t->lastActivity = now;
+    curl_off_t up = 0;
+    curl_easy_getinfo(h, CURLINFO_SIZE_UPLOAD_T, &up);
+    if (up != t.lastUp) {
+        t.lastUp = up;
+        t.lastActivity = now;
     }
-    const long limit = t->headStarted ? t->idleLimitMs : t->preHeadLimitMs;
-    const auto silent = std::chrono::duration_cast<std::chrono::milliseconds>(now - t->lastActivity).count();
-    if (silent > limit) {
-        t->timedOut = true;
-        return 1;
+    const bool sending = !t.headStarted && up < static_cast<curl_off_t>(t.req->body.size());
+    const long limit = sending ? t.sendLimitMs : t.receiveLimitMs;
+    if (std::chrono::duration_cast<std::chrono::milliseconds>(now - t.lastActivity).count() > limit) {
+        t.timedOut = true;
+        return true;
     }
-    return 0;
+    return false;
 }
 
 bool isTlsError(CURLcode rc) {
@@ -138,7 +153,7 @@ bool isTlsError(CURLcode rc) {
     }
 }
 
-void classifyFailure(CURL* h, CURLcode rc, const Transfer& t, NetResult& r) {
+void classifyFailure(CURLcode rc, const Transfer& t, NetResult& r) {
     r.curlCode = static_cast<int>(rc);
     const NetStep afterHead = t.headStarted ? NetStep::Body : NetStep::Receive;
     if (t.cancelled) {
@@ -151,7 +166,9 @@ void classifyFailure(CURL* h, CURLcode rc, const Transfer& t, NetResult& r) {
     }
     if (t.timedOut) {
         r.curlCode = CURLE_OPERATION_TIMEDOUT;
-        r.step = afterHead;
+        r.timedOut = true;
+        const bool sending = !t.headStarted && t.lastUp < static_cast<curl_off_t>(t.req->body.size());
+        r.step = sending ? NetStep::Send : afterHead;
         return;
     }
     switch (rc) {
@@ -167,12 +184,11 @@ void classifyFailure(CURL* h, CURLcode rc, const Transfer& t, NetResult& r) {
         case CURLE_COULDNT_CONNECT:
             r.step = NetStep::Connect;
             return;
-        case CURLE_OPERATION_TIMEDOUT: {
-            curl_off_t connectUs = 0;
-            curl_easy_getinfo(h, CURLINFO_CONNECT_TIME_T, &connectUs);
-            r.step = connectUs == 0 ? NetStep::Connect : afterHead;
+        case CURLE_OPERATION_TIMEDOUT:
+            // Only curl's connect limit is left to run out here.
+            r.timedOut = true;
+            r.step = t.connected ? afterHead : NetStep::Connect;
             return;
-        }
         case CURLE_SEND_ERROR:
             r.step = t.headStarted ? NetStep::Body : NetStep::Send;
             return;
@@ -183,6 +199,33 @@ void classifyFailure(CURL* h, CURLcode rc, const Transfer& t, NetResult& r) {
             r.step = isTlsError(rc) ? NetStep::Send : afterHead;
             return;
     }
+}
+
+// Runs the transfer, waking at least every 50 ms so that silence and cancel are noticed
+// promptly (curl's own progress callback may wait a second between calls).
+CURLcode performWatched(CURL* h, Transfer& t) {
+    CURLM* m = curl_multi_init();
+    if (!m) return CURLE_FAILED_INIT;
+    curl_multi_add_handle(m, h);
+    CURLcode rc = CURLE_OK;
+    for (int running = 1; running;) {
+        if (curl_multi_perform(m, &running) != CURLM_OK) {
+            rc = CURLE_FAILED_INIT;
+            break;
+        }
+        if (!running) break;
+        if (mustStop(h, t)) {
+            rc = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        curl_multi_poll(m, nullptr, 0, 50, nullptr);
+    }
+    int left = 0;
+    while (CURLMsg* msg = curl_multi_info_read(m, &left))
+        if (msg->msg == CURLMSG_DONE && msg->easy_handle == h) rc = msg->data.result;
+    curl_multi_remove_handle(m, h);
+    curl_multi_cleanup(m);
+    return rc;
 }
 
 }  // namespace
@@ -219,8 +262,8 @@ NetResult netRequest(const NetRequest& req) {
     Transfer t;
     t.req = &req;
     t.res = &r;
-    t.idleLimitMs = receiveMs;
-    t.preHeadLimitMs = resolveMs + connectMs + sendMs + receiveMs;
+    t.sendLimitMs = sendMs;
+    t.receiveLimitMs = receiveMs;
     t.lastActivity = Clock::now();
 
     char errbuf[CURL_ERROR_SIZE] = {0};
@@ -257,11 +300,10 @@ NetResult netRequest(const NetRequest& req) {
     curl_easy_setopt(h, CURLOPT_HEADERDATA, &t);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, onBody);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &t);
-    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, onProgress);
-    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &t);
+    curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, onConnected);
+    curl_easy_setopt(h, CURLOPT_PREREQDATA, &t);
 
-    const CURLcode rc = curl_easy_perform(h);
+    const CURLcode rc = performWatched(h, t);
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
     if (status != 0) r.status = status;
@@ -273,7 +315,7 @@ NetResult netRequest(const NetRequest& req) {
             r.curlCode = CURLE_PARTIAL_FILE;
         }
     } else {
-        classifyFailure(h, rc, t, r);
+        classifyFailure(rc, t, r);
         r.detail = errbuf[0] ? errbuf : curl_easy_strerror(rc);
     }
     curl_easy_cleanup(h);

@@ -41,15 +41,18 @@ struct NetRequest {
     std::string body;                  // sent when not empty (or when method is POST)
     std::string userAgent;
     int32_t port = 443;                // https only; 443 unless a caller needs another
+    // Limits: resolve + connect bound the connection (TLS handshake included); after it,
+    // send is the longest silence while the request goes out, receive the longest silence
+    // while waiting for the head and between body bytes. None bounds the whole exchange.
     long resolveTimeoutMs = 15000;
     long connectTimeoutMs = 15000;
     long sendTimeoutMs = 30000;
-    long receiveTimeoutMs = 30000;     // longest time without a received byte
+    long receiveTimeoutMs = 30000;
     size_t maxBodyBytes = 16u << 20;
     // Optional progress: total gets Content-Length (0 when absent), done counts body bytes.
     std::atomic<int64_t>* bytesTotal = nullptr;
     std::atomic<int64_t>* bytesDone = nullptr;
-    // Optional: raising it ends the request (and any wait in it) within about 100 ms.
+    // Optional: raising it ends the request (and any wait in it) within about 50 ms.
     const std::atomic<bool>* cancel = nullptr;
 };
 
@@ -59,11 +62,20 @@ struct NetResult {
     std::string body;              // body bytes as received (also on most failures)
     int64_t contentLength = -1;    // announced size of the final response, -1 when absent
     std::string retryAfter;        // Retry-After header of the final response, as sent
+    std::string contentType;       // Content-Type header of the final response, as sent
+    bool timedOut = false;         // step failed because a limit ran out (not a refusal or a cut)
     int curlCode = 0;              // the transport's error code (CURLE_* or WinHTTP's), 0 on success
     std::string detail;            // the transport's error text, for diagnostics
 };
 
 NetResult netRequest(const NetRequest& req);
+
+// The message of a failed step (not TooLarge or Cancelled, whose words are the caller's), in
+// the words the users know: "WinHttpConnect 失败（DNS 或网络问题）", "WinHttpReadData 失败（连接中断）
+// errno=18", and for a timeout the step with "（连接超时）", "（发送超时）", "（等待响应超时）" or
+// "（接收数据超时）". shortForm: the store API's older wording (no connect note, ": " before the
+// code, no code after a receive failure). Shared by every platform's transport.
+std::string netFailureMessage(const NetResult& r, bool shortForm);
 
 // The URL a request is sent to after the host map: "https://host[:port]/path" or "<base>/path".
 std::string netResolveUrl(const std::string& host, int32_t port, const std::string& path);

@@ -158,6 +158,7 @@ void exchange(const NetRequest& req, const std::wstring& url, long receiveMs, Ha
 
     auto failed = [&](Wait w, NetStep step) {
         r.curlCode = static_cast<int>(h.async.error);
+        r.timedOut = h.async.error == ERROR_WINHTTP_TIMEOUT;
         r.step = w == Wait::Cancelled || h.async.error == ERROR_WINHTTP_OPERATION_CANCELLED ? NetStep::Cancelled : step;
     };
     const bool hasBody = !req.body.empty() || req.method == "POST";
@@ -187,6 +188,7 @@ void exchange(const NetRequest& req, const std::wstring& url, long receiveMs, Ha
         const long long cl = std::strtoll(lengthText.c_str(), &end, 10);
         if (end != lengthText.c_str() && cl >= 0) r.contentLength = cl;
     }
+    r.contentType = trimSpaces(wideToUtf8(queryHeader(h.request, WINHTTP_QUERY_CONTENT_TYPE)));
     r.retryAfter = trimSpaces(wideToUtf8(queryHeader(h.request, WINHTTP_QUERY_CUSTOM, L"Retry-After")));
     if (r.contentLength > static_cast<int64_t>(req.maxBodyBytes)) {
         r.step = NetStep::TooLarge;

@@ -14,6 +14,7 @@ struct PanelOptions {
     int32_t existingResourceMode = 0;  // 0 忽略, 1 覆盖
     int32_t existingMatchMode = 0;     // 0 忽略, 1 覆盖
     int32_t simThresholdIndex = 4;     // 0..6 = 30%..90%
+    bool cleanTitles = true;           // "智能清洗标题": match on cleaned, folded titles
 };
 
 // Minimum similarity of the threshold combo: 0.3 + 0.1 * index.

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <vector>
 
+#include "data/encoding.h"
 #include "data/files.h"
 #include "data/game.h"
 
@@ -26,35 +27,13 @@ void appendCodePoint(std::wstring& out, char32_t cp) {
 
 std::wstring utf8ToWide(const std::string& s) {
     std::wstring out;
-    const size_t n = s.find('\0') == std::string::npos ? s.size() : s.find('\0');
-    const auto* b = reinterpret_cast<const unsigned char*>(s.data());
-    size_t i = 0;
-    while (i < n) {
-        unsigned char c = b[i];
-        if (c < 0x80) {
-            out.push_back(c);
-            ++i;
-            continue;
-        }
-        int len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-        char32_t cp = len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-        bool ok = len != 0 && i + static_cast<size_t>(len) <= n;
-        for (int k = 1; ok && k < len; ++k) {
-            unsigned char cc = b[i + static_cast<size_t>(k)];
-            if ((cc & 0xC0) != 0x80) ok = false;
-            else cp = (cp << 6) | (cc & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are malformed too.
-        if (ok && ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
-                   (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF))
-            ok = false;
-        if (ok) {
-            appendCodePoint(out, cp);
-            i += static_cast<size_t>(len);
-        } else {
-            out.push_back(L'\xFFFD');
-            ++i;
-        }
+    const std::string_view v(s.data(), s.find('\0') == std::string::npos ? s.size() : s.find('\0'));
+    for (size_t i = 0; i < v.size();) {
+        char32_t cp = 0;
+        const size_t len = decodeUtf8Char(v, i, cp);
+        if (len) appendCodePoint(out, cp);
+        else out.push_back(L'\xFFFD');
+        i += len ? len : 1;
     }
     return out;
 }
@@ -112,11 +91,43 @@ void setClipboardBackend(std::function<std::string()> reader, std::function<void
     gClipWriter = std::move(writer);
 }
 
-bool isSafeFolderName(const std::string& name) {
-    if (name.empty() || name == "." || name == "..") return false;
-    for (char c : name)
-        if (c == '/' || c == '\\' || c == '\0') return false;
-    return true;
+namespace {
+
+bool windowsDeviceName(const std::string& component) {
+    std::string base = component.substr(0, component.find('.'));
+    while (!base.empty() && base.back() == ' ') base.pop_back();  // "CON .txt" is CON too
+    for (char& c : base)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
+    for (const char* d : kDevices)
+        if (base == d) return true;
+    return base.size() == 4 && (base.rfind("COM", 0) == 0 || base.rfind("LPT", 0) == 0) && base[3] >= '1' &&
+           base[3] <= '9';
+}
+
+bool componentAllowed(const std::string& c) {
+    if (c.empty() || c == "." || c == "..") return false;
+    if (c.back() == '.' || c.back() == ' ') return false;
+    return !windowsDeviceName(c);
+}
+
+}  // namespace
+
+bool mediaRelativePath(const std::string& name, std::string& rel) {
+    rel.clear();
+    if (name.empty() || name.find('\0') != std::string::npos) return false;
+    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (name.size() >= 2 && letter(name[0]) && name[1] == ':') return false;
+    size_t start = 0;
+    for (;;) {
+        const size_t sep = name.find_first_of("/\\", start);
+        const std::string c = name.substr(start, sep == std::string::npos ? std::string::npos : sep - start);
+        if (!componentAllowed(c)) return false;
+        rel += c;
+        if (sep == std::string::npos) return true;
+        rel += '/';
+        start = sep + 1;
+    }
 }
 
 std::string mediaRoot() { return getExeDir() + "media/"; }
@@ -124,10 +135,11 @@ std::string mediaRoot() { return getExeDir() + "media/"; }
 void scanMediaCounts(GameInfo& g) {
     g.imageCount = 0;
     g.textCount = 0;
-    if (!isSafeFolderName(g.name)) return;
+    std::string rel;
+    if (!mediaRelativePath(g.name, rel)) return;
     std::vector<DirEntry> entries;
     std::string err;
-    if (!listDirUtf8(mediaRoot() + g.name + "/", entries, err)) return;
+    if (!listDirUtf8(mediaRoot() + rel + "/", entries, err)) return;
     static const char* const kImageExts[] = {".jpg", ".jpeg", ".png", ".bmp", ".webp", ".avif", ".gif"};
     for (const DirEntry& e : entries) {
         if (e.isDir) continue;

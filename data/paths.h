@@ -29,13 +29,21 @@ void setClipboardBackend(std::function<std::string()> reader,
 bool systemClipboardRead(std::string& utf8);
 bool systemClipboardWrite(const std::string& utf8);
 
-// True when the name can be used as one folder below media/: not empty, not "." or "..",
-// no path separator, no zero byte. Every place that turns a game name into a path checks it.
-bool isSafeFolderName(const std::string& name);
+// The one rule that turns a game name into its folder below media/ (every place that makes
+// such a path uses it): "/" and "\\" nest folders; rel gets the components joined by "/".
+// Refused (false): an empty name, an empty, "." or ".." component (so also a leading or
+// trailing separator), a drive letter ("C:..."), a zero byte, and what Windows cannot
+// create: a component ending in a dot or blank, or a device name (CON, PRN, AUX, NUL,
+// COM1-9, LPT1-9, any case, with or without extension). The same on every platform, since
+// the menu on Windows reads the folder.
+bool mediaRelativePath(const std::string& name, std::string& rel);
+// The line shown for a refused name.
+inline constexpr char kMediaNameRefused[] =
+    "游戏名不能用作 media 下的文件夹名（空的路径段、. 或 ..、开头的分隔符、盘符、零字节、Windows 保留名或以点/空格结尾），已跳过";
 
 // <exe dir>/media/
 std::string mediaRoot();
 
 // Counts images (.jpg .jpeg .png .bmp .webp .avif .gif) and .txt files directly in
-// media/<name>/. Empty or unsafe names count 0 without touching the disk.
+// media/<name>/. Names the rule above refuses count 0 without touching the disk.
 void scanMediaCounts(GameInfo& g);

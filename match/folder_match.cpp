@@ -13,7 +13,9 @@
 #include "data/jobs.h"
 #include "data/paths.h"
 #include "match/compare.h"
+#include "match/library_match.h"
 #include "match/text.h"
+#include "match/title_score.h"
 
 namespace fs = std::filesystem;
 
@@ -56,18 +58,12 @@ std::string reasonText(const std::error_code& ec) {
     }
 }
 
-std::string lowerExt(const fs::path& p) {
-    std::string ext = p.extension().string();
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return ext;
-}
-
 struct Folder {
     std::string name;
     std::string path;
     ChineseKey cn;
     std::string en;
+    TitleUnits units;
 };
 
 struct GameKeys {
@@ -75,14 +71,19 @@ struct GameKeys {
     int type = 0;
     ChineseKey whole, cnPart;
     std::string wholeEn, enPart;
+    std::vector<TitleUnits> forms;  // with cleaning
 };
 
-GameKeys gameKeys(const std::string& name) {
+GameKeys gameKeys(const std::string& name, bool cleanTitles) {
     GameKeys k;
     k.name = name;
+    if (cleanTitles) {
+        k.forms = titleFormUnits(name);
+        return k;
+    }
     k.type = classifyNameType(name);
     if (k.type == NameType::Mixed) {
-        auto [cn, en] = splitNameToCnEn(name);
+        auto [cn, en] = scriptParts(name);
         k.cnPart = makeChineseKey(cn);
         k.enPart = englishKey(en);
     } else if (k.type == NameType::Chinese) {
@@ -95,9 +96,23 @@ GameKeys gameKeys(const std::string& name) {
 
 float scoreKeys(const GameKeys& g, const Folder& f) {
     if (g.name == f.name) return 1.0f;
-    if (g.type == NameType::Chinese) return compareChineseKeys(g.whole, f.cn);
-    if (g.type == NameType::Mixed) return std::max(compareChineseKeys(g.cnPart, f.cn), compareEnglishKeys(g.enPart, f.en));
-    return compareEnglishKeys(g.wholeEn, f.en);
+    if (!g.forms.empty()) {
+        float best = 0.0f;
+        for (const TitleUnits& form : g.forms) best = std::max(best, scoreTitle(form, f.units));
+        return best;
+    }
+    if (g.type == NameType::Chinese) return chineseIfCounts(g.whole, f.cn);
+    if (g.type == NameType::Mixed) return std::max(chineseIfCounts(g.cnPart, f.cn), englishIfCounts(g.enPart, f.en));
+    return englishIfCounts(g.wholeEn, f.en);
+}
+
+// Resource folders are named "空洞骑士 Hollow Knight": a name and its translation, each script
+// standing on its own (unlike a pool entry's single name, whose other script is left unexplained
+// by a title lacking it).
+TitleUnits folderUnits(const std::string& name) {
+    TitleUnits u = entryUnits(name, name);
+    u.oneName = false;
+    return u;
 }
 
 std::string joinPath(const std::string& dir, const std::string& name) {
@@ -107,16 +122,13 @@ std::string joinPath(const std::string& dir, const std::string& name) {
 
 }  // namespace
 
-float folderScore(const std::string& gameName, const std::string& folderName) {
-    if (gameName == folderName) return 1.0f;
-    switch (classifyNameType(gameName)) {
-        case NameType::Chinese: return compareChinese(gameName, folderName);
-        case NameType::Mixed: {
-            auto [cn, en] = splitNameToCnEn(gameName);
-            return std::max(compareChinese(cn, folderName), compareEnglish(en, folderName));
-        }
-        default: return compareEnglish(gameName, folderName);
-    }
+float folderScore(const std::string& gameName, const std::string& folderName, bool cleanTitles) {
+    Folder f;
+    f.name = folderName;
+    f.cn = makeChineseKey(folderName);
+    f.en = englishKey(folderName);
+    f.units = folderUnits(folderName);
+    return scoreKeys(gameKeys(gameName, cleanTitles), f);
 }
 
 std::string localFolderMatch(const PanelOptions& opts) {
@@ -147,9 +159,10 @@ std::string localFolderMatch(const PanelOptions& opts) {
         f.path = joinPath(dir, f.name);
         f.cn = makeChineseKey(f.name);
         f.en = englishKey(f.name);
+        f.units = folderUnits(f.name);
     }
 
-    const float threshold = simThresholdValue(std::clamp<int32_t>(opts.simThresholdIndex, 0, 6));
+    const float threshold = libraryThreshold(opts.simThresholdIndex, opts.cleanTitles);
     int hits = 0, skipped = 0;
     const int gameCount = static_cast<int>(dummyGames.size());
     {
@@ -160,7 +173,7 @@ std::string localFolderMatch(const PanelOptions& opts) {
                 continue;
             }
             if (opts.existingMatchMode == 0 && !g.matchedName.empty()) continue;
-            const GameKeys keys = gameKeys(g.name);
+            const GameKeys keys = gameKeys(g.name, opts.cleanTitles);
             std::vector<MatchCandidate> cands;
             for (const Folder& f : folders) {
                 const float s = scoreKeys(keys, f);
@@ -169,6 +182,7 @@ std::string localFolderMatch(const PanelOptions& opts) {
             std::sort(cands.begin(), cands.end(),
                       [](const MatchCandidate& a, const MatchCandidate& b) { return a.score > b.score; });
             if (cands.size() > 10) cands.resize(10);
+            if (opts.cleanTitles && cands.size() >= 2 && cands[0].score - cands[1].score < kTieGap) cands.clear();
             if (cands.empty()) {
                 installCandidates(g, {}, std::string());
                 g.matchMethod = "未命中";
@@ -212,7 +226,16 @@ bool isImageExt(const std::string& ext) {
            ext == ".gif";
 }
 
-// Copies one game's folder; returns false when the game counts as skipped.
+std::string lowerExt(const std::string& fileName) {
+    const size_t dot = fileName.rfind('.');
+    std::string ext = dot == std::string::npos ? std::string() : fileName.substr(dot);
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return ext;
+}
+
+// Copies one game's folder; returns false when the game counts as skipped. Every file goes
+// through the media writer, so a link standing at a target is replaced, never followed.
 bool copyGame(const PanelOptions& opts, const CopyTask& t, const std::string& media, CopyCounts& out) {
     auto problem = [&](const std::string& line) { out.problems += "[" + t.name + "] " + line + "\n"; };
     std::error_code ec;
@@ -222,31 +245,32 @@ bool copyGame(const PanelOptions& opts, const CopyTask& t, const std::string& me
         else problem("源目录不存在: " + t.src);
         return false;
     }
-    if (!isSafeFolderName(t.name)) {
-        problem("游戏名不能用作文件夹名，未复制");
+    std::string rel, err;
+    if (!mediaRelativePath(t.name, rel)) {
+        problem(kMediaNameRefused);
         return false;
     }
-    std::vector<fs::path> files;
-    if (st.type() != fs::file_type::directory) ec = std::make_error_code(std::errc::not_a_directory);
-    for (fs::directory_iterator it = ec ? fs::directory_iterator() : fs::directory_iterator(t.src, ec), end;
-         !ec && it != end; it.increment(ec)) {
-        std::error_code ec2;
-        if (it->is_regular_file(ec2)) files.push_back(it->path());
-    }
-    if (ec) {
-        problem("无法读取源目录: " + t.src + " (" + reasonText(ec) + ")");
+    if (st.type() != fs::file_type::directory) {
+        problem("无法读取源目录: " + t.src + " (" + reasonText(std::make_error_code(std::errc::not_a_directory)) + ")");
         return false;
     }
-    const std::string dst = media + t.name;
-    fs::create_directories(dst, ec);
-    if (ec) {
-        problem("无法创建文件夹: " + dst + " (" + reasonText(ec) + ")");
+    std::vector<DirEntry> entries;
+    if (!listDirUtf8(t.src, entries, err)) {
+        problem("无法读取源目录: " + err);
         return false;
     }
+    const std::string dst = media + rel;
+    if (!ensureDirUtf8(dst, err)) {
+        problem("无法创建文件夹: " + err);
+        return false;
+    }
+    std::vector<std::string> files;
+    for (const DirEntry& e : entries)
+        if (!e.isDir) files.push_back(e.name);
     std::sort(files.begin(), files.end());
     const int imageLimit = opts.imageLimitIndex <= 0 ? 999999 : opts.imageLimitIndex;
     int imagesCopied = 0;
-    for (const fs::path& f : files) {
+    for (const std::string& f : files) {
         const std::string ext = lowerExt(f);
         const bool image = isImageExt(ext);
         if (image) {
@@ -254,11 +278,9 @@ bool copyGame(const PanelOptions& opts, const CopyTask& t, const std::string& me
         } else if (ext != ".txt") {
             continue;
         }
-        const fs::path target = fs::path(dst) / f.filename();
-        std::error_code cec;
-        fs::copy_file(f, target, fs::copy_options::overwrite_existing, cec);
-        if (cec) {
-            problem("复制失败: " + f.filename().string() + " (" + reasonText(cec) + ")");
+        std::string data;
+        if (!readFileBinaryUtf8(joinPath(t.src, f), data, err) || !writeFileBinaryUtf8(dst + "/" + f, data, err)) {
+            problem("复制失败: " + f + " (" + err + ")");
             continue;
         }
         ++out.copied;
@@ -271,10 +293,9 @@ bool copyGame(const PanelOptions& opts, const CopyTask& t, const std::string& me
 
 std::string copyLocalResources(const PanelOptions& opts) {
     const std::string media = mediaRoot();
-    std::error_code ec;
-    fs::create_directories(media, ec);
-    if (ec) {
-        const std::string m = "无法创建媒体文件夹: " + media + " (" + reasonText(ec) + ")";
+    std::string err;
+    if (!ensureDirUtf8(media, err)) {
+        const std::string m = "无法创建媒体文件夹: " + err;
         setMatchMsg(m);
         return m;
     }

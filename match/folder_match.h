@@ -15,5 +15,7 @@ std::string localFolderMatch(const PanelOptions& opts);
 // message (also stored in gMatchMsg).
 std::string copyLocalResources(const PanelOptions& opts);
 
-// Similarity of a game title and a folder name (byte-equal 1, else by the title's type).
-float folderScore(const std::string& gameName, const std::string& folderName);
+// Similarity of a game title and a folder name: byte-equal 1, else by the title's type (the
+// per-pair rule of the library match, the folder name standing for every field), or with
+// cleaning the cleaned scorer against the folder name.
+float folderScore(const std::string& gameName, const std::string& folderName, bool cleanTitles = false);

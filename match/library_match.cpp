@@ -16,7 +16,8 @@
 
 std::atomic<bool> gLibraryMatchFinished{false};
 
-float libraryThreshold(int32_t simThresholdIndex) {
+float libraryThreshold(int32_t simThresholdIndex, bool cleanTitles) {
+    if (cleanTitles) return cleanedThreshold(simThresholdIndex);
     return simThresholdValue(std::clamp<int32_t>(simThresholdIndex, 0, 6));
 }
 
@@ -31,23 +32,73 @@ MatchCandidate candidateFor(const PoolItem& e, float score) {
     return MatchCandidate{e.appid, e.name_cn.empty() ? e.name : e.name_cn, std::string(), score};
 }
 
+bool holdsChinese(std::string_view s) {
+    for (size_t i = 0; i < s.size(); i += utf8SeqLen(static_cast<unsigned char>(s[i])))
+        if (isChineseChar(static_cast<unsigned char>(s[i]), s, i)) return true;
+    return false;
+}
+
 }  // namespace
+
+bool countsEnglish(std::string_view key) {
+    return key.size() >= 2 && std::any_of(key.begin(), key.end(), [](char c) { return c > '9'; });
+}
+bool countsChinese(const ChineseKey& key) { return key.chars.size() >= 2; }
+
+float chineseIfCounts(const ChineseKey& a, const ChineseKey& b) { return countsChinese(a) ? compareChineseKeys(a, b) : 0.0f; }
+float englishIfCounts(std::string_view a, std::string_view b) { return countsEnglish(a) ? compareEnglishKeys(a, b) : 0.0f; }
+
+std::pair<std::string, std::string> scriptParts(const std::string& gameName) {
+    auto [first, second] = splitNameToCnEn(gameName);
+    if (holdsChinese(first)) return {std::move(first), std::move(second)};
+    return {std::move(second), std::move(first)};
+}
 
 float scorePoolEntry(const std::string& gameName, const PoolItem& e) {
     if (gameName == e.name || gameName == e.name_cn || gameName == e.nickname) return 1.0f;
     switch (classifyNameType(gameName)) {
-        case NameType::Chinese:
-            return std::max(compareChinese(gameName, e.name_cn), compareChinese(gameName, e.nickname));
+        case NameType::Chinese: {
+            const ChineseKey g = makeChineseKey(gameName);
+            return std::max(chineseIfCounts(g, makeChineseKey(e.name_cn)), chineseIfCounts(g, makeChineseKey(e.nickname)));
+        }
         case NameType::Mixed: {
-            const auto [cn, en] = splitNameToCnEn(gameName);
-            const float c = compareChinese(cn, e.name_cn);
-            const float s = compareEnglish(en, e.name);
-            const float n = std::max(compareChinese(gameName, e.nickname), compareEnglish(gameName, e.nickname));
+            const auto [cn, en] = scriptParts(gameName);
+            const float c = chineseIfCounts(makeChineseKey(cn), makeChineseKey(e.name_cn));
+            const float s = englishIfCounts(englishKey(en), englishKey(e.name));
+            const float n = std::max(chineseIfCounts(makeChineseKey(gameName), makeChineseKey(e.nickname)),
+                                     englishIfCounts(englishKey(gameName), englishKey(e.nickname)));
             return mixedScore(c, s, n);
         }
-        default:
-            return std::max(compareEnglish(gameName, e.name), compareEnglish(gameName, e.nickname));
+        default: {
+            const std::string g = englishKey(gameName);
+            return std::max(englishIfCounts(g, englishKey(e.name)), englishIfCounts(g, englishKey(e.nickname)));
+        }
     }
+}
+
+namespace {
+
+// The texts an entry is scored as: both names together (each script from the name written in
+// it), the Chinese name alone (it often carries a Latin part of its own: "Apex英雄"), the
+// nickname.
+constexpr size_t kEntryProfiles = 3;
+
+TitleUnits entryProfile(const PoolItem& e, size_t k) {
+    if (k == 0) return entryUnits(e.name, e.name_cn);
+    if (k == 1) return entryUnits(e.name_cn, e.name_cn);
+    return entryUnits(e.nickname, e.nickname);
+}
+
+}  // namespace
+
+float scoreCleanedEntry(const std::string& gameName, const std::vector<TitleUnits>& forms, const PoolItem& e) {
+    if (gameName == e.name || gameName == e.name_cn || gameName == e.nickname) return 1.0f;
+    float best = 0.0f;
+    for (size_t k = 0; k < kEntryProfiles; ++k) {
+        const TitleUnits u = entryProfile(e, k);
+        for (const TitleUnits& f : forms) best = std::max(best, scoreTitle(f, u));
+    }
+    return best;
 }
 
 std::vector<MatchCandidate> finishLibraryCandidates(std::vector<MatchCandidate> cands) {
@@ -68,14 +119,21 @@ std::vector<MatchCandidate> finishLibraryCandidates(std::vector<MatchCandidate> 
     return cands;
 }
 
+std::vector<MatchCandidate> finishCleanedCandidates(std::vector<MatchCandidate> cands) {
+    cands = finishLibraryCandidates(std::move(cands));
+    if (cands.size() >= 2 && cands[0].score - cands[1].score < kTieGap) cands.clear();
+    return cands;
+}
+
 std::vector<MatchCandidate> matchGameReference(const std::string& gameName, const std::vector<PoolItem>& pool,
-                                               float threshold) {
+                                               float threshold, bool cleanTitles) {
     std::vector<MatchCandidate> cands;
+    const std::vector<TitleUnits> forms = cleanTitles ? titleFormUnits(gameName) : std::vector<TitleUnits>();
     for (const PoolItem& e : pool) {
-        const float s = scorePoolEntry(gameName, e);
+        const float s = cleanTitles ? scoreCleanedEntry(gameName, forms, e) : scorePoolEntry(gameName, e);
         if (s >= threshold) cands.push_back(candidateFor(e, s));
     }
-    return finishLibraryCandidates(std::move(cands));
+    return cleanTitles ? finishCleanedCandidates(std::move(cands)) : finishLibraryCandidates(std::move(cands));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -112,7 +170,7 @@ uint32_t gramAt(const std::string& k, size_t pos, size_t q) {
 struct Postings {
     std::vector<uint32_t> off;
     std::vector<uint32_t> post;
-    std::vector<uint16_t> count;  // only for the Chinese lists: occurrences in that source
+    std::vector<uint32_t> count;  // only for the unit lists: occurrences in that source
 };
 
 size_t longestCommonRun(const std::string& a, const std::string& b) {
@@ -142,6 +200,14 @@ struct PoolIndex {
     Postings cnPost;
     Postings gram3, gram4;
     std::vector<std::vector<uint32_t>> enByLen;
+    // Cleaned titles: the units of every source (entry * kEntryProfiles + profile) and the
+    // postings of their CJK characters and words.
+    bool cleanTitles = false;
+    std::vector<TitleUnits> units;
+    std::vector<uint32_t> unitCjk, unitWords;  // the units' weights, packed for the bound
+    std::unordered_map<uint32_t, uint32_t> unitCjkId;
+    std::unordered_map<std::string, uint32_t> unitWordId;
+    Postings cjkUnits, wordUnits;
 };
 
 void PoolIndexDeleter::operator()(PoolIndex* p) const { delete p; }
@@ -176,30 +242,26 @@ void buildGramIndex(PoolIndex& ix, Postings& p, size_t q) {
     });
 }
 
-void buildChinesePostings(PoolIndex& ix) {
-    for (const ChineseKey& k : ix.cnKey)
-        if (k.comparable)
-            for (uint32_t c : k.chars) ix.cnCharId.try_emplace(c, static_cast<uint32_t>(ix.cnCharId.size()));
-    std::vector<std::pair<uint32_t, uint16_t>> distinct;
+// Postings with the number of occurrences of each key in each source; idsOf lists the keys of
+// one source, repeats included.
+template <class IdsOf>
+void buildCountedPostings(Postings& p, size_t keys, size_t sources, IdsOf idsOf) {
+    std::vector<uint32_t> ids;
+    std::vector<std::pair<uint32_t, uint32_t>> distinct;
     auto distinctOf = [&](size_t s) {
         distinct.clear();
-        const ChineseKey& k = ix.cnKey[s];
-        if (!k.comparable) return;
-        std::vector<uint32_t> ids;
-        ids.reserve(k.chars.size());
-        for (uint32_t c : k.chars) ids.push_back(ix.cnCharId.at(c));
+        ids.clear();
+        idsOf(s, ids);
         std::sort(ids.begin(), ids.end());
         for (size_t i = 0; i < ids.size();) {
             size_t j = i;
             while (j < ids.size() && ids[j] == ids[i]) ++j;
-            distinct.emplace_back(ids[i], static_cast<uint16_t>(std::min<size_t>(j - i, 0xFFFF)));
+            distinct.emplace_back(ids[i], static_cast<uint32_t>(j - i));
             i = j;
         }
     };
-    Postings& p = ix.cnPost;
-    const size_t keys = ix.cnCharId.size();
     p.off.assign(keys + 1, 0);
-    for (size_t s = 0; s < ix.cnKey.size(); ++s) {
+    for (size_t s = 0; s < sources; ++s) {
         distinctOf(s);
         for (auto& d : distinct) ++p.off[d.first + 1];
     }
@@ -207,7 +269,7 @@ void buildChinesePostings(PoolIndex& ix) {
     p.post.resize(p.off[keys]);
     p.count.resize(p.off[keys]);
     std::vector<uint32_t> fill(p.off.begin(), p.off.end() - 1);
-    for (size_t s = 0; s < ix.cnKey.size(); ++s) {
+    for (size_t s = 0; s < sources; ++s) {
         distinctOf(s);
         for (auto& d : distinct) {
             p.post[fill[d.first]] = static_cast<uint32_t>(s);
@@ -216,11 +278,78 @@ void buildChinesePostings(PoolIndex& ix) {
     }
 }
 
+void buildChinesePostings(PoolIndex& ix) {
+    for (const ChineseKey& k : ix.cnKey)
+        if (k.comparable)
+            for (uint32_t c : k.chars) ix.cnCharId.try_emplace(c, static_cast<uint32_t>(ix.cnCharId.size()));
+    buildCountedPostings(ix.cnPost, ix.cnCharId.size(), ix.cnKey.size(), [&](size_t s, std::vector<uint32_t>& ids) {
+        const ChineseKey& k = ix.cnKey[s];
+        if (k.comparable)
+            for (uint32_t c : k.chars) ids.push_back(ix.cnCharId.at(c));
+    });
+}
+
+void buildUnitPostings(PoolIndex& ix) {
+    for (const TitleUnits& u : ix.units) {
+        for (uint32_t c : u.cjk) ix.unitCjkId.try_emplace(c, static_cast<uint32_t>(ix.unitCjkId.size()));
+        for (const std::string& w : u.words) ix.unitWordId.try_emplace(w, static_cast<uint32_t>(ix.unitWordId.size()));
+    }
+    buildCountedPostings(ix.cjkUnits, ix.unitCjkId.size(), ix.units.size(), [&](size_t s, std::vector<uint32_t>& ids) {
+        for (uint32_t c : ix.units[s].cjk) ids.push_back(ix.unitCjkId.at(c));
+    });
+    buildCountedPostings(ix.wordUnits, ix.unitWordId.size(), ix.units.size(), [&](size_t s, std::vector<uint32_t>& ids) {
+        for (const std::string& w : ix.units[s].words) ids.push_back(ix.unitWordId.at(w));
+    });
+}
+
 }  // namespace
 
-PoolIndexPtr buildPoolIndex(const std::vector<PoolItem>& pool) {
+namespace {
+
+void buildExactTables(PoolIndex& ix) {
+    const std::vector<PoolItem>& pool = *ix.pool;
+    ix.byField.reserve(3 * pool.size());
+    ix.byNameCn.reserve(pool.size() / 4);
+    for (size_t i = 0; i < pool.size(); ++i) {
+        const PoolItem& e = pool[i];
+        const auto id = static_cast<uint32_t>(i);
+        ix.byField[e.name].push_back(id);
+        if (e.name_cn != e.name) ix.byField[e.name_cn].push_back(id);
+        if (e.nickname != e.name && e.nickname != e.name_cn) ix.byField[e.nickname].push_back(id);
+        if (!e.name_cn.empty()) ix.byNameCn[e.name_cn].push_back(id);
+    }
+}
+
+PoolIndexPtr buildCleanedIndex(PoolIndexPtr ix) {
+    const std::vector<PoolItem>& pool = *ix->pool;
+    const size_t n = pool.size();
+    ix->cleanTitles = true;
+    ix->units.resize(kEntryProfiles * n);
+    auto units = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i)
+            for (size_t k = 0; k < kEntryProfiles; ++k) ix->units[kEntryProfiles * i + k] = entryProfile(pool[i], k);
+    };
+    {
+        std::thread half(units, n / 2, n);
+        units(0, n / 2);
+        half.join();
+    }
+    std::thread side([&] { buildExactTables(*ix); });
+    for (const TitleUnits& u : ix->units) {
+        ix->unitCjk.push_back(u.cjkWeight);
+        ix->unitWords.push_back(u.wordWeight);
+    }
+    buildUnitPostings(*ix);
+    side.join();
+    return ix;
+}
+
+}  // namespace
+
+PoolIndexPtr buildPoolIndex(const std::vector<PoolItem>& pool, bool cleanTitles) {
     PoolIndexPtr ix(new PoolIndex);
     ix->pool = &pool;
+    if (cleanTitles) return buildCleanedIndex(std::move(ix));
     const size_t n = pool.size();
     ix->cnKey.resize(2 * n);
     ix->enKey.resize(2 * n);
@@ -241,15 +370,8 @@ PoolIndexPtr buildPoolIndex(const std::vector<PoolItem>& pool) {
     }
     auto tables = [&] {
         ix->enByLen.resize(kLenBuckets);
-        ix->byField.reserve(3 * n);
-        ix->byNameCn.reserve(n / 4);
+        buildExactTables(*ix);
         for (size_t i = 0; i < n; ++i) {
-            const PoolItem& e = pool[i];
-            const auto id = static_cast<uint32_t>(i);
-            ix->byField[e.name].push_back(id);
-            if (e.name_cn != e.name) ix->byField[e.name_cn].push_back(id);
-            if (e.nickname != e.name && e.nickname != e.name_cn) ix->byField[e.nickname].push_back(id);
-            if (!e.name_cn.empty()) ix->byNameCn[e.name_cn].push_back(id);
             for (size_t f = 0; f < 2; ++f) {
                 const size_t len = ix->enKey[2 * i + f].size();
                 if (len > 0) ix->enByLen[std::min(len, kLenBuckets - 1)].push_back(static_cast<uint32_t>(2 * i + f));
@@ -374,8 +496,88 @@ struct Probe {
 
 }  // namespace
 
+namespace {
+
+// Cleaned titles: the shared weights of every source come from the postings of the title's
+// units; a source sharing nothing scores 0, as in the plain evaluation, so only touched sources
+// are scored (with the same function on the same integers).
+std::vector<MatchCandidate> matchCleanedFast(const std::string& gameName, const PoolIndex& ix, float threshold,
+                                             MatchScratch& sc) {
+    const std::vector<PoolItem>& pool = *ix.pool;
+    if (!(threshold > 0.0f)) return matchGameReference(gameName, pool, threshold, true);
+    const size_t sources = ix.units.size();
+    if (sc.acc.size() != sources) sc.acc.assign(sources, 0);
+    if (sc.acc2.size() != sources) sc.acc2.assign(sources, 0);
+    if (sc.best.size() != sources) sc.best.assign(sources, 0.0f);
+    sc.entries.clear();
+    Probe{ix, threshold, sc}.exact(ix.byField, gameName);
+    std::vector<uint32_t> scored;  // sources whose best score is above 0
+    for (const TitleUnits& form : titleFormUnits(gameName)) {
+        auto touch = [&](uint32_t s) {
+            if (sc.acc[s] == 0 && sc.acc2[s] == 0) sc.touched.push_back(s);
+        };
+        for (size_t i = 0; i < form.cjk.size();) {
+            size_t j = i;
+            while (j < form.cjk.size() && form.cjk[j] == form.cjk[i]) ++j;
+            const auto it = ix.unitCjkId.find(form.cjk[i]);
+            if (it != ix.unitCjkId.end()) {
+                const auto inTitle = static_cast<uint32_t>(j - i);
+                for (uint32_t k = ix.cjkUnits.off[it->second]; k < ix.cjkUnits.off[it->second + 1]; ++k) {
+                    touch(ix.cjkUnits.post[k]);
+                    sc.acc[ix.cjkUnits.post[k]] += std::min(inTitle, ix.cjkUnits.count[k]);
+                }
+            }
+            i = j;
+        }
+        for (const std::string& w : form.words) {
+            const auto it = ix.unitWordId.find(w);
+            if (it == ix.unitWordId.end()) continue;
+            for (uint32_t k = ix.wordUnits.off[it->second]; k < ix.wordUnits.off[it->second + 1]; ++k) {
+                touch(ix.wordUnits.post[k]);
+                sc.acc2[ix.wordUnits.post[k]] += static_cast<uint32_t>(w.size());
+            }
+        }
+        for (uint32_t s : sc.touched) {
+            // The character multiset intersection bounds the common subsequence from above, and
+            // scoreBound bounds scoreUnits: sources below the threshold there are done.
+            if (scoreBound(form, ix.unitCjk[s], ix.unitWords[s], sc.acc[s], sc.acc2[s]) < threshold) {
+                sc.acc[s] = sc.acc2[s] = 0;
+                continue;
+            }
+            const TitleUnits& u = ix.units[s];
+            float v = scoreUnits(form, u, sc.acc[s], sc.acc2[s]);
+            if (v >= threshold && sharedCjk(form, u) != sc.acc[s]) v = scoreUnits(form, u, sharedCjk(form, u), sc.acc2[s]);
+            if (v > sc.best[s]) {
+                if (sc.best[s] == 0.0f) scored.push_back(s);
+                sc.best[s] = v;
+            }
+            sc.acc[s] = sc.acc2[s] = 0;
+        }
+        sc.touched.clear();
+    }
+    for (uint32_t s : scored) sc.entries.push_back(static_cast<uint32_t>(s / kEntryProfiles));
+    std::sort(sc.entries.begin(), sc.entries.end());
+    sc.entries.erase(std::unique(sc.entries.begin(), sc.entries.end()), sc.entries.end());
+    std::vector<MatchCandidate> cands;
+    for (uint32_t i : sc.entries) {
+        const PoolItem& e = pool[i];
+        const bool same = gameName == e.name || gameName == e.name_cn || gameName == e.nickname;
+        float s = 1.0f;
+        if (!same) {
+            s = 0.0f;
+            for (size_t k = 0; k < kEntryProfiles; ++k) s = std::max(s, sc.best[kEntryProfiles * i + k]);
+        }
+        if (s >= threshold) cands.push_back(candidateFor(e, s));
+    }
+    for (uint32_t s : scored) sc.best[s] = 0.0f;
+    return finishCleanedCandidates(std::move(cands));
+}
+
+}  // namespace
+
 std::vector<MatchCandidate> matchGameFast(const std::string& gameName, const PoolIndex& ix, float threshold,
                                           MatchScratch& sc) {
+    if (ix.cleanTitles) return matchCleanedFast(gameName, ix, threshold, sc);
     const std::vector<PoolItem>& pool = *ix.pool;
     sc.entries.clear();
     Probe probe{ix, threshold, sc};
@@ -390,28 +592,36 @@ std::vector<MatchCandidate> matchGameFast(const std::string& gameName, const Poo
     std::string enPart;
     std::string cnText;
     if (type == NameType::Mixed) {
-        auto [cn, en] = splitNameToCnEn(gameName);
+        auto [cn, en] = scriptParts(gameName);
         cnPart = makeChineseKey(cn);
         enPart = englishKey(en);
         cnText = std::move(cn);
     }
+    // Keys that do not count are not probed: they score 0 against every entry.
+    auto chinese = [&](const ChineseKey& k, uint32_t field) {
+        if (countsChinese(k)) probe.chinese(k, field);
+    };
+    auto english = [&](const std::string& k, uint32_t field) {
+        if (countsEnglish(k)) probe.english(k, field);
+    };
     if (everyEntry) {
         // nothing to probe
     } else if (type == NameType::Chinese) {
         probe.exact(ix.byField, gameName);
-        probe.chinese(whole, 0);
-        probe.chinese(whole, 1);
+        chinese(whole, 0);
+        chinese(whole, 1);
     } else if (type == NameType::Mixed) {
         probe.exact(ix.byField, gameName);
-        if (!cnText.empty()) probe.exact(ix.byNameCn, cnText);  // a Chinese part byte-equal to name_cn scores 1
-        probe.chinese(cnPart, 0);
-        probe.english(enPart, 0);
-        probe.chinese(whole, 1);
-        probe.english(wholeEn, 1);
+        // A Chinese part byte-equal to name_cn scores 1, above what its character bound shows.
+        if (countsChinese(cnPart)) probe.exact(ix.byNameCn, cnText);
+        chinese(cnPart, 0);
+        english(enPart, 0);
+        chinese(whole, 1);
+        english(wholeEn, 1);
     } else {
         probe.exact(ix.byField, gameName);
-        probe.english(wholeEn, 0);
-        probe.english(wholeEn, 1);
+        english(wholeEn, 0);
+        english(wholeEn, 1);
     }
     std::sort(sc.entries.begin(), sc.entries.end());
     sc.entries.erase(std::unique(sc.entries.begin(), sc.entries.end()), sc.entries.end());
@@ -423,15 +633,14 @@ std::vector<MatchCandidate> matchGameFast(const std::string& gameName, const Poo
         if (gameName == e.name || gameName == e.name_cn || gameName == e.nickname) {
             s = 1.0f;
         } else if (type == NameType::Chinese) {
-            s = std::max(compareChineseKeys(whole, ix.cnKey[2 * i]), compareChineseKeys(whole, ix.cnKey[2 * i + 1]));
+            s = std::max(chineseIfCounts(whole, ix.cnKey[2 * i]), chineseIfCounts(whole, ix.cnKey[2 * i + 1]));
         } else if (type == NameType::Mixed) {
-            const float c = compareChineseKeys(cnPart, ix.cnKey[2 * i]);
-            const float en = compareEnglishKeys(enPart, ix.enKey[2 * i]);
-            const float n = std::max(compareChineseKeys(whole, ix.cnKey[2 * i + 1]),
-                                     compareEnglishKeys(wholeEn, ix.enKey[2 * i + 1]));
+            const float c = chineseIfCounts(cnPart, ix.cnKey[2 * i]);
+            const float en = englishIfCounts(enPart, ix.enKey[2 * i]);
+            const float n = std::max(chineseIfCounts(whole, ix.cnKey[2 * i + 1]), englishIfCounts(wholeEn, ix.enKey[2 * i + 1]));
             s = mixedScore(c, en, n);
         } else {
-            s = std::max(compareEnglishKeys(wholeEn, ix.enKey[2 * i]), compareEnglishKeys(wholeEn, ix.enKey[2 * i + 1]));
+            s = std::max(englishIfCounts(wholeEn, ix.enKey[2 * i]), englishIfCounts(wholeEn, ix.enKey[2 * i + 1]));
         }
         if (s >= threshold) cands.push_back(candidateFor(e, s));
     }
@@ -480,7 +689,7 @@ LibraryRunSummary runLibraryMatch(LibraryJob job) {
     sum.poolSize = job.pool.size();
     sum.sourcePath = job.sourcePath;
     const int32_t allGames = static_cast<int32_t>(job.games.size());
-    const float threshold = libraryThreshold(job.simThresholdIndex);
+    const float threshold = libraryThreshold(job.simThresholdIndex, job.cleanTitles);
 
     std::vector<const LibraryGameInput*> work;
     for (const LibraryGameInput& g : job.games) {
@@ -494,7 +703,7 @@ LibraryRunSummary runLibraryMatch(LibraryJob job) {
 
     std::atomic<int32_t> exact{0}, fuzzy{0}, missed{0};
     if (!work.empty() && !gMatchCancel.load()) {
-        PoolIndexPtr index = buildPoolIndex(job.pool);
+        PoolIndexPtr index = buildPoolIndex(job.pool, job.cleanTitles);
         std::atomic<size_t> next{0};
         auto worker = [&] {
             MatchScratch scratch;
@@ -575,8 +784,10 @@ bool startLibraryMatch(const PanelOptions& opts) {
         std::vector<PoolItem> pool;
         std::string sourcePath, err;
         if (readable(csvPath)) {
-            if (loadTranslatedCsv(csvPath, pool, err)) sourcePath = csvPath;
+            std::string note;
+            if (loadTranslatedCsv(csvPath, pool, err, &note)) sourcePath = csvPath;
             else msg = "加载 kbdata.csv 失败: " + err;
+            if (!note.empty()) setStatusMessage(note);
         }
         if (sourcePath.empty()) {
             if (readable(dbPath)) {
@@ -593,6 +804,7 @@ bool startLibraryMatch(const PanelOptions& opts) {
             job.simThresholdIndex = opts.simThresholdIndex;
             job.existingResourceMode = opts.existingResourceMode;
             job.existingMatchMode = opts.existingMatchMode;
+            job.cleanTitles = opts.cleanTitles;
             {
                 std::lock_guard<std::mutex> lk(gMatchMtx);
                 job.games.reserve(dummyGames.size());

@@ -12,7 +12,9 @@
 
 #include "data/game.h"
 #include "data/options.h"
+#include "match/compare.h"
 #include "match/pool.h"
+#include "match/title_score.h"
 
 // What the job needs of one row, copied when it starts.
 struct LibraryGameInput {
@@ -31,6 +33,7 @@ struct LibraryJob {
     int32_t existingMatchMode = 0;
     std::vector<LibraryGameInput> games;
     int32_t workers = 0;  // threads to spread the games over; 0 = one per core
+    bool cleanTitles = false;  // startLibraryMatch copies the panel's "智能清洗标题"
 };
 
 struct LibraryRunSummary {
@@ -46,22 +49,43 @@ struct LibraryRunSummary {
     bool cancelled = false;
 };
 
-// Minimum similarity for an option index (clamped to 0..6).
-float libraryThreshold(int32_t simThresholdIndex);
+// Minimum similarity for an option index (clamped to 0..6); cleaned titles use the scorer of
+// title_score.h and its own scale.
+float libraryThreshold(int32_t simThresholdIndex, bool cleanTitles = false);
 
-// The score of one pool entry for a game, exactly as the per-pair rule defines it: byte-equal
-// to name, name_cn or nickname gives 1; otherwise by the game name's type (English: name and
-// nickname; Chinese: name_cn and nickname; Mixed: 0.6 c + 0.4 e when both parts score, else the
-// best of c, e and the nickname).
+// The score of one pool entry for a game by the per-pair rule: byte-equal to name, name_cn or
+// nickname gives 1; otherwise by the game name's type (English: name and nickname; Chinese:
+// name_cn and nickname; Mixed: the part holding the Chinese characters against name_cn, the
+// other part against name, 0.6 c + 0.4 e when both score, else the best of c, e and the
+// nickname). A comparison whose game-side key is a single character or only digits scores 0.
 float scorePoolEntry(const std::string& gameName, const PoolItem& entry);
+
+// The per-pair rule's guards, shared with the folder match: a key of one character, or of
+// digits only, agrees with unrelated titles by chance ("3" is the English key of "战地3" and of a
+// hundred other sequels), so a comparison whose game-side key is such scores 0.
+bool countsEnglish(std::string_view key);
+bool countsChinese(const ChineseKey& key);
+float chineseIfCounts(const ChineseKey& game, const ChineseKey& other);
+float englishIfCounts(std::string_view gameKey, std::string_view otherKey);
+// The two parts of a mixed title as (part holding the Chinese characters, other part), whichever
+// order splitNameToCnEn returned them in.
+std::pair<std::string, std::string> scriptParts(const std::string& gameName);
+
+// With cleaning: byte-equal to a field gives 1, otherwise the best score of any cleaned form of
+// the title (titleFormUnits) against the entry's names and against its nickname.
+float scoreCleanedEntry(const std::string& gameName, const std::vector<TitleUnits>& forms, const PoolItem& entry);
 
 // Keeps one candidate per appid (the first with the highest score), sorts by score (highest
 // first, equal scores in no particular order) and keeps the first 10.
 std::vector<MatchCandidate> finishLibraryCandidates(std::vector<MatchCandidate> cands);
 
+// finishLibraryCandidates, then the cut of cleaned titles: no candidate when the two best are
+// within kTieGap.
+std::vector<MatchCandidate> finishCleanedCandidates(std::vector<MatchCandidate> cands);
+
 // Straightforward evaluation: every pool entry scored in pool order.
 std::vector<MatchCandidate> matchGameReference(const std::string& gameName, const std::vector<PoolItem>& pool,
-                                               float threshold);
+                                               float threshold, bool cleanTitles = false);
 
 // The pool's comparison keys and lookup tables, built once per run. The pool must outlive it.
 struct PoolIndex;
@@ -69,17 +93,20 @@ struct PoolIndexDeleter {
     void operator()(PoolIndex* p) const;
 };
 using PoolIndexPtr = std::unique_ptr<PoolIndex, PoolIndexDeleter>;
-PoolIndexPtr buildPoolIndex(const std::vector<PoolItem>& pool);
+// The index serves one rule: the per-pair rule, or the cleaned titles' scorer.
+PoolIndexPtr buildPoolIndex(const std::vector<PoolItem>& pool, bool cleanTitles = false);
 
 // Per-thread working memory of matchGameFast.
 struct MatchScratch {
     std::vector<uint32_t> acc;
     std::vector<uint32_t> touched;
     std::vector<uint32_t> entries;
+    std::vector<uint32_t> acc2;
+    std::vector<float> best;
 };
 
-// Same result as matchGameReference (same candidates, same scores), without scoring the pairs
-// whose score provably stays below the threshold.
+// Same result as matchGameReference under the index's rule (same candidates, same scores),
+// without scoring the pairs whose score provably stays below the threshold.
 std::vector<MatchCandidate> matchGameFast(const std::string& gameName, const PoolIndex& index, float threshold,
                                           MatchScratch& scratch);
 

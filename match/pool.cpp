@@ -3,8 +3,9 @@
 #include <sqlite3.h>
 
 #include <climits>
-#include <fstream>
+#include <sstream>
 
+#include "data/encoding.h"
 #include "data/files.h"
 
 const char kPoolDbKey[] = "Rb4tW8nQ2kZ6mH1vY9cJ5pL3xF7gD0sE";
@@ -69,19 +70,23 @@ std::vector<std::string> splitPoolCsvLine(const std::string& line) {
     return fields;
 }
 
-bool loadTranslatedCsv(const std::string& path, std::vector<PoolItem>& pool, std::string& err) {
-    std::ifstream in(pathFromUtf8(path), std::ios::binary);
-    if (!in) {
+bool loadTranslatedCsv(const std::string& path, std::vector<PoolItem>& pool, std::string& err, std::string* note) {
+    std::string bytes, readErr, text;
+    if (!readFileBinaryUtf8(path, bytes, readErr)) {
         err = "无法打开: " + path;
         return false;
     }
+    // A file saved in the Chinese Windows code page would otherwise match nothing Chinese.
+    const std::string how = textFileNote("kbdata.csv", decodeTextFile(bytes, text));
+    if (note) *note = how;
     pool.clear();
+    std::istringstream in(text);
     std::string line;
     bool first = true;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (first) {
-            // The header is never data, whatever it holds (a byte-order mark included).
+            // The header is never data, whatever it holds.
             first = false;
             continue;
         }

@@ -18,7 +18,10 @@ extern const char kPoolDbKey[];
 // Both loaders clear the pool and fill it in file order. They return true when at least one
 // entry was loaded; on false err holds the reason and, when the file could not be opened at
 // all, the pool is left as it was. Strings are kept byte for byte.
-bool loadTranslatedCsv(const std::string& path, std::vector<PoolItem>& pool, std::string& err);
+// kbdata.csv may be UTF-8 (a byte-order mark is skipped) or GBK; note, when given, receives
+// the status line's word on a file that was not UTF-8 (empty otherwise).
+bool loadTranslatedCsv(const std::string& path, std::vector<PoolItem>& pool, std::string& err,
+                       std::string* note = nullptr);
 bool loadTranslatedDb(const std::string& path, std::vector<PoolItem>& pool, std::string& err);
 
 // One CSV line split by the pool's quoting rules (text after a closing quote becomes a field of

@@ -11,6 +11,7 @@
 #include "data/paths.h"
 #include "steam/http.h"
 #include "steam/info_text.h"
+#include "steam/json.h"
 #include "steam/store_api.h"
 
 namespace {
@@ -39,11 +40,17 @@ void beginFileStep(const std::string& label) {
     setDlText(gDlFileName, label);
 }
 
-// Images: an empty body is no picture, whatever the status said.
+// Images: only bytes that are a picture count, whatever the status said (a CDN may answer
+// 200 with an HTML error page).
 bool fetchImage(const std::string& host, const std::string& path, std::string& body, std::string& err) {
-    if (!httpsGetBinary(host, path, body, err, nullptr, &gDlCancel)) return false;
+    HttpMeta meta;
+    if (!httpsGetBinary(host, path, body, err, &meta, &gDlCancel)) return false;
     if (body.empty()) {
         err = "响应为空";
+        return false;
+    }
+    if (!looksLikeImage(body)) {
+        err = "内容不是图片（Content-Type: " + (meta.contentType.empty() ? "未给出" : meta.contentType) + "）";
         return false;
     }
     return true;
@@ -61,7 +68,8 @@ bool fetchAndWrite(const std::string& host, const std::string& path, const std::
 
 // While the store throttles, the status line shows the pause after the game's name.
 // throttled tells that the last answer was still a throttling one (the waits are used up).
-bool getAppDetailsOnce(const std::string& path, std::string& body, std::string& err, bool& throttled) {
+bool getAppDetailsOnce(const std::string& path, std::string& body, std::string& err, bool& throttled,
+                       StoreAccess* access) {
     std::string name;
     {
         std::lock_guard<std::mutex> lk(gDlMtx);
@@ -76,7 +84,7 @@ bool getAppDetailsOnce(const std::string& path, std::string& body, std::string& 
     auto onWait = [&](int secondsLeft) {
         setDlText(gDlCurGame, secondsLeft > 0 ? name + " (商店限流，" + std::to_string(secondsLeft) + " 秒后重试)" : name);
     };
-    if (!httpsGetWithThrottle(get, body, err, &gDlCancel, onWait)) return false;
+    if (!httpsGetWithThrottle(get, body, err, &gDlCancel, onWait, nullptr, access)) return false;
     if (body.empty()) {
         err = "响应为空";
         return false;
@@ -90,7 +98,7 @@ bool capsuleStep(int32_t appid, const std::string& gameDir, std::string& log) {
     bool writeFailed = false;
     if (!ensureDirUtf8(gameDir, err) ||
         !fetchAndWrite(kSteamCdnHost, capsulePath(appid), gameDir + "/" + kCapsuleFileName, err, writeFailed)) {
-        log += "capsule: " + err + "\n";
+        if (!cancelled()) log += "capsule: " + err + "\n";
         return false;
     }
     return true;
@@ -127,7 +135,7 @@ bool screenshotSteps(const std::string& json, const std::string& gameDir, int32_
         bool writeFailed = false;
         if (!splitHttpsUrl(urls[k - 1], host, path, err) ||
             !fetchAndWrite(host, path, gameDir + "/" + file, err, writeFailed)) {
-            log += tag + (writeFailed ? " 写入: " : ": ") + err + "\n";
+            if (!cancelled()) log += tag + (writeFailed ? " 写入: " : ": ") + err + "\n";
             continue;
         }
         any = true;
@@ -137,17 +145,29 @@ bool screenshotSteps(const std::string& json, const std::string& gameDir, int32_
 
 // Store details, info.txt and (from China-region details only) the screenshots.
 bool detailsSteps(int32_t appid, const std::string& gameDir, const std::string& name, int32_t maxScreenshots,
-                  std::string& log) {
+                  std::string& log, StoreAccess* access) {
     beginFileStep(kAppDetailsLabel);
     std::string json, errCn, errUs;
     bool usedUsData = false;
-    if (!fetchAppDetails(appid, "cn", json, errCn)) {
+    if (!fetchAppDetails(appid, "cn", json, errCn, access)) {
         if (cancelled()) return false;
-        if (!fetchAppDetails(appid, "us", json, errUs)) {
+        if (access && access->refused) {
+            log += "appdetails: " + std::string(kStoreRefusedError) + "\n";
+            return false;
+        }
+        if (!fetchAppDetails(appid, "us", json, errUs, access)) {
             if (!cancelled()) log += "appdetails: cn=" + errCn + " | us=" + errUs + "\n";
             return false;
         }
         usedUsData = true;
+    }
+    // An answer that is no JSON would give an info.txt of nothing but a parse note.
+    JsonParser parser(json);
+    parser.skipWhitespace();
+    JsonValue root;
+    if (!parser.parseValue(root)) {
+        log += "appdetails: JSON 解析失败: " + parser.error + "\n";
+        return false;
     }
     bool any = false;
     std::string text = buildInfoTxt(json, name);
@@ -164,20 +184,22 @@ void postResult(const std::string& name, int32_t status) {
     gDlResults.push_back(DlBatchItem{name, status});
 }
 
-// One game from its folder to its outcome; appends its report block to summary.
-void downloadOneGame(int32_t appid, const std::string& name, int32_t maxScreenshots, std::string& summary) {
+// One game from its folder to its outcome; appends its report block to summary. A cancel
+// drops the file in flight; the game is then judged by the files it got.
+void downloadOneGame(int32_t appid, const std::string& name, int32_t maxScreenshots, std::string& summary,
+                     StoreAccess& access) {
     setDlText(gDlCurGame, name);
-    std::string log;
+    std::string log, rel;
     bool anyFileWritten = false;
-    if (!isSafeFolderName(name)) {
-        log = "游戏名不能用作文件夹名（为空、为 . 或 ..、或含路径分隔符），已跳过\n";
+    if (!mediaRelativePath(name, rel)) {
+        log = std::string(kMediaNameRefused) + "\n";
     } else {
-        const std::string gameDir = mediaRoot() + name;
+        const std::string gameDir = mediaRoot() + rel;
         std::string err;
         if (!ensureDirUtf8(gameDir, err)) log = "创建目录失败: " + err + "\n";
-        else anyFileWritten = downloadSteamAssetsProd(appid, gameDir, name, maxScreenshots, log);
+        else anyFileWritten = downloadSteamAssetsProd(appid, gameDir, name, maxScreenshots, log, &access);
     }
-    if (cancelled()) return;  // shutting down: an unfinished game reports nothing
+    if (cancelled()) log += "已取消\n";
     int32_t status = 0;
     if (!anyFileWritten) {
         status = 2;
@@ -220,6 +242,7 @@ void resetDownloadState(int32_t total) {
         gDlResults.clear();
     }
     gDlResultReady.store(false);
+    gDlCancel.store(false);
     gDlState.store(1);
     gDlTotal.store(total);
     gDlDone = gDlFail = gDlPartial = gDlFileIdx = gDlFileCount = 0;
@@ -261,44 +284,54 @@ bool pollDownloadJob() {
     return true;
 }
 
+void cancelDownloadJob() { gDlCancel.store(true); }
+
 void runDownloadJob(DownloadWorkList work, int32_t maxScreenshots) {
     std::string err;
     ensureDirUtf8(mediaRoot(), err);  // a real failure shows up per game
     std::string summary;
+    StoreAccess access;
+    size_t started = 0;
     for (const auto& [appid, name] : work) {
         if (cancelled()) break;
-        downloadOneGame(appid, name, maxScreenshots, summary);
+        ++started;
+        downloadOneGame(appid, name, maxScreenshots, summary, access);
     }
+    const bool wasCancelled = cancelled();
     std::lock_guard<std::mutex> lk(gDlMtx);
     gDlCurGame.clear();
-    gDlMsg = "下载完成  完整:" + std::to_string(gDlDone.load()) + "  不全:" + std::to_string(gDlPartial.load()) +
-             "  失败:" + std::to_string(gDlFail.load()) + "  → media/";
+    gDlMsg = std::string(wasCancelled ? "下载已取消" : "下载完成") + "  完整:" + std::to_string(gDlDone.load()) +
+             "  不全:" + std::to_string(gDlPartial.load()) + "  失败:" + std::to_string(gDlFail.load());
+    if (wasCancelled) gDlMsg += "  未开始:" + std::to_string(work.size() - started);
+    gDlMsg += "  → media/";
+    if (access.refused) gDlMsg += "\n" + std::string(kStoreRefusedError);
     if (!summary.empty()) gDlMsg += "\n" + summary;
     gDlResultReady.store(true);
     gDlState.store(2);
 }
 
 bool downloadSteamAssetsProd(int32_t appid, const std::string& gameDir, const std::string& name,
-                             int32_t maxScreenshots, std::string& log) {
+                             int32_t maxScreenshots, std::string& log, StoreAccess* access) {
     gDlFileIdx.store(0);
     gDlFileCount.store((maxScreenshots < 0 ? 0 : maxScreenshots) + 2);
     bool any = capsuleStep(appid, gameDir, log);
     if (cancelled()) return any;
-    if (detailsSteps(appid, gameDir, name, maxScreenshots, log)) any = true;
+    if (detailsSteps(appid, gameDir, name, maxScreenshots, log, access)) any = true;
     return any;
 }
 
-bool fetchAppDetails(int32_t appid, const std::string& cc, std::string& json, std::string& err) {
+bool fetchAppDetails(int32_t appid, const std::string& cc, std::string& json, std::string& err,
+                     StoreAccess* access) {
     const std::string path = appDetailsPath(appid, cc);
     std::string body, e1, e2;
     bool throttled = false;
-    if (!getAppDetailsOnce(path, body, e1, throttled)) {
+    if (!getAppDetailsOnce(path, body, e1, throttled, access)) {
         // After the throttling waits are used up, one more request would only start them again.
-        if (throttled || cancelled() || !cancellableSleep(500)) {
+        if (throttled || (access && access->refused) || cancelled() || !cancellableSleep(500)) {
             err = e1;
             return false;
         }
-        if (!getAppDetailsOnce(path, body, e2, throttled)) {
+        if (!getAppDetailsOnce(path, body, e2, throttled, access)) {
             err = e1 + (e2.empty() ? "" : " | 重试: " + e2);
             return false;
         }
@@ -338,3 +371,16 @@ std::vector<std::string> extractScreenshotUrls(const std::string& json) {
     return urls;
 }
 
+
+bool looksLikeImage(const std::string& b) {
+    auto at = [&b](size_t pos, const char* sig, size_t n) { return b.size() >= pos + n && b.compare(pos, n, sig, n) == 0; };
+    if (at(0, "\xFF\xD8\xFF", 3) || at(0, "\x89PNG\r\n\x1A\n", 8) || at(0, "GIF87a", 6) || at(0, "GIF89a", 6) ||
+        at(0, "BM", 2))
+        return true;
+    if (at(0, "RIFF", 4) && at(8, "WEBP", 4)) return true;
+    // AVIF: an ISO media "ftyp" box whose brands name avif (still) or avis (sequence).
+    if (!at(4, "ftyp", 4)) return false;
+    const size_t boxEnd = std::min<size_t>(b.size(), 64);
+    const std::string brands = b.substr(8, boxEnd > 8 ? boxEnd - 8 : 0);
+    return brands.find("avif") != std::string::npos || brands.find("avis") != std::string::npos;
+}

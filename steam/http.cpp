@@ -12,23 +12,11 @@ namespace {
 
 // The message of a failed step, worded per function as the users know them.
 std::string stepMessage(const NetResult& r, bool binary) {
-    const std::string code = std::to_string(r.curlCode);
     switch (r.step) {
-        case NetStep::Session: return "WinHttpOpen 失败";
-        case NetStep::Request: return "WinHttpOpenRequest 失败";
-        case NetStep::Connect: return binary ? "WinHttpConnect 失败（DNS 或网络问题）" : "WinHttpConnect 失败";
-        case NetStep::Send:
-            return binary ? "WinHttpSendRequest 失败 errno=" + code : "WinHttpSendRequest 失败: " + code;
-        case NetStep::Receive:
-            return binary ? "WinHttpReceiveResponse 失败 errno=" + code : "WinHttpReceiveResponse 失败";
-        case NetStep::Body:
-            return binary ? "WinHttpReadData 失败（连接中断）errno=" + code : "WinHttpReadData 失败（连接中断）: " + code;
-        case NetStep::TooLarge:
-            return binary ? "文件超过 64 MiB 上限，已放弃" : "响应超过 16 MiB 上限，已放弃";
+        case NetStep::TooLarge: return binary ? "文件超过 64 MiB 上限，已放弃" : "响应超过 16 MiB 上限，已放弃";
         case NetStep::Cancelled: return "已取消";
-        case NetStep::None: break;
+        default: return netFailureMessage(r, !binary);
     }
-    return {};
 }
 
 bool isOkStatus(long s) { return s >= 200 && s <= 299; }
@@ -64,6 +52,7 @@ bool httpsGetJson(const std::string& host, const std::string& path, std::string&
     if (meta) {
         meta->status = r.status;
         meta->retryAfter = r.retryAfter;
+        meta->contentType = r.contentType;
     }
     out += r.body;
     return judge(r, false, err);
@@ -87,6 +76,7 @@ bool httpsGetBinary(const std::string& host, const std::string& path, std::strin
     if (meta) {
         meta->status = r.status;
         meta->retryAfter = r.retryAfter;
+        meta->contentType = r.contentType;
     }
     const bool ok = judge(r, true, err);
     out = std::move(r.body);
@@ -129,22 +119,43 @@ bool throttleWait(int seconds, const std::atomic<bool>* cancel, const std::funct
     }
 }
 
+namespace {
+std::atomic<int> gTestForbiddenPauseSec{-1};
+}
+
+void throttleSetTestForbiddenPauseSec(int seconds) { gTestForbiddenPauseSec.store(seconds); }
+
 bool httpsGetWithThrottle(const HttpGetFn& get, std::string& out, std::string& err,
                           const std::atomic<bool>* cancel, const std::function<void(int)>& onWait,
-                          bool* cancelled) {
+                          bool* cancelled, StoreAccess* access) {
+    StoreAccess thisCall;
+    if (!access) access = &thisCall;
     if (cancelled) *cancelled = false;
     for (int attempt = 1;; ++attempt) {
         out.clear();
         err.clear();
-        HttpMeta meta;
-        if (get(out, err, meta)) return true;
-        if (!isThrottleStatus(meta.status) || attempt >= kThrottleMaxTries) return false;
-        if (cancel && cancel->load()) {
-            if (cancelled) *cancelled = true;
-            err = "已取消";
+        if (access->refused) {
+            err = kStoreRefusedError;
             return false;
         }
-        const bool waited = throttleWait(throttleDelaySeconds(meta.retryAfter, attempt), cancel, onWait);
+        HttpMeta meta;
+        if (get(out, err, meta)) return true;
+        int delay = 0;
+        if (meta.status == 403) {
+            if (access->forbiddenPauseUsed) {
+                access->refused = true;
+                err = kStoreRefusedError;
+                return false;
+            }
+            access->forbiddenPauseUsed = true;
+            const int testPause = gTestForbiddenPauseSec.load();
+            delay = testPause >= 0 ? testPause : kForbiddenPauseSec;
+        } else if (meta.status == 429 && attempt < kThrottleMaxTries) {
+            delay = throttleDelaySeconds(meta.retryAfter, attempt);
+        } else {
+            return false;
+        }
+        const bool waited = !(cancel && cancel->load()) && throttleWait(delay, cancel, onWait);
         if (onWait) onWait(0);
         if (!waited) {
             if (cancelled) *cancelled = true;

@@ -19,6 +19,7 @@ constexpr size_t kBinaryBodyLimit = 64u << 20;
 struct HttpMeta {
     long status = 0;          // 0 when no response arrived
     std::string retryAfter;   // Retry-After as sent, empty when absent
+    std::string contentType;  // Content-Type as sent, empty when absent
 };
 
 // Appends the body to out. err on a bad status: "HTTP <status>: <first 200 body bytes>".
@@ -30,26 +31,41 @@ bool httpsGetJson(const std::string& host, const std::string& path, std::string&
 bool httpsGetBinary(const std::string& host, const std::string& path, std::string& out, std::string& err,
                     HttpMeta* meta = nullptr, const std::atomic<bool>* cancel = nullptr);
 
-// ---- Throttling (the store answers 429, then 403, to clients that ask too often) ----
-constexpr int kThrottleMaxTries = 5;          // throttled answers in a row before giving up
+// ---- Throttling ----
+// 429 (too many requests): pause and retry, kThrottleMaxTries answers in a row at most.
+// 403 (the store refuses this client): one pause of kForbiddenPauseSec per run of a job;
+// a 403 after it makes the store count as refusing, and the run asks it nothing more.
+constexpr int kThrottleMaxTries = 5;
 constexpr int kThrottleFirstDelaySec = 60;
 constexpr int kThrottleMaxDelaySec = 300;
+constexpr int kForbiddenPauseSec = 300;
+inline constexpr char kStoreRefusedError[] = "商店拒绝访问（HTTP 403），本次不再向商店请求";
 
-bool isThrottleStatus(long status);
-// Seconds to wait after the attempt-th throttled answer in a row (1-based): Retry-After
-// (seconds or an HTTP date) when present and readable, else 60 s doubling per attempt;
-// always capped at 300 s and never negative.
+// What one run of a job has learnt about the store; the job owns it.
+struct StoreAccess {
+    bool forbiddenPauseUsed = false;
+    bool refused = false;
+};
+
+bool isThrottleStatus(long status);  // 429 or 403
+// Seconds to wait after the attempt-th 429 in a row (1-based): Retry-After (seconds or an
+// HTTP date) when present and readable, else 60 s doubling per attempt; always capped at
+// 300 s and never negative.
 int throttleDelaySeconds(const std::string& retryAfter, int attempt);
 // Sleeps up to seconds, calling onTick(seconds left) once per second; returns at once
 // (false) when cancel is raised. nullptr callbacks/flags are allowed.
 bool throttleWait(int seconds, const std::atomic<bool>* cancel, const std::function<void(int)>& onTick);
 
-// One request through get(out, err, meta), retried while the answer is throttled. Between
-// tries onWait(seconds left) is called every second, and onWait(0) when the wait ends.
-// After kThrottleMaxTries throttled answers the last failure is returned. cancel ends a
-// pause at once (a request in flight is get's business); *cancelled (optional) then
-// tells that apart from a failure.
+// One request through get(out, err, meta) under the policy above. Between tries
+// onWait(seconds left) is called every second, and onWait(0) when the wait ends. cancel
+// ends a pause at once (a request in flight is get's business); *cancelled (optional)
+// then tells that apart from a failure. access (optional) carries the 403 rule across the
+// requests of a run; without it the rule holds for this one call. A refusing store gives
+// err = kStoreRefusedError without a request.
 using HttpGetFn = std::function<bool(std::string& out, std::string& err, HttpMeta& meta)>;
 bool httpsGetWithThrottle(const HttpGetFn& get, std::string& out, std::string& err,
                           const std::atomic<bool>* cancel, const std::function<void(int)>& onWait,
-                          bool* cancelled = nullptr);
+                          bool* cancelled = nullptr, StoreAccess* access = nullptr);
+
+// Test-only: when 0 or more, replaces kForbiddenPauseSec. -1 = off.
+void throttleSetTestForbiddenPauseSec(int seconds);

@@ -2,8 +2,11 @@
 
 #include "data/game.h"
 #include "data/jobs.h"
+#include "match/clean.h"
+#include "steam/http.h"
 #include "steam/store_api.h"
 
+#include <algorithm>
 #include <cstdio>
 
 std::atomic<int32_t> gMatchWaitSeconds{0};
@@ -16,9 +19,32 @@ std::vector<NetMatchItem> selectNetworkMatchGames(const PanelOptions& opts) {
         if (g.imageCount > 0 && g.textCount > 0 && opts.existingResourceMode == 0) continue;
         if (!g.matchedName.empty() && opts.existingMatchMode == 0) continue;
         clearMatch(g);
-        work.push_back(NetMatchItem{static_cast<int32_t>(i), g.name});
+        NetMatchItem item{static_cast<int32_t>(i), g.name, std::string()};
+        if (opts.cleanTitles) {
+            std::string cleaned = cleanTitleForms(g.name).front().text;
+            if (cleaned != g.name && !cleaned.empty()) item.cleaned = std::move(cleaned);
+        }
+        work.push_back(std::move(item));
     }
     return work;
+}
+
+const std::string& searchTermOf(const NetMatchItem& item) { return item.cleaned.empty() ? item.name : item.cleaned; }
+
+std::vector<MatchCandidate> rankBothForms(const NetMatchItem& item, const std::vector<StoreItem>& items) {
+    std::vector<MatchCandidate> cands = rankStoreItems(item.name, items);
+    if (item.cleaned.empty()) return cands;
+    // Each list holds the ten best items of its form, so the ten best by the better score are
+    // among them.
+    for (MatchCandidate& c : rankStoreItems(item.cleaned, items)) {
+        auto same = std::find_if(cands.begin(), cands.end(),
+                                 [&](const MatchCandidate& k) { return k.appid == c.appid && k.name == c.name; });
+        if (same == cands.end()) cands.push_back(std::move(c));
+        else same->score = std::max(same->score, c.score);
+    }
+    std::sort(cands.begin(), cands.end(), [](const MatchCandidate& a, const MatchCandidate& b) { return a.score > b.score; });
+    if (cands.size() > 10) cands.resize(10);
+    return cands;
 }
 
 namespace {
@@ -67,17 +93,32 @@ bool startNetworkMatch(const PanelOptions& opts) {
     return true;
 }
 
+namespace {
+// Set by the worker when the store refused it; the frame shows the popup on collection.
+std::atomic<bool> gMatchStoreRefused{false};
+}
+
 void runNetworkMatch(std::vector<NetMatchItem> work) {
+    StoreAccess access;
     for (NetMatchItem& item : work) {
         if (gMatchCancel.load()) break;
         std::vector<StoreItem> items;
         std::string err;
-        const StoreOutcome outcome = storeSearch(item.name, items, err, &gMatchCancel,
-                                                 [](int left) { gMatchWaitSeconds.store(left); });
-        // A game whose pause was cancelled was never answered: it stays pending.
+        const StoreOutcome outcome = storeSearch(searchTermOf(item), items, err, &gMatchCancel,
+                                                 [](int left) { gMatchWaitSeconds.store(left); }, &access);
+        // A game whose pause was cancelled, or that the store refused, was never answered:
+        // it stays pending.
         if (outcome == StoreOutcome::Cancelled) break;
+        if (access.refused) {
+            {
+                std::lock_guard<std::mutex> lk(gMatchMsgMtx);
+                gMatchMsg = std::string("网络匹配已停止：") + kStoreRefusedError;
+            }
+            gMatchStoreRefused.store(true);
+            break;
+        }
         std::vector<MatchCandidate> cands;
-        if (outcome == StoreOutcome::Ok && !items.empty()) cands = rankStoreItems(item.name, items);
+        if (outcome == StoreOutcome::Ok && !items.empty()) cands = rankBothForms(item, items);
         writeResult(item.row, std::move(cands));
         int32_t pending = gPendingCount.load();
         while (pending > 0 && !gPendingCount.compare_exchange_weak(pending, pending - 1)) {
@@ -115,6 +156,7 @@ bool pollNetworkMatchJob() {
     setProgressText("");
     gProgress = 0.0f;
     gMatchCancel = false;
+    if (gMatchStoreRefused.exchange(false)) gMatchShowModal = true;
     gMatchState = 0;
     return true;
 }

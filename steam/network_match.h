@@ -4,20 +4,29 @@
 // Rows are addressed by the index captured at the start; while the job runs
 // rowJobRunning() is true, so the frame neither sorts nor reloads the list. The worker
 // writes one game at a time under gMatchMtx and never holds it across a request.
-// When the store throttles (429/403) the worker pauses and retries the same game; the
-// pause shows in the progress text and "取消匹配" ends it at once.
+// When the store throttles (429) the worker pauses and retries the same game; the pause
+// shows in the progress text and "取消匹配" ends it at once. A store that keeps refusing
+// (403, see httpsGetWithThrottle) stops the run and the popup says so.
 #pragma once
 #include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "data/game.h"
 #include "data/options.h"
+#include "match/score.h"
 
 struct NetMatchItem {
     int32_t row = -1;
     std::string name;
+    std::string cleaned;  // with "智能清洗标题": the cleaned title when it differs from name
 };
+
+// The store search term of an item (the cleaned title when there is one), and the ranking of
+// the store's items against both forms: each item keeps the better of its two scores.
+const std::string& searchTermOf(const NetMatchItem& item);
+std::vector<MatchCandidate> rankBothForms(const NetMatchItem& item, const std::vector<StoreItem>& items);
 
 // Seconds left of a throttling pause of the running job, 0 when not paused.
 extern std::atomic<int32_t> gMatchWaitSeconds;

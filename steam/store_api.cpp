@@ -23,7 +23,8 @@ std::vector<StoreItem> storeItemsFromSearch(const std::string& body) {
 }
 
 StoreOutcome storeSearch(const std::string& term, std::vector<StoreItem>& items, std::string& err,
-                         const std::atomic<bool>* cancel, const std::function<void(int)>& onWait) {
+                         const std::atomic<bool>* cancel, const std::function<void(int)>& onWait,
+                         StoreAccess* access) {
     items.clear();
     const std::string path = storeSearchPath(term);
     auto get = [&](std::string& out, std::string& e, HttpMeta& meta) {
@@ -32,7 +33,7 @@ StoreOutcome storeSearch(const std::string& term, std::vector<StoreItem>& items,
     };
     std::string body;
     bool cancelled = false;
-    if (!httpsGetWithThrottle(get, body, err, cancel, onWait, &cancelled))
+    if (!httpsGetWithThrottle(get, body, err, cancel, onWait, &cancelled, access))
         return cancelled ? StoreOutcome::Cancelled : StoreOutcome::Failed;
     items = storeItemsFromSearch(body);
     return StoreOutcome::Ok;

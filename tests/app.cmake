@@ -6,5 +6,4 @@ list(APPEND KB_TEST_SOURCES
 list(APPEND KB_GUI_TEST_SOURCES
   tests/test_util.cpp
   tests/frame.cpp
-  tests/imgui_sfml.cpp
 )

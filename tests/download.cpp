@@ -80,7 +80,8 @@ protected:
     std::map<std::string, std::string> details;          // "appid/cc" -> body
     std::map<std::string, int> failPaths;                // image path -> status
     std::vector<std::string> storeLog, imageLog;         // requests seen
-    int throttleFirst = 0;                               // answer this many 429s first
+    int throttleFirst = 0;                               // answer this many throttleStatus first
+    int throttleStatus = 429;
     std::string retryAfter = "1";
     bool chunked = false;
 
@@ -113,7 +114,7 @@ protected:
         storeLog.push_back(id + "/" + cc);
         if (throttleFirst > 0) {
             --throttleFirst;
-            r.status = 429;
+            r.status = throttleStatus;
             r.setHeader("Retry-After", retryAfter);
             return;
         }
@@ -211,14 +212,17 @@ TEST_F(Download, NoLimitFetchesEveryScreenshot) {
 TEST_F(Download, PerGameProblemsAndOutcomes) {
     struct Case {
         const char* what;
-        int capsuleStatus;   // 0 = served
+        int capsuleStatus;   // 0 = served; 200 = a text page
         bool cn, us;         // which regions have the details
         int status;
         std::string report;  // the game's block in the final message
+        size_t cut = std::string::npos;  // details served only up to here
     };
     const std::string ssFalseLine = "appdetails: cn=" + kSsFalse + " | us=" + kSsFalse + "\n";
     const Case CASES[] = {
         {"capsule 404", 404, true, false, 1, "[G] 部分失败:\ncapsule: HTTP 404\n"},
+        {"capsule is no picture", 200, true, false, 1, "[G] 部分失败:\ncapsule: 内容不是图片（Content-Type: text/plain）\n"},
+        {"details not JSON", 0, true, false, 1, "[G] 部分失败:\nappdetails: JSON 解析失败: eof\n", 200},
         {"details in no region", 0, false, false, 1, "[G] 部分失败:\n" + ssFalseLine},
         {"nothing at all", 404, false, false, 2, "[G] 完全失败:\ncapsule: HTTP 404\n" + ssFalseLine},
         {"US only", 0, false, true, 0, ""},
@@ -235,7 +239,7 @@ TEST_F(Download, PerGameProblemsAndOutcomes) {
             imageLog.clear();
             if (c.capsuleStatus) failPaths[capsulePath(520850)] = c.capsuleStatus;
         }
-        if (c.cn) serve(520850, "cn", body);
+        if (c.cn) serve(520850, "cn", body.substr(0, c.cut));
         if (c.us) serve(520850, "us", body);
         runDownloadJob({{520850, "G"}}, 3);
         const std::string head = std::string("下载完成  完整:") + (c.status == 0 ? "1" : "0") +
@@ -244,7 +248,7 @@ TEST_F(Download, PerGameProblemsAndOutcomes) {
         EXPECT_EQ(dlMsg(), c.report.empty() ? head : head + "\n" + c.report);
         ASSERT_EQ(results().size(), 1u);
         EXPECT_EQ(results()[0].status, c.status);
-        const bool haveInfo = c.cn || c.us;
+        const bool haveInfo = (c.cn || c.us) && c.cut == std::string::npos;
         EXPECT_EQ(kbtest::fileExists(gameDir("G") + "info.txt"), haveInfo);
         if (c.us && !c.cn) {
             // US data: the notice heads info.txt and no screenshot is asked for.
@@ -326,9 +330,9 @@ TEST_F(Download, FilesThatCannotBeWrittenAreReportedPerFile) {
     EXPECT_TRUE(isDirUtf8(path));
 }
 
-TEST_F(Download, NamesThatLeaveTheMediaFolderAreRefused) {
+TEST_F(Download, NamesAreFoldersBelowMediaOrRefused) {
     serve(620, "cn", fixture("appdetails_620.json"));
-    const std::vector<std::string> NAMES = {"..", ".", "", "../escape", "/abs", "a/b", "a\\b"};
+    const std::vector<std::string> NAMES = {"..", "", "../escape", "/abs", "a/../b", "CON", "G."};
     DownloadWorkList work;
     for (const std::string& n : NAMES) work.emplace_back(620, n);
     runDownloadJob(work, 2);
@@ -337,12 +341,13 @@ TEST_F(Download, NamesThatLeaveTheMediaFolderAreRefused) {
     EXPECT_EQ(imageRequests(), 0u);
     const std::string msg = dlMsg();
     for (const std::string& n : NAMES)
-        EXPECT_NE(msg.find("[" + n + "] 完全失败:\n游戏名不能用作文件夹名（为空、为 . 或 ..、或含路径分隔符），已跳过\n"),
-                  std::string::npos)
-            << n;
+        EXPECT_NE(msg.find("[" + n + "] 完全失败:\n" + kMediaNameRefused + "\n"), std::string::npos) << n;
     // Nothing but the (empty) media folder was made in the menu folder.
     EXPECT_EQ(filesIn(menu.path), std::set<std::string>{"media"});
     EXPECT_TRUE(filesIn(menu.path + "media").empty());
+    // Separators nest folders.
+    runDownloadJob({{620, "Fate\\stay night"}}, 1);
+    EXPECT_EQ(filesIn(gameDir("Fate/stay night")).size(), 3u);
 }
 
 TEST_F(Download, RerunReplacesSameNamesAndKeepsOthers) {
@@ -358,69 +363,38 @@ TEST_F(Download, RerunReplacesSameNamesAndKeepsOthers) {
     EXPECT_EQ(filesIn(gameDir("Portal 2")).size(), 6u);
 }
 
-TEST_F(Download, ThrottledStoreIsWaitedOutAndShownInTheStatusLine) {
+TEST_F(Download, StoreThatRefusesIsAskedOnceMoreThenNoLonger) {
     {
         std::lock_guard<std::mutex> lk(mtx);
-        throttleFirst = 1;
-        retryAfter = "1";
+        throttleFirst = 100;
+        throttleStatus = 403;
     }
-    serve(620, "cn", fixture("appdetails_620.json"));
-    dummyGames = {row("Portal 2", true, 620)};
-    PanelOptions opts;
-    opts.imageLimitIndex = 1;
-    ASSERT_TRUE(startDownloadJob(opts));
-    bool sawPause = false;
-    while (gDlState.load() != 2) {
-        {
-            std::lock_guard<std::mutex> lk(gDlMtx);
-            sawPause = sawPause || gDlCurGame == "Portal 2 (商店限流，1 秒后重试)";
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    EXPECT_TRUE(pollDownloadJob());
-    EXPECT_EQ(gDlState.load(), 0);
-    EXPECT_TRUE(sawPause);
-    EXPECT_EQ(dlMsg(), "下载完成  完整:1  不全:0  失败:0  → media/");
-    std::lock_guard<std::mutex> lk(mtx);
-    EXPECT_EQ(storeLog, (std::vector<std::string>{"620/cn", "620/cn"}));
+    throttleSetTestForbiddenPauseSec(0);
+    runDownloadJob({{620, "A"}, {570, "B"}}, 2);
+    throttleSetTestForbiddenPauseSec(-1);
+    const std::string line = std::string("appdetails: ") + kStoreRefusedError + "\n";
+    EXPECT_EQ(dlMsg(), std::string("下载完成  完整:0  不全:2  失败:0  → media/\n") + kStoreRefusedError +
+                           "\n[A] 部分失败:\n" + line + "[B] 部分失败:\n" + line);
+    EXPECT_EQ(storeRequests(), 2u);  // the first answer and the one after the pause
 }
 
-TEST_F(Download, ThrottleThatNeverEndsFailsTheRegionWithoutAnExtraRetry) {
-    serve(620, "cn", fixture("appdetails_620.json"));
-    struct Case {
-        int throttled;
-        bool ok;
-        size_t requests;
-    };
-    const size_t tries = kThrottleMaxTries;
-    const Case CASES[] = {{kThrottleMaxTries - 1, true, tries}, {kThrottleMaxTries, false, tries}};
-    for (const Case& c : CASES) {
-        {
-            std::lock_guard<std::mutex> lk(mtx);
-            storeLog.clear();
-            throttleFirst = c.throttled;
-            retryAfter = "0";
-        }
-        std::string json, err;
-        EXPECT_EQ(fetchAppDetails(620, "cn", json, err), c.ok);
-        EXPECT_EQ(err, c.ok ? "" : "HTTP 429");
-        EXPECT_EQ(storeRequests(), c.requests);
-    }
-}
-
-TEST_F(Download, ShutdownEndsAThrottledJobPromptly) {
+// 取消下载 ends the pause at once; the game keeps its capsule and the rest never starts.
+TEST_F(Download, CancelEndsTheJobAndSaysSo) {
     {
         std::lock_guard<std::mutex> lk(mtx);
         throttleFirst = 100;
         retryAfter = "300";
     }
-    gDlState = 1;
-    gDlThread = std::thread([] { runDownloadJob({{620, "A"}, {570, "B"}}, 2); });
+    dummyGames = {row("A", true, 620), row("B", true, 570)};
+    ASSERT_TRUE(startDownloadJob(PanelOptions{}));
     while (storeRequests() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    shutdownJobs();  // raises gDlCancel and joins
-    EXPECT_EQ(gDlState.load(), 2);
+    cancelDownloadJob();
+    while (!pollDownloadJob()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(dlMsg(), "下载已取消  完整:0  不全:1  失败:0  未开始:1  → media/\n[A] 部分失败:\n已取消\n");
     EXPECT_EQ(storeRequests(), 1u);
-    EXPECT_TRUE(results().empty());
+    ASSERT_EQ(results().size(), 1u);
+    EXPECT_EQ(results()[0].status, 1);
+    EXPECT_EQ(filesIn(gameDir("A")), std::set<std::string>{"capsule_616x353.jpg"});
 }
 
 TEST_F(Download, FetchAppDetailsRetriesOnceAfterAFailure) {
@@ -538,6 +512,17 @@ TEST(DownloadFiles, ScreenshotAddressScan) {
     for (const Case& c : CASES) EXPECT_EQ(extractScreenshotUrls(c.json), c.want) << c.json;
     EXPECT_EQ(extractScreenshotUrls(fixture("appdetails_620.json")).size(), 12u);
     EXPECT_EQ(extractScreenshotUrls(fixture("appdetails_1147560_schinese.json")).size(), 9u);
+}
+
+TEST(DownloadFiles, PictureSignatures) {
+    using namespace std::string_literals;
+    const std::pair<std::string, bool> CASES[] = {
+        {"\xFF\xD8\xFF\xE0"s, true}, {"\x89PNG\r\n\x1A\n\0"s, true}, {"GIF87a"s, true}, {"GIF89a;"s, true},
+        {"BM6\0"s, true}, {"RIFF\0\0\0\0WEBPVP8 "s, true}, {"\0\0\0\x1C" "ftypavif"s, true},
+        {"\0\0\0\x20" "ftypmif1\0\0\0\0mif1avis"s, true}, {"\0\0\0\x18" "ftypmp42isom"s, false},
+        {"RIFF\0\0\0\0WAVE"s, false}, {"\xFF\xD8"s, false}, {"<!DOCTYPE html>"s, false}, {""s, false},
+    };
+    for (const auto& [bytes, image] : CASES) EXPECT_EQ(looksLikeImage(bytes), image) << bytes;
 }
 
 TEST(DownloadFiles, EnsureDirAndWriteFile) {

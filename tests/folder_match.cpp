@@ -212,8 +212,14 @@ TEST_F(FolderTest, CopyTwiceOverwritesAndCountsAgain) {
     const PanelOptions o = optionsFor(res.path);
     EXPECT_EQ(copyLocalResources(o), "复制资源完成\n已复制: 1 个文件\n跳过: 0 个游戏");
     kbtest::writeFile(res.path + "G/a.txt", "second");
+    // A link at the target is replaced, never written through.
+    kbtest::writeFile(menu.path + "outside.txt", "keep");
+    fs::remove(menu.path + "media/G/a.txt");
+    fs::create_symlink(menu.path + "outside.txt", menu.path + "media/G/a.txt");
     EXPECT_EQ(copyLocalResources(o), "复制资源完成\n已复制: 1 个文件\n跳过: 0 个游戏");
     EXPECT_EQ(kbtest::readFile(menu.path + "media/G/a.txt"), "second");
+    EXPECT_EQ(kbtest::readFile(menu.path + "outside.txt"), "keep");
+    EXPECT_FALSE(fs::is_symlink(menu.path + "media/G/a.txt"));
 }
 
 TEST_F(FolderTest, CopyProblems) {
@@ -246,8 +252,9 @@ TEST_F(FolderTest, CopyProblems) {
     const std::string head = "复制资源完成\n已复制: 9 个文件\n跳过: 6 个游戏\n\n";
     EXPECT_EQ(msg.substr(0, head.size()), head) << msg;
     EXPECT_NE(msg.find("[Store Game] 源目录不存在: \n"), std::string::npos) << msg;
-    EXPECT_NE(msg.find("[../escape] 游戏名不能用作文件夹名"), std::string::npos) << msg;
-    EXPECT_NE(msg.find("[Locked Game] 无法读取源目录: " + res.path + "Locked (没有访问权限)\n"), std::string::npos)
+    EXPECT_NE(msg.find("[../escape] " + std::string(kMediaNameRefused) + "\n"), std::string::npos) << msg;
+    EXPECT_NE(msg.find("[Locked Game] 无法读取源目录: 打开目录失败 errno=13 path=" + res.path + "Locked\n"),
+              std::string::npos)
         << msg;
     EXPECT_NE(msg.find("[File Game] 无法读取源目录: " + res.path + "NotAFolder (不是文件夹)\n"), std::string::npos)
         << msg;

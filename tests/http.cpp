@@ -166,23 +166,34 @@ TEST_F(HttpTest, ChunkedTrailersKeepTheBody) {
     EXPECT_EQ(gDlFileBytesTotal.load(), 0);
 }
 
-TEST_F(HttpTest, SilentServerTimesOut) {
+// Limits count silence, not the whole exchange: a slow steady body arrives whole.
+TEST_F(HttpTest, SilenceLimitsNameTheStepThatTimedOut) {
     netSetTestTimeoutMs(300);
     RawServer silent;
     silent.hang = true;
     silent.start();
     {
         ScopedHostMap map(kHost + "=" + silent.base());
-        EXPECT_EQ(getJson("/x").err, "WinHttpReceiveResponse 失败");
-        EXPECT_EQ(getBinary("/x").err, "WinHttpReceiveResponse 失败 errno=" + std::to_string(kbtest::kErr.timedOut));
+        EXPECT_EQ(getJson("/x").err, "WinHttpReceiveResponse 失败（等待响应超时）");
+        EXPECT_EQ(getBinary("/x").err, "WinHttpReceiveResponse 失败（等待响应超时）errno=" + std::to_string(kbtest::kErr.timedOut));
     }
-    // The head arrives, then the body stalls.
-    RawServer stall;
+    RawServer stall;  // the head arrives, then the body stalls
     stall.hang = true;
     stall.reply = "HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\nabc";
     stall.start();
     ScopedHostMap map(kHost + "=" + stall.base());
-    EXPECT_EQ(getJson("/x").err, "WinHttpReadData 失败（连接中断）: " + std::to_string(kbtest::kErr.timedOut));
+    EXPECT_EQ(getJson("/x").err, "WinHttpReadData 失败（接收数据超时）: " + std::to_string(kbtest::kErr.timedOut));
+
+    RawServer slow;  // a byte every 100 ms: 800 ms in all, never silent for 300
+    slow.reply = "HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\n";
+    slow.later = std::vector<std::string>(8, "x");
+    slow.pauseMs = 100;
+    slow.hang = true;
+    slow.start();
+    ScopedHostMap slowMap(kHost + "=" + slow.base());
+    const Answer a = getBinary("/x");
+    EXPECT_TRUE(a.ok) << a.err;
+    EXPECT_EQ(a.out, "xxxxxxxx");
 }
 
 TEST_F(HttpTest, ConnectFailureMessages) {
@@ -240,10 +251,9 @@ TEST_F(HttpTest, ThrottledAnswersAreRetried) {
         }
         r.setContent("{\"items\":[]}", "application/json");
     });
-    s.svr.get("/always", [&](const kbtest::HttpRequest&, kbtest::HttpResponse& r) {
+    s.svr.get("/refused", [&](const kbtest::HttpRequest&, kbtest::HttpResponse& r) {
         ++calls2;
         r.status = 403;
-        r.setHeader("Retry-After", "0");
     });
     s.svr.get("/gone", [&](const kbtest::HttpRequest&, kbtest::HttpResponse& r) {
         ++calls3;
@@ -263,10 +273,17 @@ TEST_F(HttpTest, ThrottledAnswersAreRetried) {
     EXPECT_EQ(calls.load(), 2);
     EXPECT_GE(waits, 1);
 
+    // 403: one pause in the run, then the store counts as refusing and is asked nothing more.
+    throttleSetTestForbiddenPauseSec(0);
+    StoreAccess access;
     bool cancelled = true;
-    EXPECT_FALSE(httpsGetWithThrottle(json("/always"), out, err, nullptr, nullptr, &cancelled));
-    EXPECT_EQ(calls2.load(), kThrottleMaxTries);
-    EXPECT_EQ(err, "HTTP 403: ");
+    for (int run = 0; run < 2; ++run) {
+        EXPECT_FALSE(httpsGetWithThrottle(json("/refused"), out, err, nullptr, nullptr, &cancelled, &access));
+        EXPECT_EQ(err, kStoreRefusedError);
+    }
+    throttleSetTestForbiddenPauseSec(-1);
+    EXPECT_EQ(calls2.load(), 2);
+    EXPECT_TRUE(access.refused);
     EXPECT_FALSE(cancelled);
 
     EXPECT_FALSE(httpsGetWithThrottle(json("/gone"), out, err, nullptr, nullptr));

@@ -59,7 +59,7 @@ TEST_F(LeftPanelTest, DefaultsAndBothModes) {
     EXPECT_EQ(st.opts.matchMode, 0);
     EXPECT_EQ(st.opts.simThresholdIndex, 4);
     EXPECT_EQ(st.opts.imageLimitIndex, 0);
-    EXPECT_TRUE(st.opts.matchImages && st.opts.imgTypeJpg && st.opts.imgTypeGif);
+    EXPECT_TRUE(st.opts.matchImages && st.opts.imgTypeJpg && st.opts.imgTypeGif && st.opts.cleanTitles);
     EXPECT_TRUE(windowActive("SteamCopy"));
     EXPECT_TRUE(windowActive("OptImg"));
 

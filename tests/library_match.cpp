@@ -278,6 +278,43 @@ TEST_F(LibraryJobTest, RefusedWhileAnotherMatchRuns) {
     EXPECT_FALSE(matchMsg().empty());
 }
 
+// Real menu titles against real pool rows, copied from the shared fixtures' matching-quality sets
+// (quality/dev_trainer.tsv, dev_tw.tsv, dev_bilingual.tsv) and derived/pool_real.csv.
+// appid 0: no candidate.
+TEST(LibraryCleaned, RealNoisyTitles) {
+    const std::vector<PoolItem> pool = {
+        {1238820, "Battlefield 3™ ", "", ""},
+        {398390, "Безумный Макс 3: Под Куполом грома", "", ""},
+        {1002871, "皓月空华 - 打赏3$", "", ""},
+        {668580, "Atomic Heart", "原子之心", ""},
+        {233450, "Prison Architect", "监狱建筑师", ""},
+        {234433, "Prison Architect Soundtrack", "", ""},
+        {278080, "DYNASTY WARRIORS 8: Xtreme Legends Complete Edition", "真・三国无双７ with 猛将传", ""},
+        {1942280, "Brotato", "土豆兄弟(Brotato)", ""},
+        {537800, "Bomber Crew", "轰炸机小队 / Bomber Crew", ""},
+    };
+    struct Case {
+        const char* title;
+        int32_t plain, cleaned;
+    };
+    const Case cases[] = {
+        {"Battlefield 3 战地3", 1238820, 1238820},  // the English part alone, never the "3" of others
+        {"原子之心 v1.0-v1.14.4.0 二十九项修改器", 0, 668580},
+        {"监狱建筑师 v2023.05.16 七项修改器", 0, 233450},
+        {"真・三國無雙７ with 猛將傳", 0, 278080},
+        {"Brotato 土豆兄弟(Brotato)", 1942280, 1942280},
+        {"Bomber Crew 轰炸机小队 / Bomber Crew", 537800, 537800},
+    };
+    for (const bool clean : {false, true}) {
+        const PoolIndexPtr index = buildPoolIndex(pool, clean);
+        MatchScratch scratch;
+        for (const Case& c : cases) {
+            const std::vector<MatchCandidate> got = matchGameFast(c.title, *index, libraryThreshold(4, clean), scratch);
+            EXPECT_EQ(got.empty() ? 0 : got.front().appid, clean ? c.cleaned : c.plain) << c.title << " clean " << clean;
+        }
+    }
+}
+
 // --- the fast path against the straightforward evaluation
 
 std::vector<PoolItem> loadSample() {
@@ -332,7 +369,6 @@ std::vector<std::string> mutatedTitles(const std::vector<PoolItem>& pool, size_t
 TEST(LibraryFastPath, MatchesReferenceOnRealTitlesAtEveryThreshold) {
     const std::vector<PoolItem> pool = loadSample();
     ASSERT_GT(pool.size(), 1000u);
-    PoolIndexPtr index = buildPoolIndex(pool);
     std::vector<std::string> titles = sampleTitles();
     std::mt19937 rng(1234);
     std::shuffle(titles.begin(), titles.end(), rng);
@@ -340,16 +376,34 @@ TEST(LibraryFastPath, MatchesReferenceOnRealTitlesAtEveryThreshold) {
     const std::vector<std::string> extra = mutatedTitles(pool, 60, 99);
     titles.insert(titles.end(), extra.begin(), extra.end());
     titles.insert(titles.end(), {"", "a", "4", "II", "生", "生化", "Portal 2", "最终幻想XV Final Fantasy XV",
-                                 "Resident Evil 4 生化危机4", "老头环"});
+                                 "Resident Evil 4 生化危机4", "老头环", "三國志13 威力加強版",
+                                 "原子之心 v1.0-v1.14.4.0 二十九项修改器", "《战斗位置：太平洋》汉化"});
     MatchScratch scratch;
-    for (int32_t ti = -1; ti <= 6; ++ti) {
-        const float t = ti < 0 ? 0.0f : libraryThreshold(ti);  // 0: every entry is a candidate
-        // Low thresholds are the slow end of the reference; a subset keeps the test short.
-        const size_t count = ti < 0 ? 4 : ti < 2 ? titles.size() / 3 : titles.size();
-        for (size_t i = 0; i < count; ++i) {
-            const std::string& title = titles[(i * 7 + static_cast<size_t>(ti)) % titles.size()];
-            expectSameResult(matchGameFast(title, *index, t, scratch), matchGameReference(title, pool, t), title, t);
+    for (const bool clean : {false, true}) {
+        PoolIndexPtr index = buildPoolIndex(pool, clean);
+        for (int32_t ti = -1; ti <= 6; ++ti) {
+            const float t = ti < 0 ? 0.0f : libraryThreshold(ti, clean);  // 0: every entry is a candidate
+            // Low thresholds are the slow end of the reference; a subset keeps the test short.
+            const size_t count = ti < 0 ? 4 : ti < 2 || clean ? titles.size() / 3 : titles.size();
+            for (size_t i = 0; i < count; ++i) {
+                const std::string& title = titles[(i * 7 + static_cast<size_t>(ti)) % titles.size()];
+                expectSameResult(matchGameFast(title, *index, t, scratch), matchGameReference(title, pool, t, clean),
+                                 title.substr(0, 80), t);
+            }
         }
+    }
+}
+
+TEST(LibraryFastPath, FieldRepeatingOneCharacterBeyondSixteenBits) {
+    std::string many;
+    for (int i = 0; i < 100000; ++i) many += "生";
+    const std::vector<PoolItem> pool = {{1, "Many", many, ""}, {2, "Other", "生化", ""}};
+    MatchScratch scratch;
+    for (const bool clean : {false, true}) {
+        PoolIndexPtr index = buildPoolIndex(pool, clean);
+        const std::vector<MatchCandidate> fast = matchGameFast(many + "化", *index, 0.9f, scratch);
+        expectSameResult(fast, matchGameReference(many + "化", pool, 0.9f, clean), "many", 0.9f);
+        EXPECT_FALSE(fast.empty());
     }
 }
 
@@ -369,12 +423,13 @@ TEST(LibraryFastPath, RandomPoolsAndTitles) {
         for (int i = 0; i < 300; ++i)
             pool.push_back(PoolItem{1 + static_cast<int32_t>(rng() % 150), randomText(10), randomText(8),
                                     rng() % 4 == 0 ? randomText(5) : std::string()});
-        PoolIndexPtr index = buildPoolIndex(pool);
+        const bool clean = round % 2 == 1;
+        PoolIndexPtr index = buildPoolIndex(pool, clean);
         MatchScratch scratch;
         for (int g = 0; g < 40; ++g) {
             const std::string title = randomText(12);
-            const float t = libraryThreshold(static_cast<int32_t>(rng() % 7));
-            expectSameResult(matchGameFast(title, *index, t, scratch), matchGameReference(title, pool, t), title, t);
+            const float t = libraryThreshold(static_cast<int32_t>(rng() % 7), clean);
+            expectSameResult(matchGameFast(title, *index, t, scratch), matchGameReference(title, pool, t, clean), title, t);
         }
     }
 }

@@ -1,6 +1,7 @@
 list(APPEND KB_TEST_SOURCES
   tests/pool.cpp
   tests/library_match.cpp
+  tests/clean.cpp
 )
 # Not in the Windows tests: they lock folders with permission bits and, as root, drop
 # privileges with seteuid; Windows has neither.

@@ -132,10 +132,12 @@ TEST_F(NetworkMatch, RanksHitsAndWritesEachGame) {
         else if (term == "!!!") r.setContent(searchAnswer(zeros), "application/json");
         else if (term == "broken") r.status = 500;
         else if (term == "no items") r.setContent("{\"total\":0}", "application/json");
+        else if (term == "监狱建筑师") r.setContent(searchAnswer({{9, "Prison"}, {233450, "监狱建筑师"}}), "application/json");
         else r.setContent(searchAnswer({}), "application/json");
     };
     ScopedHostMap map(store.hostMap());
-    dummyGames = {game("Dark Souls"), game("!!!"), game("broken", true), game("no items", true), game("nothing")};
+    dummyGames = {game("Dark Souls"), game("!!!"), game("broken", true), game("no items", true), game("nothing"),
+                  game("监狱建筑师 v2023.05.16 七项修改器")};  // a trainer catalogue title: searched cleaned
     PanelOptions opts;
     opts.existingMatchMode = 1;
     runToEnd(opts);
@@ -165,11 +167,13 @@ TEST_F(NetworkMatch, RanksHitsAndWritesEachGame) {
         EXPECT_EQ(g.similarity, 0.0f) << g.name;
         EXPECT_EQ(g.matchMethod, "") << g.name;
     }
-    EXPECT_EQ(gConfirmCount.load(), 2);
+    EXPECT_EQ(dummyGames[5].candidates.at(0).appid, 233450);
+    EXPECT_EQ(dummyGames[5].similarity, 1.0f);
+    EXPECT_EQ(gConfirmCount.load(), 3);
     EXPECT_EQ(gUnmatchCount.load(), 3);
     EXPECT_EQ(gPendingCount.load(), 0);
-    EXPECT_EQ(gTotalCount.load(), 5);
-    EXPECT_EQ(gMatchDone.load(), 5);
+    EXPECT_EQ(gTotalCount.load(), 6);
+    EXPECT_EQ(gMatchDone.load(), 6);
     EXPECT_EQ(store.count("broken"), 1);  // a plain failure is not retried
 }
 
@@ -207,7 +211,8 @@ TEST_F(NetworkMatch, CancelDuringTheThirdOfTenGames) {
     EXPECT_EQ(store.count("g4"), 0);
 }
 
-TEST_F(NetworkMatch, ThrottledGamesAreRetriedThenGivenUp) {
+// 429 is waited out; a store that still refuses (403) after its one pause stops the run.
+TEST_F(NetworkMatch, ThrottledGamesAreRetriedAndARefusingStoreStopsTheRun) {
     FakeStore store;
     std::atomic<int> busyCalls{0};
     store.answer = [&](const std::string& term, kbtest::HttpResponse& r) {
@@ -218,21 +223,22 @@ TEST_F(NetworkMatch, ThrottledGamesAreRetriedThenGivenUp) {
         }
         if (term == "blocked") {
             r.status = 403;
-            r.setHeader("Retry-After", "0");
             return;
         }
         r.setContent(searchAnswer({{5, term}}), "application/json");
     };
     ScopedHostMap map(store.hostMap());
     dummyGames = {game("busy"), game("blocked"), game("after")};
+    throttleSetTestForbiddenPauseSec(0);
     runToEnd();
+    throttleSetTestForbiddenPauseSec(-1);
     EXPECT_EQ(dummyGames[0].matchedName, "busy");
     EXPECT_EQ(store.count("busy"), 3);
-    EXPECT_TRUE(dummyGames[1].candidates.empty());
-    EXPECT_EQ(store.count("blocked"), kThrottleMaxTries);
-    EXPECT_EQ(dummyGames[2].matchedName, "after");
-    EXPECT_EQ(gConfirmCount.load(), 2);
-    EXPECT_EQ(gUnmatchCount.load(), 1);
+    EXPECT_EQ(store.count("blocked"), 2);
+    EXPECT_EQ(store.count("after"), 0);
+    EXPECT_EQ(gPendingCount.load(), 2);
+    EXPECT_TRUE(gMatchShowModal);
+    EXPECT_EQ(gMatchMsg, std::string("网络匹配已停止：") + kStoreRefusedError);
 }
 
 TEST_F(NetworkMatch, CancelEndsAThrottlePause) {

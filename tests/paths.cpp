@@ -32,12 +32,22 @@ TEST(Paths, Utf8ToWideReplacesMalformedBytes) {
     }
 }
 
-TEST(Paths, SafeFolderNames) {
-    struct Case { std::string name; bool ok; };
-    const Case cases[] = {{"Portal 2", true}, {"黑神话：悟空", true}, {"..", false}, {".", false},
-                          {"", false}, {"a/b", false}, {"/etc", false}, {"a\\b", false},
-                          {std::string("a\0b", 3), false}, {"...", true}, {"..a", true}};
-    for (const Case& c : cases) EXPECT_EQ(isSafeFolderName(c.name), c.ok) << c.name;
+TEST(Paths, MediaNameRule) {
+    struct Case { std::string name, rel; };  // rel "" = refused
+    const Case cases[] = {
+        {"Portal 2", "Portal 2"}, {"黑神话：悟空", "黑神话：悟空"}, {"Fate/stay night", "Fate/stay night"},
+        {"a\\b/c", "a/b/c"}, {"..a", "..a"}, {".hidden", ".hidden"}, {"Re:Zero", "Re:Zero"},
+        {"CONSOLE", "CONSOLE"}, {"COM0", "COM0"}, {"LPT10", "LPT10"}, {"NULL", "NULL"},
+        {"", ""}, {".", ""}, {"..", ""}, {"...", ""}, {"a/../b", ""}, {"a//b", ""}, {"a/", ""},
+        {"/etc", ""}, {"\\server\\x", ""}, {"C:", ""}, {"c:\\x", ""}, {std::string("a\0b", 3), ""},
+        {"con", ""}, {"Nul.txt", ""}, {"x/AUX", ""}, {"COM1", ""}, {"lpt9.log", ""}, {"CON .txt", ""}, {"PRN", ""},
+        {"Portal 2.", ""}, {"Portal 2 ", ""}, {"a /b", ""},
+    };
+    for (const Case& c : cases) {
+        std::string rel;
+        const bool ok = mediaRelativePath(c.name, rel);
+        EXPECT_EQ(ok ? rel : "", c.rel) << c.name;
+    }
 }
 
 TEST(MediaCounts, CountsImagesAndTextsByExtension) {
@@ -49,7 +59,9 @@ TEST(MediaCounts, CountsImagesAndTextsByExtension) {
                           "png", "a.webp", "b.AVIF", "c.gif", "d.bmp"})
         kbtest::writeFile(g + f, "x");
     struct Case { std::string name; int images; int texts; };
-    const Case cases[] = {{"游戏", 8, 2}, {"不存在", 0, 0}, {"", 0, 0}, {"../游戏", 0, 0}, {"..", 0, 0}};
+    kbtest::makeDirs(dir.path + "media/Fate/stay night");
+    kbtest::writeFile(dir.path + "media/Fate/stay night/cover.png", "x");
+    const Case cases[] = {{"游戏", 8, 2}, {"不存在", 0, 0}, {"", 0, 0}, {"../游戏", 0, 0}, {"Fate/stay night", 1, 0}};
     for (const Case& c : cases) {
         GameInfo gi;
         gi.name = c.name;

@@ -19,6 +19,7 @@ struct CsvCase {
     bool ok;
     std::vector<PoolItem> expect;  // when ok
     std::string err;               // when !ok
+    bool gbk = false;              // read as GBK, which the note says
 };
 
 bool samePool(const std::vector<PoolItem>& a, const std::vector<PoolItem>& b) {
@@ -38,6 +39,8 @@ TEST(PoolCsv, Cases) {
         {"plain rows, CR LF", header + "10,Counter-Strike,反恐精英,cs\r\n20,Team Fortress,,\r\n", true,
          {{10, "Counter-Strike", "反恐精英", "cs"}, {20, "Team Fortress", "", ""}}, ""},
         {"BOM header", "\xEF\xBB\xBF" + header + "5,A,B,C\n", true, {{5, "A", "B", "C"}}, ""},
+        {"GBK file", header + "1245620,ELDEN RING,\xB0\xAC\xB6\xFB\xB5\xC7\xB7\xA8\xBB\xB7,\xC0\xCF\xCD\xB7\xBB\xB7\n", true,
+         {{1245620, "ELDEN RING", "艾尔登法环", "老头环"}}, "", true},
         {"empty first line is the header", "\n7,Seven,七,\n", true, {{7, "Seven", "七", ""}}, ""},
         {"empty lines skipped", header + "\n\n8,Eight,八,e\n\n", true, {{8, "Eight", "八", "e"}}, ""},
         {"quoted comma and colon", header + "9,\"Half-Life: Source, GOTY\",半条命,\n", true,
@@ -63,8 +66,10 @@ TEST(PoolCsv, Cases) {
         kbtest::writeFile(path, c.content);
         std::vector<PoolItem> pool = {{1, "stale", "", ""}};
         std::string err = "untouched";
-        const bool ok = loadTranslatedCsv(path, pool, err);
+        std::string note;
+        const bool ok = loadTranslatedCsv(path, pool, err, &note);
         EXPECT_EQ(ok, c.ok);
+        EXPECT_EQ(note.empty(), !c.gbk) << note;
         if (c.ok) {
             EXPECT_EQ(err, "untouched");
             EXPECT_TRUE(samePool(pool, c.expect)) << "got " << pool.size() << " entries";

@@ -81,24 +81,26 @@ TEST_F(AiRequests, PromptTextForTheBoxHints) {
 TEST_F(AiRequests, StartsRefusedWithTheirMessages) {
     struct Case {
         const char* what;
-        bool withGames;
+        int data;  // 0 nothing read, 1 games and whitelist, 2 games without a whitelist
         int32_t scope;
         int32_t caller;  // 1 games, 2 box, 3 test
         std::string key, box, msg;
     };
     const Case cases[] = {
-        {"no data", false, 0, 1, "k", "", "请先点击【读取数据】按钮加载游戏与分类。"},
-        {"all categorized", true, 1, 1, "k", "", "当前没有可处理的游戏（未分类范围下全部已分类）。"},
-        {"no key first", false, 0, 1, "", "", "请先输入 API 密钥。"},
-        {"box: key checked before the text", false, 0, 2, "", "", "请先输入 API 密钥。"},
-        {"box empty", false, 0, 2, "k", "", "大文本框为空，请先在大文本框中输入或生成提示词。"},
-        {"test without key", false, 0, 3, "", "", "请先输入 API 密钥。"},
+        {"no data", 0, 0, 1, "k", "", "请先点击【读取数据】按钮加载游戏与分类。"},
+        {"no whitelist", 2, 0, 1, "k", "", kNoCategoriesMessage},
+        {"all categorized", 1, 1, 1, "k", "", "当前没有可处理的游戏（未分类范围下全部已分类）。"},
+        {"no key first", 0, 0, 1, "", "", "请先输入 API 密钥。"},
+        {"box: key checked before the text", 0, 0, 2, "", "", "请先输入 API 密钥。"},
+        {"box empty", 0, 0, 2, "k", "", "大文本框为空，请先在大文本框中输入或生成提示词。"},
+        {"test without key", 0, 0, 3, "", "", "请先输入 API 密钥。"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         dummyGames.clear();
         gCategoryList.clear();
-        if (c.withGames) loadGames({{"A", "动作"}});
+        if (c.data) loadGames({{"A", "动作"}});
+        if (c.data == 2) gCategoryList.clear();
         gGenOk = true;
         const bool popup = c.caller == 1   ? onGenerateFromGames(c.scope, 0, 0, c.key)
                            : c.caller == 2 ? onGenerateFromBox(c.box.c_str(), 0, 0, c.key)
@@ -177,7 +179,7 @@ TEST_F(AiRequests, LongAndTruncatedAnswersCarryTheirWarnings) {
     }
 }
 
-TEST_F(AiRequests, FailureKeepsTheBox) {
+TEST_F(AiRequests, FailureAndCancelKeepTheBox) {
     ChatServer s;
     s.reply(401, "{\"error\":\"bad key\"}");
     std::strcpy(gBox, "my prompt");
@@ -187,6 +189,17 @@ TEST_F(AiRequests, FailureKeepsTheBox) {
     EXPECT_EQ(gGenMsg, "HTTP 401: {\"error\":\"bad key\"}");
     EXPECT_STREQ(gBox, "my prompt");
     EXPECT_EQ(gAiState.load(), 0);
+
+    // The wait dialog's 取消 ends a request the service holds.
+    s.holdRequests();
+    EXPECT_FALSE(onGenerateFromBox(gBox, 2, 1, "k"));
+    s.waitForRequest();
+    ASSERT_NE(gWaitState.cancel, nullptr);
+    gWaitState.cancel->store(true);
+    ASSERT_TRUE(collectWhenDone());
+    s.release();
+    EXPECT_EQ(gGenMsg, "请求已取消。");
+    EXPECT_STREQ(gBox, "my prompt");
 }
 
 TEST_F(AiRequests, ConnectionTestRunsAsAJobAndLeavesTheBoxAlone) {

@@ -54,7 +54,7 @@ void makeGamesDb(const std::string& path, const std::vector<DbRow>& rows) {
     sqlite3_prepare_v2(db, "INSERT INTO games (id, name, category, icon) VALUES (?,?,?,?)", -1, &st, nullptr);
     for (const DbRow& r : rows) {
         sqlite3_reset(st);
-        sqlite3_bind_int(st, 1, r.id);
+        sqlite3_bind_int64(st, 1, r.id);
         if (r.name) sqlite3_bind_text(st, 2, r.name->data(), static_cast<int>(r.name->size()), SQLITE_TRANSIENT);
         else sqlite3_bind_null(st, 2);
         if (r.category)
@@ -66,6 +66,13 @@ void makeGamesDb(const std::string& path, const std::vector<DbRow>& rows) {
     }
     sqlite3_finalize(st);
     exec(db, "COMMIT");
+    sqlite3_close(db);
+}
+
+void execSql(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) throw std::runtime_error("open " + path);
+    exec(db, sql.c_str());
     sqlite3_close(db);
 }
 

@@ -25,7 +25,7 @@ struct ScopedMenuDir {
 };
 
 struct DbRow {
-    int32_t id = 0;
+    int64_t id = 0;
     std::optional<std::string> name;
     std::optional<std::string> category;
     std::optional<std::string> icon;  // blob bytes; nullopt = NULL
@@ -33,6 +33,8 @@ struct DbRow {
 
 // Creates <path> with the menu's games table and the rows.
 void makeGamesDb(const std::string& path, const std::vector<DbRow>& rows);
+// Runs SQL statements on <path>, creating the file when missing.
+void execSql(const std::string& path, const std::string& sql);
 // Runs one SQL query and returns the first column of every row as text ("<NULL>" for NULL).
 std::vector<std::string> queryColumn(const std::string& dbPath, const std::string& sql);
 

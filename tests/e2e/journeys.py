@@ -28,6 +28,7 @@ READ_DATA = (106, 24)
 MODE_NETWORK = (75, 78)
 MODE_LOCAL = (203, 78)
 STEAM_MATCH = (65, 344)
+CLEAN_TITLES = (326, 311)
 LIBRARY_MATCH = (181, 344)
 DOWNLOAD = (287, 341)
 HEADER_Y = 371
@@ -328,6 +329,10 @@ def journey_basics(app, menu, services):
 def journey_offline(app, menu, services):
     app.click_until(*READ_DATA, lambda r: table_rows_shown(r) >= len(GAMES), "the games listed")
     app.shot("loaded")
+    # The plain per-pair rule: it lists 艾尔登法环's second pool entry as a candidate too.
+    before = app.capture()
+    app.click_until(*CLEAN_TITLES, lambda r: driver.diff_share(before, r, (318, 303, 334, 319)) > 0.05,
+                    "智能清洗标题 unticked", tries=1)
     app.click(*LIBRARY_MATCH)
     # The run ends with its summary popup over the window; 确定 closes it.
     close_popup(app, "library-summary")

@@ -9,6 +9,8 @@ padding, a 44-pixel top bar, the left panel at 58 % of the content width, the ri
 panel beside it, and the 30 pixels left at the bottom for the progress bar.
 """
 import os
+import sqlite3
+import subprocess
 import sys
 
 import kbx
@@ -117,6 +119,30 @@ def check_layout(png, loaded):
         kbx.check(left_mean > bg + 15, f"left panel shows no table rows ({left_mean:.0f} vs {bg:.0f})")
 
 
+# Short titles (the name column is narrow) in the scripts and symbols games carry.
+TITLES = ["中文游戏", "かなカナ", "한글판", "Game™", "Ⅲ代", "①号"]
+
+
+def make_titles_menu(folder):
+    con = sqlite3.connect(os.path.join(folder, "data.db"))
+    con.execute("CREATE TABLE games (id INTEGER PRIMARY KEY, name TEXT, path TEXT, category TEXT, icon BLOB)")
+    con.executemany("INSERT INTO games (id, name) VALUES (?, ?)", list(enumerate(TITLES, 1)))
+    con.commit()
+    con.close()
+
+
+def check_no_desktop(binary, menu):
+    """Without a reachable X display the program says so and ends with -1 (no abort)."""
+    for display in [None, ":987"]:
+        env = kbx.program_env(display or "", menu)
+        if display is None:
+            del env["DISPLAY"]
+        proc = subprocess.run([binary], env=env, capture_output=True, timeout=60)
+        err = proc.stderr.decode("utf-8", "replace")
+        kbx.check(proc.returncode == 255, f"DISPLAY={display}: exit {proc.returncode}, expected 255: {err}")
+        kbx.check("ImGui::SFML 初始化失败" in err, f"DISPLAY={display}: no start-up message: {err}")
+
+
 def main(argv):
     if len(argv) != 2:
         print(__doc__.strip(), file=sys.stderr)
@@ -125,11 +151,16 @@ def main(argv):
     os.makedirs(out_dir, exist_ok=True)
     menu = kbx.temp_dir("kb-shot-")
     try:
+        check_no_desktop(binary, menu)
         kbx.make_demo(menu)
+        titles = os.path.join(menu, "titles")
+        os.makedirs(titles)
+        make_titles_menu(titles)
         with kbx.Xvfb() as x:
-            for name, loaded in [("start.png", False), ("loaded.png", True)]:
+            for name, loaded, folder in [("start.png", False, menu), ("loaded.png", True, menu),
+                                         ("titles.png", True, titles)]:
                 png = os.path.join(out_dir, name)
-                kbx.run_for_screenshot(binary, menu, png, x.display, autoload=loaded)
+                kbx.run_for_screenshot(binary, folder, png, x.display, autoload=loaded)
                 check_layout(png, loaded)
                 print(f"ok: {png}")
     except kbx.Failure as e:

@@ -1,0 +1,56 @@
+#include "app/startup.h"
+
+#include <X11/Xlib.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+bool onPath(const std::string& prog) {
+    const char* path = std::getenv("PATH");
+    if (!path) return false;
+    std::string dirs = path;
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        const size_t end = std::min(dirs.find(':', start), dirs.size());
+        const std::string candidate = dirs.substr(start, end - start) + "/" + prog;
+        if (end > start && access(candidate.c_str(), X_OK) == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// Runs a dialog program with an argument vector (no shell) and waits for it.
+void runDialog(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return;
+    int status = 0;
+    waitpid(pid, &status, 0);
+}
+
+}  // namespace
+
+void reportStartupError(const std::string& text, bool dialog) {
+    std::fprintf(stderr, "Kestrelbox: %s\n", text.c_str());
+    if (!dialog) return;
+    if (onPath("zenity")) runDialog({"zenity", "--error", "--title=Kestrelbox", "--text=" + text});
+    else if (onPath("xmessage")) runDialog({"xmessage", "-center", "-title", "Kestrelbox", text});
+}
+
+bool desktopAvailable() {
+    // The probe's connection stays open until the process ends: the X server may refuse a
+    // connection made right after another one closed, and the window library aborts then.
+    static Display* const kProbe = XOpenDisplay(nullptr);
+    return kProbe != nullptr;
+}

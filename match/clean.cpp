@@ -1,0 +1,311 @@
+#include "match/clean.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <utility>
+
+#include "match/text.h"
+
+namespace {
+
+struct FoldPair {
+    uint32_t from, to;
+};
+
+constexpr FoldPair kTraditionalToSimplified[] = {
+#include "fold_table.inc"
+};
+
+// Release words, trainer and patch words, as download sites and trainer catalogues append
+// them to a game's name. Matched on the folded text, so traditional spellings count too.
+constexpr std::u32string_view kNoiseWords[] = {
+    U"汉化补丁", U"汉化版", U"汉化组", U"汉化", U"免安装版", U"免安装", U"绿色版", U"注册机", U"简体中文版",
+    U"繁体中文版", U"简体中文", U"繁体中文", U"官方中文版", U"官方中文", U"中文版", U"正式版", U"硬盘版",
+    U"破解版", U"破解补丁", U"免cd补丁", U"补丁", U"学习版", U"修改器", U"更新", U"64位", U"32位", U"steam版",
+};
+
+// Scene and repack group tags (whole Latin words, any case), as release names carry them.
+constexpr std::string_view kGroupTags[] = {
+    "3dm", "ali213", "codex", "plaza", "skidrow", "reloaded", "flt", "cpy", "tenoke", "rune", "empress",
+    "dodi", "fitgirl", "repack", "gog", "tkchs", "x64", "x86",
+};
+// Latin release words (a build number may follow): early-access and patched builds carry them
+// in trainer catalogues.
+constexpr std::string_view kReleaseWords[] = {"early access", "earlyaccess", "build", "update"};
+
+// Bracket pairs. The first kTitleBrackets hold a title or a name in Chinese typography; the
+// others hold notes (a translation, a date, a bit width) when they end the title.
+constexpr std::array<std::pair<char32_t, char32_t>, 8> kBrackets{{
+    {U'《', U'》'}, {U'「', U'」'}, {U'『', U'』'}, {U'【', U'】'},
+    {U'(', U')'}, {U'（', U'）'}, {U'[', U']'}, {U'〔', U'〕'},
+}};
+constexpr size_t kTitleBrackets = 4;
+
+// Code points of a title looked at; real titles are far shorter, and the bracket and word scans
+// grow with the square of the length.
+constexpr size_t kMaxTitleChars = 512;
+
+bool isDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
+bool isLetter(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z'); }
+char32_t lower(char32_t c) { return c >= U'A' && c <= U'Z' ? c + 32 : c; }
+bool isCjkNumeral(char32_t c) { return std::u32string_view(U"零一二两三四五六七八九十百").find(c) != std::u32string_view::npos; }
+bool isSpaceOrPunct(char32_t c) {
+    return c == U' ' || c == U'\t' || std::u32string_view(U"-_:：·・/|~～,，.。!！?？、&+").find(c) != std::u32string_view::npos;
+}
+
+// A title as parallel original and folded code points; edits keep the two aligned.
+struct Text {
+    std::u32string raw, folded;
+
+    void erase(size_t pos, size_t len) {
+        raw.erase(pos, len);
+        folded.erase(pos, len);
+    }
+    // Replaces [pos, pos+len) with one space, so the words around it stay apart.
+    void blank(size_t pos, size_t len) {
+        erase(pos, len);
+        raw.insert(pos, 1, U' ');
+        folded.insert(pos, 1, U' ');
+    }
+};
+
+// Latin word boundaries on the folded text.
+bool wordStart(const std::u32string& f, size_t i) { return i == 0 || !(isLetter(f[i - 1]) || isDigit(f[i - 1])); }
+bool wordEnd(const std::u32string& f, size_t i) { return i >= f.size() || !(isLetter(f[i]) || isDigit(f[i])); }
+
+// "v1.0-v1.14.4.0", "v.22997", "V20201118", "Ver1.0.1", "1.0.2", "2018.09.09", "494439": a v
+// (or ver) followed by a digit (or ".digit"), digits with at least one dot, or a long digit run;
+// ranges joined by '-' go with them.
+size_t versionLength(const std::u32string& f, size_t i) {
+    size_t j = i;
+    if (lower(f[j]) == U'v') {
+        if (!wordStart(f, i)) return 0;
+        ++j;
+        if (j + 1 < f.size() && lower(f[j]) == U'e' && lower(f[j + 1]) == U'r') j += 2;  // "Ver1.0.1"
+        if (j < f.size() && f[j] == U'.') ++j;
+        if (j >= f.size() || !isDigit(f[j])) return 0;
+    } else {
+        if (!isDigit(f[j]) || (i > 0 && (isLetter(f[i - 1]) || isDigit(f[i - 1])))) return 0;
+        size_t k = j;
+        while (k < f.size() && isDigit(f[k])) ++k;
+        // Five digits or more standing alone are a build number ("494439"), never a title's.
+        const bool build = k - j >= 5 && (k == f.size() || !(isLetter(f[k]) || f[k] == U'.'));
+        if (!build && (k + 1 >= f.size() || f[k] != U'.' || !isDigit(f[k + 1]))) return 0;
+    }
+    while (j < f.size() && (isDigit(f[j]) || isLetter(f[j]) || f[j] == U'.' || f[j] == U'_')) ++j;
+    // The upper end of a range, whatever its form: "-v1.07", "-Update1", "-U6", "-1号升级档".
+    if (j + 1 < f.size() && f[j] == U'-' && f[j + 1] != U' ')
+        while (j < f.size() && f[j] != U' ') ++j;
+    return j - i;
+}
+
+void stripVersions(Text& t) {
+    for (size_t i = 0; i < t.folded.size();) {
+        const size_t len = versionLength(t.folded, i);
+        if (len > 0) t.blank(i, len);
+        else ++i;
+    }
+}
+
+void stripNoiseWords(Text& t) {
+    for (std::u32string_view w : kNoiseWords) {
+        for (size_t p; (p = t.folded.find(w)) != std::u32string::npos;) {
+            size_t from = p;
+            // "二十九项修改器", "+12修改器": the count before the trainer word goes with it.
+            if (w == U"修改器") {
+                if (from > 0 && t.folded[from - 1] == U'项') --from;
+                while (from > 0 && (isCjkNumeral(t.folded[from - 1]) || isDigit(t.folded[from - 1]) ||
+                                    t.folded[from - 1] == U'+'))
+                    --from;
+            }
+            t.blank(from, p + w.size() - from);
+        }
+    }
+    auto latinWord = [&](std::string_view w, bool numbered) {
+        for (size_t i = 0; i + w.size() <= t.folded.size(); ++i) {
+            size_t to = i + w.size();
+            bool same = wordStart(t.folded, i);
+            for (size_t k = 0; same && k < w.size(); ++k) same = lower(t.folded[i + k]) == static_cast<char32_t>(w[k]);
+            if (!same) continue;
+            if (numbered) while (to < t.folded.size() && isDigit(t.folded[to])) ++to;
+            if (!wordEnd(t.folded, to)) continue;
+            size_t from = i;
+            if (from > 0 && t.folded[from - 1] == U'@') --from;  // "@TKCHS"
+            t.blank(from, to - from);
+        }
+    };
+    for (std::string_view w : kGroupTags) latinWord(w, false);
+    for (std::string_view w : kReleaseWords) latinWord(w, true);
+}
+
+void stripSymbols(Text& t) {
+    for (size_t i = 0; i < t.folded.size();) {
+        const char32_t c = t.folded[i];
+        if (c == U'™' || c == U'®' || c == U'©' || c == U'℠') t.erase(i, 1);
+        else ++i;
+    }
+}
+
+void trim(Text& t) {
+    size_t a = 0, b = t.folded.size();
+    while (a < b && isSpaceOrPunct(t.folded[a])) ++a;
+    while (b > a && isSpaceOrPunct(t.folded[b - 1])) --b;
+    t.raw = t.raw.substr(a, b - a);
+    t.folded = t.folded.substr(a, b - a);
+    // Runs of spaces left by the removals become one.
+    for (size_t i = 1; i < t.folded.size();) {
+        if (t.folded[i] == U' ' && t.folded[i - 1] == U' ') t.erase(i, 1);
+        else ++i;
+    }
+}
+
+Text cleanText(Text t) {
+    stripSymbols(t);
+    stripVersions(t);
+    stripNoiseWords(t);
+    trim(t);
+    return t;
+}
+
+int bracketIndex(char32_t open) {
+    for (size_t k = 0; k < kBrackets.size(); ++k)
+        if (kBrackets[k].first == open) return static_cast<int>(k);
+    return -1;
+}
+
+// The end of the bracket group opening at i (index of its closing character), or npos.
+size_t closingOf(const std::u32string& f, size_t i) {
+    const int k = bracketIndex(f[i]);
+    if (k < 0) return std::u32string::npos;
+    int depth = 0;
+    for (size_t j = i; j < f.size(); ++j) {
+        if (f[j] == kBrackets[static_cast<size_t>(k)].first) ++depth;
+        else if (f[j] == kBrackets[static_cast<size_t>(k)].second && --depth == 0) return j;
+    }
+    return std::u32string::npos;
+}
+
+}  // namespace
+
+std::u32string utf8Decode(std::string_view s) {
+    std::u32string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const size_t len = utf8SeqLen(c);
+        if (len == 1) {
+            out.push_back(c < 0x80 ? c : 0xFFFD);
+            ++i;
+            continue;
+        }
+        if (len > s.size() - i) break;
+        char32_t cp = c & (0xFFu >> (len + 1));
+        for (size_t k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3Fu);
+        out.push_back(cp);
+        i += len;
+    }
+    return out;
+}
+
+std::string utf8Encode(std::u32string_view s) {
+    std::string out;
+    out.reserve(s.size() * 3);
+    for (char32_t c : s) {
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | ((c >> 18) & 0x07)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+char32_t foldChar(char32_t c) {
+    if (c >= 0xFF01 && c <= 0xFF5E) return c - 0xFF01 + 0x21;
+    if (c == 0x3000) return U' ';
+    if (c < 0x3400) return c;
+    const auto* end = std::end(kTraditionalToSimplified);
+    const auto* it = std::lower_bound(std::begin(kTraditionalToSimplified), end, static_cast<uint32_t>(c),
+                                      [](const FoldPair& p, uint32_t v) { return p.from < v; });
+    return it != end && it->from == c ? static_cast<char32_t>(it->to) : c;
+}
+
+std::string foldTitle(std::string_view title) {
+    std::u32string s = utf8Decode(title);
+    for (char32_t& c : s) c = foldChar(c);
+    return utf8Encode(s);
+}
+
+std::vector<TitleForm> cleanTitleForms(std::string_view title) {
+    Text t;
+    t.raw = utf8Decode(title);
+    if (t.raw.size() > kMaxTitleChars) t.raw.resize(kMaxTitleChars);
+    const std::u32string original = t.raw;
+    t.folded = t.raw;
+    for (char32_t& c : t.folded) c = lower(foldChar(c));
+    t = cleanText(std::move(t));
+
+    std::vector<std::pair<Text, bool>> alternatives;  // (form, part)
+    auto inner = [&](size_t open, size_t close) {
+        Text a{t.raw.substr(open + 1, close - open - 1), t.folded.substr(open + 1, close - open - 1)};
+        trim(a);
+        alternatives.emplace_back(std::move(a), true);
+    };
+    // Trailing bracketed notes (a translation, a repeat, a date, a part) leave the title: tried on
+    // their own they name a part of the game or another game as often as the game.
+    for (;;) {
+        const size_t end = t.folded.size();
+        size_t open = 0;
+        while (open < end && closingOf(t.folded, open) != end - 1) ++open;
+        if (open == 0 || open >= end || bracketIndex(t.folded[open]) < static_cast<int>(kTitleBrackets)) break;
+        t.erase(open, end - open);
+        trim(t);
+    }
+    // Titles in 《》「」【】 are tried on their own; the main form keeps their text.
+    for (size_t i = 0; i < t.folded.size(); ++i) {
+        const int k = bracketIndex(t.folded[i]);
+        const size_t close = k < 0 ? std::u32string::npos : closingOf(t.folded, i);
+        if (close != std::u32string::npos && static_cast<size_t>(k) < kTitleBrackets) inner(i, close);
+    }
+    for (size_t i = 0; i < t.folded.size();) {
+        const char32_t c = t.folded[i];
+        if (bracketIndex(c) >= 0 || std::any_of(kBrackets.begin(), kBrackets.end(), [&](auto& b) { return b.second == c; }))
+            t.blank(i, 1);
+        else
+            ++i;
+    }
+    trim(t);
+
+    // "寒霜朋克/冰汽时代": two names of one game, each tried on its own.
+    for (size_t slash = t.folded.find(U'/'); slash != std::u32string::npos; slash = t.folded.find(U'/', slash + 1)) {
+        Text a{t.raw.substr(0, slash), t.folded.substr(0, slash)}, b{t.raw.substr(slash + 1), t.folded.substr(slash + 1)};
+        trim(a);
+        trim(b);
+        alternatives.emplace_back(std::move(a), false);
+        alternatives.emplace_back(std::move(b), false);
+    }
+    std::vector<TitleForm> forms{{utf8Encode(t.raw), false}};
+    if (t.folded.empty()) {
+        Text plain{original, {}};
+        plain.folded = plain.raw;
+        trim(plain);
+        forms.front().text = utf8Encode(plain.raw);
+    }
+    for (const auto& [a, part] : alternatives) {
+        std::string s = utf8Encode(a.raw);
+        if (a.folded.size() >= 2 && std::none_of(forms.begin(), forms.end(), [&](const TitleForm& f) { return f.text == s; }))
+            forms.push_back(TitleForm{std::move(s), part});
+    }
+    return forms;
+}

@@ -1,0 +1,259 @@
+#include "match/title_score.h"
+
+#include <algorithm>
+
+#include "data/options.h"
+#include "match/clean.h"
+#include "match/normalize.h"
+
+namespace {
+
+// Penalties, tuned on real menu titles against the real pool (bench_quality).
+constexpr float kContradiction = 0.30f;  // both sides have text in a script and share none of it
+constexpr float kUnexplained = 0.40f;    // times the share of the title's text the entry lacks
+// A script of the title the entry has no text in (missing data, not a contradiction) counts as
+// covered to this degree.
+constexpr float kMissingCredit = 0.6f;
+constexpr float kLettersPerCjk = 2.0f;   // a CJK character weighs as much as this many letters
+constexpr float kOtherNumber = 0.30f;      // both sides carry numbers and none is common
+constexpr float kOneSidedNumber = 0.25f; // a number only one side carries: a sequel, usually
+// Fewer shared units than this in a script do not count as a match by themselves: one
+// character or one digit agrees by chance too often.
+constexpr uint32_t kMinSharedCjk = 2;
+constexpr uint32_t kMinSharedLetters = 2;
+// Characters of one text taken into account: titles are far shorter, and the common subsequence
+// costs the product of the two lengths.
+constexpr size_t kMaxCjkUnits = 256;
+
+bool isCjkUnit(char32_t c) {
+    return (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) ||
+           (c >= 0x20000 && c <= 0x3FFFF) || (c >= 0x3041 && c <= 0x30FA) || (c >= 0xAC00 && c <= 0xD7AF);
+}
+bool isLetter(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z'); }
+bool isDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
+
+constexpr std::string_view kRoman[] = {"",   "i",   "ii",   "iii", "iv", "v",   "vi",   "vii",  "viii", "ix", "x",
+                                       "xi", "xii", "xiii", "xiv", "xv", "xvi", "xvii", "xviii", "xix", "xx"};
+
+// The number a Latin word stands for, 0 when none. Single letters only count in capitals (the
+// V of "Raiden V"); "I" never does, being a word far more often than a numeral.
+uint32_t romanValue(const std::string& lowerWord, bool capital) {
+    if (lowerWord.size() == 1 && (!capital || lowerWord == "i")) return 0;
+    for (uint32_t v = 1; v < std::size(kRoman); ++v)
+        if (lowerWord == kRoman[v]) return v;
+    return 0;
+}
+
+bool isCjkNumeral(char32_t c) { return std::u32string_view(U"零一二两三四五六七八九十").find(c) != std::u32string_view::npos; }
+
+std::string cjkNumber(const std::u32string& t, size_t from, size_t to) {
+    std::vector<std::string> run;
+    for (size_t k = from; k < to; ++k) run.push_back(utf8Encode(std::u32string_view(&t[k], 1)));
+    return parseCjkNum1To99(run);
+}
+
+struct Scan {
+    std::vector<uint32_t> cjk;
+    std::vector<std::string> words;
+    std::vector<uint32_t> numbers;
+};
+
+// "古剑奇谭三(Gujian3)", "侠客风云传(Tale of Wuxia)": a Chinese name followed by a bracketed
+// Latin gloss of itself. The gloss goes (the name is one, not two), so a title written in
+// Chinese alone covers it.
+void dropLatinGloss(std::u32string& t) {
+    size_t end = t.size();
+    while (end > 0 && t[end - 1] == U' ') --end;
+    if (end == 0 || (t[end - 1] != U')' && t[end - 1] != U']')) return;
+    const char32_t open = t[end - 1] == U')' ? U'(' : U'[';
+    const size_t at = t.rfind(open, end - 1);
+    if (at == std::u32string::npos || at == 0) return;
+    const auto cjkIn = [&](size_t from, size_t to) { return std::any_of(t.begin() + from, t.begin() + to, isCjkUnit); };
+    if (cjkIn(0, at) && !cjkIn(at, end)) t.resize(at);
+}
+
+Scan scan(std::string_view text, bool dropGloss = false) {
+    Scan s;
+    std::u32string t = utf8Decode(text);
+    for (char32_t& c : t) c = foldChar(c);
+    if (dropGloss) dropLatinGloss(t);
+    for (size_t i = 0; i < t.size();) {
+        const char32_t c = t[i];
+        if (isCjkUnit(c)) {
+            // Numerals ending a word of CJK text are a sequel number: 最终幻想十五 = 最终幻想XV.
+            size_t j = i;
+            while (j < t.size() && isCjkNumeral(t[j])) ++j;
+            const bool endsWord = j > i && (j == t.size() || !isCjkUnit(t[j])) && i > 0 && isCjkUnit(t[i - 1]);
+            const std::string value = endsWord ? cjkNumber(t, i, j) : std::string();
+            if (!value.empty()) {
+                s.numbers.push_back(static_cast<uint32_t>(std::stoul(value)));
+                i = j;
+                continue;
+            }
+            // A numeral run is taken whole, so each character is looked at once.
+            for (const size_t end = std::max(j, i + 1); i < end; ++i)
+                if (s.cjk.size() < kMaxCjkUnits) s.cjk.push_back(t[i]);
+        } else if (c >= 0x2160 && c <= 0x217B) {  // Ⅰ..Ⅻ, ⅰ..ⅻ
+            s.numbers.push_back((c - 0x2160) % 16 + 1);
+            ++i;
+        } else if (isDigit(c)) {
+            uint32_t v = 0;
+            for (; i < t.size() && isDigit(t[i]); ++i) v = std::min<uint32_t>(v * 10 + (t[i] - U'0'), 999999999u);
+            s.numbers.push_back(v);
+        } else if (isLetter(c)) {
+            std::string w;
+            const bool capital = c <= U'Z';
+            for (; i < t.size() && isLetter(t[i]); ++i) w.push_back(static_cast<char>(t[i] | 0x20));
+            const uint32_t roman = romanValue(w, capital);
+            if (roman > 0) s.numbers.push_back(roman);
+            else s.words.push_back(std::move(w));
+        } else {
+            ++i;
+        }
+    }
+    return s;
+}
+
+TitleUnits finish(std::vector<uint32_t> cjk, std::vector<std::string> words, std::vector<uint32_t> numbers, bool distinctWords) {
+    TitleUnits u;
+    u.cjkOrder = cjk;
+    std::sort(cjk.begin(), cjk.end());
+    std::sort(words.begin(), words.end());
+    if (distinctWords) words.erase(std::unique(words.begin(), words.end()), words.end());
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    u.cjkWeight = static_cast<uint32_t>(cjk.size());
+    for (const std::string& w : words) u.wordWeight += static_cast<uint32_t>(w.size());
+    u.cjk = std::move(cjk);
+    u.words = std::move(words);
+    u.numbers = std::move(numbers);
+    return u;
+}
+
+// One script's part of the score, weighted by the title's text in that script; adds the part's
+// weight to parts.
+float scriptScore(uint32_t title, uint32_t entry, uint32_t shared, uint32_t minShared, float weight, float& parts) {
+    if (title == 0) return 0.0f;
+    parts += weight;
+    if (entry == 0) return kMissingCredit * weight;
+    if (shared < minShared) return -kContradiction * weight;
+    const float unexplained = kUnexplained * static_cast<float>(title - shared) / static_cast<float>(title);
+    return (static_cast<float>(shared) / static_cast<float>(entry) - unexplained) * weight;
+}
+
+}  // namespace
+
+TitleUnits titleUnits(std::string_view title) {
+    Scan s = scan(title);
+    return finish(std::move(s.cjk), std::move(s.words), std::move(s.numbers), true);
+}
+
+TitleUnits entryUnits(std::string_view en, std::string_view cn) {
+    Scan e = scan(en);
+
+    if (en == cn) {
+        TitleUnits u = finish(std::move(e.cjk), std::move(e.words), std::move(e.numbers), false);
+        u.oneName = true;
+        return u;
+    }
+    Scan c = scan(cn, true);
+    std::vector<uint32_t> numbers = e.numbers;
+    numbers.insert(numbers.end(), c.numbers.begin(), c.numbers.end());
+    const bool cjkFromCn = !c.cjk.empty(), wordsFromEn = !e.words.empty();
+    TitleUnits u = finish(cjkFromCn ? std::move(c.cjk) : std::move(e.cjk), wordsFromEn ? std::move(e.words) : std::move(c.words),
+                          std::move(numbers), false);
+    u.oneName = !(cjkFromCn && wordsFromEn);
+    return u;
+}
+
+uint32_t sharedCjk(const TitleUnits& t, const TitleUnits& e) {
+    const std::vector<uint32_t>& a = t.cjkOrder;
+    const std::vector<uint32_t>& b = e.cjkOrder;
+    if (a.empty() || b.empty()) return 0;
+    std::vector<uint32_t> row(b.size() + 1, 0);
+    for (uint32_t c : a) {
+        uint32_t diag = 0;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const uint32_t up = row[j];
+            row[j] = c == b[j - 1] ? diag + 1 : std::max(row[j], row[j - 1]);
+            diag = up;
+        }
+    }
+    return row[b.size()];
+}
+
+uint32_t sharedWords(const TitleUnits& t, const TitleUnits& e) {
+    uint32_t n = 0;
+    for (size_t i = 0, j = 0; i < t.words.size() && j < e.words.size();) {
+        if (t.words[i] < e.words[j]) ++i;
+        else if (e.words[j] < t.words[i]) ++j;
+        else n += static_cast<uint32_t>(t.words[i].size()), ++i, ++j;
+    }
+    return n;
+}
+
+namespace {
+
+// The weighted sum of the script parts and their total weight; false when nothing counts.
+bool scriptParts(const TitleUnits& t, uint32_t entryCjk, uint32_t entryWords, uint32_t sharedCjkWeight,
+                 uint32_t sharedWordWeight, float& sum, float& parts) {
+    if (sharedCjkWeight < kMinSharedCjk && sharedWordWeight < kMinSharedLetters) return false;
+    parts = 0.0f;
+    sum = scriptScore(t.cjkWeight, entryCjk, sharedCjkWeight, kMinSharedCjk, kLettersPerCjk * static_cast<float>(t.cjkWeight),
+                      parts);
+    sum += scriptScore(t.wordWeight, entryWords, sharedWordWeight, kMinSharedLetters, static_cast<float>(t.wordWeight), parts);
+    return parts > 0.0f;
+}
+
+}  // namespace
+
+float scoreBound(const TitleUnits& t, uint32_t entryCjk, uint32_t entryWords, uint32_t sharedCjkWeight,
+                 uint32_t sharedWordWeight) {
+    float sum = 0.0f, parts = 0.0f;
+    if (!scriptParts(t, entryCjk, entryWords, sharedCjkWeight, sharedWordWeight, sum, parts)) return 0.0f;
+    return sum / parts - kUnexplained * t.outside;
+}
+
+float scoreUnits(const TitleUnits& t, const TitleUnits& e, uint32_t sharedCjkWeight, uint32_t sharedWordWeight) {
+    const uint32_t entryCjk = e.cjkWeight, entryWords = e.wordWeight;
+    const std::vector<uint32_t>& entryNumbers = e.numbers;
+    float sum = 0.0f, parts = 0.0f;
+    if (!scriptParts(t, entryCjk, entryWords, sharedCjkWeight, sharedWordWeight, sum, parts)) return 0.0f;
+    float penalty = kUnexplained * t.outside;
+    // One name written in two scripts: text in a script the title lacks is left unexplained.
+    if (e.oneName) {
+        const float cjk = kLettersPerCjk * static_cast<float>(entryCjk), words = static_cast<float>(entryWords);
+        const float judged = (t.cjkWeight > 0 ? cjk : 0.0f) + (t.wordWeight > 0 ? words : 0.0f);
+        sum *= judged / (cjk + words);
+    }
+    if (t.numbers != entryNumbers) {
+        // Sequel numbers: a number each side lacks is another game of the series; a number only
+        // one side has is an edition, a year or a missing part of the name.
+        const bool titleExtra = !std::includes(entryNumbers.begin(), entryNumbers.end(), t.numbers.begin(), t.numbers.end());
+        const bool entryExtra = !std::includes(t.numbers.begin(), t.numbers.end(), entryNumbers.begin(), entryNumbers.end());
+        penalty += titleExtra && entryExtra ? kOtherNumber : kOneSidedNumber;
+    }
+    return sum / parts - penalty;
+}
+
+float scoreTitle(const TitleUnits& t, const TitleUnits& e) {
+    return scoreUnits(t, e, sharedCjk(t, e), sharedWords(t, e));
+}
+
+std::vector<TitleUnits> titleFormUnits(std::string_view gameName) {
+    std::vector<TitleUnits> out;
+    for (const TitleForm& f : cleanTitleForms(gameName)) {
+        out.push_back(titleUnits(f.text));
+        if (!f.part) continue;
+        const auto weight = [](const TitleUnits& u) { return kLettersPerCjk * static_cast<float>(u.cjkWeight) + static_cast<float>(u.wordWeight); };
+        const float whole = weight(out.front()), part = weight(out.back());
+        if (whole > 0.0f && part < whole) out.back().outside = 1.0f - part / whole;
+    }
+    return out;
+}
+
+float cleanedThreshold(int32_t simThresholdIndex) {
+    // The option's 30%..90% in steps of 10 points become 50%..95% in steps of 7.5: the default
+    // 70% gives 80%, where this scorer's wrong share stays low.
+    return 0.5f + 0.075f * static_cast<float>(std::clamp<int32_t>(simThresholdIndex, 0, 6));
+}

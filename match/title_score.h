@@ -1,0 +1,57 @@
+// The scorer of cleaned titles: how much of an entry's text a title covers, judged per script,
+// minus penalties for title text the entry does not explain and for differing sequel numbers.
+//
+// A text becomes units after folding (clean.h): CJK characters (ideographs, kana, hangul) in
+// order, Latin words (lower-case letter runs) weighted by their length, and numbers (digit runs,
+// Roman numerals II..XX). The score of a title against an entry depends only on the unit totals
+// of both sides and the shared weight per script: the common subsequence of CJK characters and
+// the common words. The score never decreases as a shared weight grows, and the multiset
+// intersection of the characters bounds their common subsequence, so per-unit posting lists
+// bound every entry's score: an entry sharing no unit with the title scores at most 0.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct TitleUnits {
+    std::vector<uint32_t> cjk;       // sorted code points, repeats kept
+    std::vector<uint32_t> cjkOrder;  // the same in text order
+    std::vector<std::string> words;  // sorted; a title lists each word once, an entry keeps repeats
+    std::vector<uint32_t> numbers;   // sorted, distinct
+    uint32_t cjkWeight = 0;          // cjk.size()
+    uint32_t wordWeight = 0;         // letters of all words
+    float outside = 0.0f;            // share of the whole title outside this alternative form
+    bool oneName = false;            // an entry whose scripts come from one name (not a translation)
+};
+
+// Units of a title (words listed once: a repeated English name explains nothing more).
+TitleUnits titleUnits(std::string_view title);
+// Units of a pool entry or a folder: CJK characters of cn (of en when cn has none), words of en
+// (of cn when en has none), numbers of both. Pass the same text twice for a single name.
+TitleUnits entryUnits(std::string_view en, std::string_view cn);
+
+// Shared weight per script: the longest common subsequence of the CJK characters, and the
+// letters of the common words.
+uint32_t sharedCjk(const TitleUnits& title, const TitleUnits& entry);
+uint32_t sharedWords(const TitleUnits& title, const TitleUnits& entry);
+
+// The score from the entry's totals and the shared weights; at most 1, and 0 when nothing is
+// shared.
+float scoreUnits(const TitleUnits& title, const TitleUnits& entry, uint32_t sharedCjkWeight, uint32_t sharedWordWeight);
+float scoreTitle(const TitleUnits& title, const TitleUnits& entry);
+// scoreUnits without the number penalty and the one-name cut: never below it (the same float
+// operations with fewer terms), from the totals alone.
+float scoreBound(const TitleUnits& title, uint32_t entryCjk, uint32_t entryWords, uint32_t sharedCjkWeight,
+                 uint32_t sharedWordWeight);
+
+// Units of every cleaned form of gameName (cleanTitleForms); a form that is a part of the title
+// carries the share of the whole title it leaves out, which counts as unexplained text.
+std::vector<TitleUnits> titleFormUnits(std::string_view gameName);
+
+// The scorer's threshold for the option's index 0..6.
+float cleanedThreshold(int32_t simThresholdIndex);
+
+// Two best entries (of different games) closer than this leave the title unmatched: the title
+// does not tell them apart, and a guess would more often be wrong than right.
+constexpr float kTieGap = 0.02f;
