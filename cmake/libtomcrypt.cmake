@@ -3,6 +3,10 @@
 set(KB_LTC_ARCHIVE ${CMAKE_SOURCE_DIR}/third_party/libtomcrypt_1.18.2.orig.tar.xz)
 set(KB_LTC_DIR ${CMAKE_BINARY_DIR}/third_party/libtomcrypt-1.18.2)
 if(NOT EXISTS ${KB_LTC_DIR}/src/headers/tomcrypt.h)
+  file(SHA256 ${KB_LTC_ARCHIVE} kb_ltc_sum)
+  if(NOT kb_ltc_sum STREQUAL "96ad4c3b8336050993c5bc2cf6c057484f2b0f9f763448151567fbab5e767b84")
+    message(FATAL_ERROR "${KB_LTC_ARCHIVE}: unexpected SHA-256 ${kb_ltc_sum}")
+  endif()
   file(ARCHIVE_EXTRACT INPUT ${KB_LTC_ARCHIVE} DESTINATION ${CMAKE_BINARY_DIR}/third_party)
 endif()
 set(KB_LTC_SOURCES
