@@ -246,14 +246,9 @@ NetResult netRequest(const NetRequest& req) {
         return r;
     }
 
-    long resolveMs = req.resolveTimeoutMs, connectMs = req.connectTimeoutMs;
-    long sendMs = req.sendTimeoutMs, receiveMs = req.receiveTimeoutMs;
-    if (const long cap = testTimeoutMs(); cap > 0) {
-        resolveMs = std::min(resolveMs, cap);
-        connectMs = std::min(connectMs, cap);
-        sendMs = std::min(sendMs, cap);
-        receiveMs = std::min(receiveMs, cap);
-    }
+    const NetLimits limits = netLimits(req);
+    const long resolveMs = limits.resolveMs, connectMs = limits.connectMs;
+    const long sendMs = limits.sendMs, receiveMs = limits.receiveMs;
 
     const std::string url = netResolveUrl(req.host, req.port, req.path);
     // Plain http is allowed only where the host map sends a request on purpose.

@@ -1,6 +1,7 @@
 // What both transports share: request checks, the host map and the test settings.
 #include "data/net_common.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -77,6 +78,13 @@ long testTimeoutMs() {
     }
     const char* env = std::getenv("KESTRELBOX_TEST_TIMEOUT_MS");
     return env ? std::atol(env) : 0;
+}
+
+NetLimits netLimits(const NetRequest& req) {
+    NetLimits l{req.resolveTimeoutMs, req.connectTimeoutMs, req.sendTimeoutMs, req.receiveTimeoutMs};
+    if (const long cap = testTimeoutMs(); cap > 0)
+        for (long* ms : {&l.resolveMs, &l.connectMs, &l.sendMs, &l.receiveMs}) *ms = std::min(*ms, cap);
+    return l;
 }
 
 std::string testCaFile() {

@@ -9,5 +9,12 @@ bool hostLooksValid(const std::string& host);
 bool pathLooksValid(const std::string& path);
 // The test cap on every timeout in milliseconds, 0 = none.
 long testTimeoutMs();
+
+struct NetRequest;
+// The request's four time limits in milliseconds, each capped by the test setting.
+struct NetLimits {
+    long resolveMs, connectMs, sendMs, receiveMs;
+};
+NetLimits netLimits(const NetRequest& req);
 // The test CA bundle, empty = the system store.
 std::string testCaFile();

@@ -235,14 +235,9 @@ NetResult netRequest(const NetRequest& req) {
         r.detail = "invalid host or path";
         return r;
     }
-    long resolveMs = req.resolveTimeoutMs, connectMs = req.connectTimeoutMs;
-    long sendMs = req.sendTimeoutMs, receiveMs = req.receiveTimeoutMs;
-    if (const long cap = testTimeoutMs(); cap > 0) {
-        resolveMs = std::min(resolveMs, cap);
-        connectMs = std::min(connectMs, cap);
-        sendMs = std::min(sendMs, cap);
-        receiveMs = std::min(receiveMs, cap);
-    }
+    const NetLimits limits = netLimits(req);
+    const long resolveMs = limits.resolveMs, connectMs = limits.connectMs;
+    const long sendMs = limits.sendMs, receiveMs = limits.receiveMs;
     Handles h;
     const std::wstring agent = utf8ToWide(req.userAgent);
     h.session = WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
