@@ -6,7 +6,7 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <stdexcept>
+#include <filesystem>
 
 #include "data/paths.h"
 
@@ -30,20 +30,14 @@ void unsetEnv(const std::string& name) { _wputenv_s(utf8ToWide(name).c_str(), L"
 
 std::string makeTempDir() {
     static std::atomic<unsigned> counter{0};
-    wchar_t base[MAX_PATH + 1];
-    const DWORD n = GetTempPathW(MAX_PATH + 1, base);
-    if (n == 0) throw std::runtime_error("GetTempPath failed");
-    for (int i = 0; i < 1000; ++i) {
-        const std::wstring dir = std::wstring(base, n) + L"kbtest-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                 std::to_wstring(counter.fetch_add(1));
-        if (CreateDirectoryW(dir.c_str(), nullptr)) {
-            std::string p = wideToUtf8(dir) + "/";
-            for (char& c : p)
-                if (c == '\\') c = '/';
-            return p;
+    for (;;) {
+        const auto dir = std::filesystem::temp_directory_path() /
+                         ("kbtest-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++));
+        if (std::filesystem::create_directory(dir)) {
+            const std::u8string u = dir.generic_u8string();
+            return std::string(u.begin(), u.end()) + "/";
         }
     }
-    throw std::runtime_error("CreateDirectory failed");
 }
 
 long long tcpListenLoopback(int& port) {
