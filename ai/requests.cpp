@@ -32,7 +32,7 @@ bool haveData() { return !dummyGames.empty() && !gCategoryList.empty(); }
 
 void startRequest(int32_t caller, const char* title, AiRequestInput in) {
     gAiCaller.store(caller);
-    gAiState.store(1);
+    gAiState.store(kJobRunning);
     if (gAiThread.joinable()) gAiThread.join();
     gAiCancel.store(false);
     openWaitDialog(title, kWaitMessage, &gAiCancel);
@@ -71,12 +71,12 @@ void runAiRequest(AiRequestInput in) {
         if (ok) gAiContent = std::move(content);
         else gAiErr = std::move(err);
     }
-    gAiState.store(ok ? 2 : 3);
+    gAiState.store(ok ? kJobSucceeded : kJobFailed);
     gWaitState.active.store(false);
 }
 
 bool onGenerateFromGames(int32_t scope, int32_t api, int32_t modelRow, const std::string& key) {
-    if (gAiState.load() != 0) return false;
+    if (gAiState.load() != kJobIdle) return false;
     std::string prompt = buildAIPrompt(scope);
     if (key.empty()) return refuse(kNoKey);
     if (prompt.empty() && haveData()) return refuse("当前没有可处理的游戏（未分类范围下全部已分类）。");
@@ -87,7 +87,7 @@ bool onGenerateFromGames(int32_t scope, int32_t api, int32_t modelRow, const std
 }
 
 bool onGenerateFromBox(const char* box, int32_t api, int32_t modelRow, const std::string& key) {
-    if (gAiState.load() != 0) return false;
+    if (gAiState.load() != kJobIdle) return false;
     if (key.empty()) return refuse(kNoKey);
     std::string prompt(box);
     if (prompt.empty()) return refuse("大文本框为空，请先在大文本框中输入或生成提示词。");
@@ -96,7 +96,7 @@ bool onGenerateFromBox(const char* box, int32_t api, int32_t modelRow, const std
 }
 
 bool onTestConnection(int32_t api, int32_t modelRow, const std::string& key) {
-    if (gAiState.load() != 0) return false;
+    if (gAiState.load() != kJobIdle) return false;
     if (key.empty()) return refuse(kNoKey);
     gTestModel = aiModelId(api, modelRow);
     startRequest(kAiCallerTest, "AI 连接测试中", {api, gTestModel, key, kAiTestPrompt});
@@ -105,14 +105,14 @@ bool onTestConnection(int32_t api, int32_t modelRow, const std::string& key) {
 
 bool collectAiRequest(char* box, size_t boxSize) {
     const int32_t state = gAiState.load();
-    if (state != 2 && state != 3) return false;
+    if (state != kJobSucceeded && state != kJobFailed) return false;
     if (gAiThread.joinable()) gAiThread.join();
     std::lock_guard<std::mutex> lk(gAiMtx);
     const bool test = gAiCaller.load() == kAiCallerTest;
-    if (state == 2 && test) {
+    if (state == kJobSucceeded && test) {
         gGenOk = true;
         gGenMsg = "API 连接测试成功！\n模型: " + gTestModel + "\n回复: " + gAiContent;
-    } else if (state == 2) {
+    } else if (state == kJobSucceeded) {
         const size_t n = std::min(gAiContent.size(), boxSize - 1);
         std::memcpy(box, gAiContent.data(), n);
         box[n] = '\0';
@@ -128,7 +128,7 @@ bool collectAiRequest(char* box, size_t boxSize) {
     gAiErr.clear();
     gAiTruncated.store(false);
     gAiCaller.store(0);
-    gAiState.store(0);
+    gAiState.store(kJobIdle);
     return true;
 }
 

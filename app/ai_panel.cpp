@@ -95,7 +95,7 @@ void drawProviderRow() {
 }
 
 void drawRequestButtons() {
-    const bool running = gAiState.load() == 1;
+    const bool running = gAiState.load() == kJobRunning;
     const int32_t caller = gAiCaller.load();
     const std::string key(gPanel.key);
     ImGui::BeginDisabled(running);

@@ -9,9 +9,6 @@
 // Quotes a text for /bin/sh (single quotes, embedded ones escaped).
 std::string shellQuote(const std::string& s);
 
-// Full path of an executable found on PATH, empty when there is none.
-std::string findOnPath(const std::string& program);
-
 // Command line of the desktop's folder dialog with a title and a start folder; empty when neither
 // zenity nor kdialog is installed.
 std::string systemFolderDialogCommand(const std::string& title, const std::string& startDir);

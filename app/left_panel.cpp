@@ -1,11 +1,21 @@
-// The upper part of LeftPanel: the mode switch, the options, and the start-button row.
+// The upper part of LeftPanel: the mode switch, the options, and the start-button row with the
+// buttons, popups and polling of the jobs they start (network match in steam/network_match.*,
+// library match in match/library_match.*, download in steam/download.*, folder match and copy
+// in match/folder_match.*).
 #include <imgui.h>
 
 #include "app/folder_picker.h"
-#include "app/local_ui.h"
 #include "app/panels.h"
+#include "app/popups.h"
+#include "data/jobs.h"
+#include "match/folder_match.h"
+#include "match/library_match.h"
+#include "steam/download.h"
+#include "steam/network_match.h"
 
 namespace {
+
+bool gShowLibrarySummary = false;  // frame thread only
 
 void modeButton(const char* label, PanelOptions& o, int32_t mode) {
     const bool current = o.matchMode == mode;
@@ -100,6 +110,11 @@ void drawHandlingOptions(PanelOptions& o) {
                           "繁体字转为简体，中英文部分分别比对；网络匹配用清洗后的标题搜索。");
 }
 
+// The summary popup of the local library match, opened when the job ends (both modes).
+void drawLibraryMatchSummary() {
+    drawOkPopup("本地库匹配结果##libsum", gShowLibrarySummary, gMatchDebug, gMatchMsgMtx);
+}
+
 }  // namespace
 
 void drawModeAndOptions(PanelOptions& o) {
@@ -125,4 +140,52 @@ void drawStartButtons(PanelOptions& o) {
         drawLocalFolderButtons(o);
     }
     drawLibraryMatchSummary();
+}
+
+// The start messages of the library match go to the popup "网络匹配##m" as well.
+void drawNetworkMatchButton(const PanelOptions& opts) {
+    if (gMatchState.load() != kJobRunning) {
+        if (ImGui::Button("Steam匹配", ImVec2(100, 28))) startNetworkMatch(opts);
+    } else {
+        if (ImGui::Button("取消匹配", ImVec2(100, 28))) cancelNetworkMatch();
+    }
+    drawOkPopup("网络匹配##m", gMatchShowModal, gMatchMsg, gMatchMsgMtx);
+}
+
+void pollNetworkMatch() { pollNetworkMatchJob(); }
+
+void drawLibraryMatchButton(const PanelOptions& opts) {
+    if (ImGui::Button("本地库匹配", ImVec2(110, 28))) startLibraryMatch(opts);
+}
+
+void pollLibraryMatch() {
+    if (gLibraryMatchFinished.exchange(false)) gShowLibrarySummary = true;
+}
+
+// Placed on the start-button line (after 本地库匹配 and a 20-pixel gap). Validation messages land
+// in gDlMsg, which the status line shows.
+void drawDownloadButton(const PanelOptions& opts) {
+    if (gDlState.load() != kJobRunning) {
+        if (ImGui::Button("下载资源")) startDownloadJob(opts);
+        return;
+    }
+    ImGui::BeginDisabled(gDlCancel.load());
+    if (ImGui::Button("取消下载")) cancelDownloadJob();
+    ImGui::EndDisabled();
+}
+
+void pollDownload() { pollDownloadJob(); }
+
+void drawLocalFolderButtons(const PanelOptions& opts) {
+    bool open = false;
+    if (ImGui::Button("开始匹配", ImVec2(100, 28))) {
+        localFolderMatch(opts);
+        open = true;
+    }
+    ImGui::SameLine();
+    if (ImGui::Button("复制资源", ImVec2(100, 28))) {
+        copyLocalResources(opts);
+        open = true;
+    }
+    drawOkPopup("本地匹配##local", open, gMatchMsg, gMatchMsgMtx);
 }

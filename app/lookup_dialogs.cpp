@@ -11,6 +11,28 @@
 
 namespace {
 
+// One of the two dialogs: its popup, its text field and the lookup its "确定" starts. The
+// buffers and the open requests are the lookup's globals (steam/lookup.h), set by the table's
+// context menu.
+struct LookupDialog {
+    const char* popupId;
+    const char* prompt;
+    const char* fieldId;
+    float fieldWidth;
+    ImGuiInputTextFlags fieldFlags;
+    char* field;
+    size_t fieldSize;
+    bool* openRequest;
+    bool (*confirm)();
+};
+
+const LookupDialog kLookupDialogs[] = {
+    {"输入游戏名查询##dqn", "在 Steam 上搜索游戏名：", "##qnBox", 420, 0, gDlgInputName, sizeof gDlgInputName,
+     &gOpenDlgQueryByName, confirmLookupByName},
+    {"输入Steam游戏编号查询##dqa", "请输入 Steam 游戏编号 (appid)：", "##qaBox", 200, ImGuiInputTextFlags_CharsDecimal,
+     gDlgInputAppid, sizeof gDlgInputAppid, &gOpenDlgQueryByAppid, confirmLookupByAppid},
+};
+
 // Set when a finished lookup was collected; the open dialog closes on its next drawing
 // (which waits while the panel shows local mode).
 bool gLookupCloseRequested = false;
@@ -33,26 +55,17 @@ void drawStatusAndButtons(bool (*confirm)()) {
 }  // namespace
 
 void drawLookupDialogs() {
-    if (gOpenDlgQueryByName) {
-        ImGui::OpenPopup("输入游戏名查询##dqn");
-        gOpenDlgQueryByName = false;
+    for (const LookupDialog& d : kLookupDialogs) {
+        if (!*d.openRequest) continue;
+        ImGui::OpenPopup(d.popupId);
+        *d.openRequest = false;
     }
-    if (gOpenDlgQueryByAppid) {
-        ImGui::OpenPopup("输入Steam游戏编号查询##dqa");
-        gOpenDlgQueryByAppid = false;
-    }
-    if (ImGui::BeginPopupModal("输入游戏名查询##dqn", nullptr, ImGuiWindowFlags_AlwaysAutoResize)) {
-        ImGui::TextUnformatted("在 Steam 上搜索游戏名：");
-        ImGui::SetNextItemWidth(420);
-        ImGui::InputText("##qnBox", gDlgInputName, sizeof gDlgInputName);
-        drawStatusAndButtons(confirmLookupByName);
-        ImGui::EndPopup();
-    }
-    if (ImGui::BeginPopupModal("输入Steam游戏编号查询##dqa", nullptr, ImGuiWindowFlags_AlwaysAutoResize)) {
-        ImGui::TextUnformatted("请输入 Steam 游戏编号 (appid)：");
-        ImGui::SetNextItemWidth(200);
-        ImGui::InputText("##qaBox", gDlgInputAppid, sizeof gDlgInputAppid, ImGuiInputTextFlags_CharsDecimal);
-        drawStatusAndButtons(confirmLookupByAppid);
+    for (const LookupDialog& d : kLookupDialogs) {
+        if (!ImGui::BeginPopupModal(d.popupId, nullptr, ImGuiWindowFlags_AlwaysAutoResize)) continue;
+        ImGui::TextUnformatted(d.prompt);
+        ImGui::SetNextItemWidth(d.fieldWidth);
+        ImGui::InputText(d.fieldId, d.field, d.fieldSize, d.fieldFlags);
+        drawStatusAndButtons(d.confirm);
         ImGui::EndPopup();
     }
     gLookupCloseRequested = false;

@@ -23,13 +23,13 @@ void mergeDownloadResults(std::vector<GameInfo>& games, const std::vector<DlBatc
         auto it = std::find_if(games.begin(), games.end(), [&](const GameInfo& g) { return g.name == r.name; });
         if (it == games.end()) continue;
         scanMediaCounts(*it);
-        if (r.status == 0) {
-            it->downloadState = 1;
+        if (r.status == kDlComplete) {
+            it->downloadState = kRowDownloaded;
             it->ticked = false;
-        } else if (r.status == 1) {
-            it->downloadState = 2;
+        } else if (r.status == kDlPartial) {
+            it->downloadState = kRowPartial;
         } else {
-            it->downloadState = 3;
+            it->downloadState = kRowDownloadFailed;
         }
     }
 }
@@ -64,7 +64,7 @@ ProgressView progressView(const ProgressSnapshot& s) {
     ProgressView v;
     v.fraction = s.progress;
     if (!s.progressText.empty()) v.overlay = s.progressText;
-    if (s.dlState == 1 && s.dlTotal > 0) {
+    if (s.dlState == kJobRunning && s.dlTotal > 0) {
         const std::string done = formatByteSize(s.bytesDone);
         char buf[512];
         if (s.bytesTotal > 0) {
@@ -76,7 +76,7 @@ ProgressView progressView(const ProgressSnapshot& s) {
             std::snprintf(buf, sizeof buf, "%s  %s", s.fileName.empty() ? "下载中..." : s.fileName.c_str(), done.c_str());
         }
         v.overlay = buf;
-    } else if (s.dlState == 2 && s.dlTotal > 0) {
+    } else if (s.dlState == kJobFinished && s.dlTotal > 0) {
         char buf[64];
         std::snprintf(buf, sizeof buf, "完成 %d / %d", s.dlTotal, s.dlTotal);
         v.overlay = buf;
@@ -96,7 +96,7 @@ StatusLine statusLine(const ProgressSnapshot& s) {
     StatusLine st;
     st.warn = s.dlPartial + s.dlFail != 0;
     char buf[1024];
-    if (s.dlState == 1) {
+    if (s.dlState == kJobRunning) {
         const int32_t current = std::min(s.dlDone + s.dlPartial + s.dlFail + 1, s.dlTotal);
         std::snprintf(buf, sizeof buf, "%d/%d 当前:%s  文件:%d/%d  完整:%d 不全:%d 失败:%d", current, s.dlTotal,
                       s.curGame.empty() ? "-" : s.curGame.c_str(), s.fileIdx, s.fileCount, s.dlDone, s.dlPartial,
@@ -106,7 +106,7 @@ StatusLine statusLine(const ProgressSnapshot& s) {
         st.tooltip = s.msg;
         return st;
     }
-    if (s.dlState == 2 || !s.msg.empty()) {
+    if (s.dlState == kJobFinished || !s.msg.empty()) {
         const std::string line = messageFirstLine(s.msg);
         if (!line.empty()) {
             st.kind = StatusKind::Message;

@@ -11,7 +11,7 @@
 // Takes every unmerged download result (leaving gDlResults empty) when gDlResultReady is set.
 std::vector<DlBatchItem> takeDownloadResults();
 // Each result goes to the first row whose name is byte-equal to it: media recounted,
-// downloadState 1/2/3 for status 0/1/other, a complete download unticks the row.
+// kRowDownloaded/kRowPartial/kRowDownloadFailed for kDlComplete/kDlPartial/other, a complete download unticks the row.
 void mergeDownloadResults(std::vector<GameInfo>& games, const std::vector<DlBatchItem>& results);
 
 // One frame's copy of the job globals the bottom line shows.

@@ -12,13 +12,14 @@ list(APPEND KB_GUI_CORE_SOURCES
   app/progress.cpp
   app/left_panel.cpp
   app/popups.cpp
-  app/network_panel.cpp
   app/lookup_dialogs.cpp
-  app/library_panel.cpp
-  app/download_panel.cpp
-  app/local_panel.cpp
+  app/folder_picker.cpp
   app/ai_panel.cpp
 )
+# The desktop's own folder dialog (behind app/folder_picker.h).
+if(NOT WIN32)
+  list(APPEND KB_GUI_CORE_SOURCES app/folder_picker_posix.cpp)
+endif()
 list(APPEND KB_APP_SOURCES
   app/main.cpp
   app/startup_posix.cpp

@@ -5,28 +5,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
+#include "data/files.h"
+
 extern char** environ;
 
 namespace {
-
-bool onPath(const std::string& prog) {
-    const char* path = std::getenv("PATH");
-    if (!path) return false;
-    std::string dirs = path;
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        const size_t end = std::min(dirs.find(':', start), dirs.size());
-        const std::string candidate = dirs.substr(start, end - start) + "/" + prog;
-        if (end > start && access(candidate.c_str(), X_OK) == 0) return true;
-        start = end + 1;
-    }
-    return false;
-}
 
 // Runs a dialog program with an argument vector (no shell) and waits for it.
 void runDialog(std::vector<std::string> args) {
@@ -44,8 +31,8 @@ void runDialog(std::vector<std::string> args) {
 void reportStartupError(const std::string& text, bool dialog) {
     std::fprintf(stderr, "Kestrelbox: %s\n", text.c_str());
     if (!dialog) return;
-    if (onPath("zenity")) runDialog({"zenity", "--error", "--title=Kestrelbox", "--text=" + text});
-    else if (onPath("xmessage")) runDialog({"xmessage", "-center", "-title", "Kestrelbox", text});
+    if (!findOnPath("zenity").empty()) runDialog({"zenity", "--error", "--title=Kestrelbox", "--text=" + text});
+    else if (!findOnPath("xmessage").empty()) runDialog({"xmessage", "-center", "-title", "Kestrelbox", text});
 }
 
 bool desktopAvailable() {

@@ -70,9 +70,9 @@ void setRowColours(const GameInfo& g, int32_t r) {
     ImGui::TableSetBgColor(ImGuiTableBgTarget_RowBg0, bg0);
 
     ImU32 bg1 = 0;
-    if (g.downloadState == 1) bg1 = IM_COL32(60, 200, 60, 140);
-    else if (g.downloadState == 2) bg1 = IM_COL32(255, 170, 60, 160);
-    else if (g.downloadState == 3) bg1 = IM_COL32(255, 80, 80, 160);
+    if (g.downloadState == kRowDownloaded) bg1 = IM_COL32(60, 200, 60, 140);
+    else if (g.downloadState == kRowPartial) bg1 = IM_COL32(255, 170, 60, 160);
+    else if (g.downloadState == kRowDownloadFailed) bg1 = IM_COL32(255, 80, 80, 160);
     else if (g.ticked) bg1 = IM_COL32(80, 140, 220, 100);
     else if (gHlRow == r) bg1 = IM_COL32(51, 102, 204, 90);
     if (bg1) ImGui::TableSetBgColor(ImGuiTableBgTarget_RowBg1, bg1);
@@ -213,7 +213,7 @@ constexpr ImGuiTableFlags kTableFlags = ImGuiTableFlags_Resizable | ImGuiTableFl
 
 void drawGameTable() {
     mergePendingDownloadResults();
-    const bool downloading = gDlState.load() == 1;
+    const bool downloading = gDlState.load() == kJobRunning;
     CtxAction action = CtxAction::None;
     int32_t actionRow = -1;
     std::string actionName;

@@ -70,7 +70,7 @@ bool applyPendingSort(SortRequest& req, std::vector<GameInfo>& games, std::vecto
 void onTickToggled(std::vector<GameInfo>& games, int32_t row, bool shift, int32_t& lastClickedRow) {
     const int32_t n = static_cast<int32_t>(games.size());
     if (row < 0 || row >= n) return;
-    for (GameInfo& g : games) g.downloadState = 0;
+    for (GameInfo& g : games) g.downloadState = kRowNotDownloaded;
     if (shift && lastClickedRow >= 0 && lastClickedRow < n) {
         const bool value = games[static_cast<size_t>(row)].ticked;
         const int32_t lo = std::min(lastClickedRow, row), hi = std::max(lastClickedRow, row);

@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
     const PoolIndexPtr plain = buildPoolIndex(pool, false);
     const PoolIndexPtr cleaned = buildPoolIndex(pool, true);
     std::printf("pool: %zu entries; default threshold index 4 (plain %.2f, cleaned %.2f)\n\n", pool.size(),
-                libraryThreshold(4, false), libraryThreshold(4, true));
+                matchThreshold(4, false), matchThreshold(4, true));
     std::printf("%-14s %6s | %-24s | %-24s\n", "set", "rows", "cleaning off: top1 wrong missed",
                 "cleaning on: top1 wrong missed");
     std::vector<std::vector<Row>> all;
@@ -78,8 +78,8 @@ int main(int argc, char** argv) {
         all.push_back(readSet(dir + "/quality/" + name + ".tsv"));
         const std::vector<Row>& rows = all.back();
         const bool show = showSet == name;
-        const Tally off = run(rows, *plain, libraryThreshold(4, false), nullptr);
-        const Tally on = run(rows, *cleaned, libraryThreshold(4, true), show ? name : nullptr);
+        const Tally off = run(rows, *plain, matchThreshold(4, false), nullptr);
+        const Tally on = run(rows, *cleaned, matchThreshold(4, true), show ? name : nullptr);
         std::printf("%-14s %6zu | %6.1f%% %5.1f%% %5.1f%%    | %6.1f%% %5.1f%% %5.1f%%\n", name, rows.size(),
                     pct(off.top1, rows.size()), pct(off.wrong, rows.size()), pct(off.missed, rows.size()),
                     pct(on.top1, rows.size()), pct(on.wrong, rows.size()), pct(on.missed, rows.size()));

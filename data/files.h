@@ -42,3 +42,6 @@ bool readFileBinaryUtf8(const std::string& path, std::string& data, std::string&
 // is written, flushed to disk and renamed over path. On failure path is untouched and no
 // temporary file stays behind.
 bool writeFileBinaryUtf8(const std::string& path, const std::string& data, std::string& err);
+
+// Full path of the executable program found first on PATH; empty when there is none.
+std::string findOnPath(const std::string& program);

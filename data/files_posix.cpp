@@ -4,10 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -110,4 +112,21 @@ bool writeFileBinaryUtf8(const std::string& pathIn, const std::string& data, std
         return false;
     }
     return true;
+}
+
+std::string findOnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    if (!path) return std::string();
+    const std::string all(path);
+    size_t start = 0;
+    while (start <= all.size()) {
+        const size_t end = std::min(all.find(':', start), all.size());
+        std::string dir = all.substr(start, end - start);
+        if (dir.empty()) dir = ".";  // an empty PATH entry means the current folder
+        const std::string full = dir.back() == '/' ? dir + program : dir + "/" + program;
+        struct stat st {};
+        if (::stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(full.c_str(), X_OK) == 0) return full;
+        start = end + 1;
+    }
+    return std::string();
 }

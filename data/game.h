@@ -29,8 +29,14 @@ struct GameInfo {
     std::vector<MatchCandidate> candidates;
     int32_t selectedCandidate = 0;
     bool ticked = false;
-    int32_t downloadState = 0;  // 0 none, 1 complete, 2 partial, 3 failed
+    int32_t downloadState = 0;  // kRowNotDownloaded, kRowDownloaded, kRowPartial, kRowDownloadFailed
 };
+
+// Values of GameInfo::downloadState: the last download batch's outcome for the row.
+constexpr int32_t kRowNotDownloaded = 0;
+constexpr int32_t kRowDownloaded = 1;
+constexpr int32_t kRowPartial = 2;
+constexpr int32_t kRowDownloadFailed = 3;
 
 // Owned by the frame thread; replaced as a whole by loadGamesFromDB. Workers only
 // write match fields of existing rows, under gMatchMtx (data/jobs.h).

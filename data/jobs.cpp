@@ -5,7 +5,7 @@
 
 std::thread gMatchThread;
 std::mutex gMatchMtx;
-std::atomic<int32_t> gMatchState{0};
+std::atomic<int32_t> gMatchState{kJobIdle};
 std::atomic<bool> gMatchCancel{false};
 std::atomic<int32_t> gMatchTotal{0}, gMatchDone{0};
 std::mutex gMatchMsgMtx;
@@ -22,7 +22,7 @@ std::atomic<bool> gDlgCancel{false};
 
 std::thread gDlThread;
 std::mutex gDlMtx;
-std::atomic<int32_t> gDlState{0};
+std::atomic<int32_t> gDlState{kJobIdle};
 std::atomic<int32_t> gDlTotal{0}, gDlDone{0}, gDlPartial{0}, gDlFail{0};
 std::atomic<int32_t> gDlFileCount{0}, gDlFileIdx{0};
 std::atomic<int64_t> gDlFileBytesTotal{0}, gDlFileBytesDone{0};
@@ -34,7 +34,7 @@ std::atomic<bool> gDlCancel{false};
 
 std::thread gAiThread;
 std::mutex gAiMtx;
-std::atomic<int32_t> gAiState{0};
+std::atomic<int32_t> gAiState{kJobIdle};
 std::atomic<int32_t> gAiCaller{0};
 std::string gAiContent, gAiErr;
 std::atomic<bool> gAiTruncated{false};
@@ -49,7 +49,7 @@ std::atomic<int32_t> gTotalCount{0}, gPendingCount{0}, gConfirmCount{0}, gUnmatc
 WaitState gWaitState;
 
 bool rowJobRunning() {
-    return gMatchState.load() != 0 || gLocalMatchRunning.load() || gDlgRunning.load();
+    return gMatchState.load() != kJobIdle || gLocalMatchRunning.load() || gDlgRunning.load();
 }
 
 void openWaitDialog(const std::string& title, const std::string& message, std::atomic<bool>* cancel) {
@@ -84,7 +84,7 @@ void shutdownJobs() {
 }
 
 void resetJobGlobals() {
-    gMatchState = 0;
+    gMatchState = kJobIdle;
     gMatchCancel = false;
     gMatchTotal = 0;
     gMatchDone = 0;
@@ -96,7 +96,7 @@ void resetJobGlobals() {
     gDlgDone = false;
     gDlgStatus.clear();
     gDlgCancel = false;
-    gDlState = 0;
+    gDlState = kJobIdle;
     gDlTotal = gDlDone = gDlPartial = gDlFail = 0;
     gDlFileCount = gDlFileIdx = 0;
     gDlFileBytesTotal = gDlFileBytesDone = 0;
@@ -106,7 +106,7 @@ void resetJobGlobals() {
     gDlResults.clear();
     gDlResultReady = false;
     gDlCancel = false;
-    gAiState = 0;
+    gAiState = kJobIdle;
     gAiCaller = 0;
     gAiContent.clear();
     gAiErr.clear();

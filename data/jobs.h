@@ -16,9 +16,22 @@
 #include <thread>
 #include <vector>
 
+// Values of the families' state atomics (gMatchState, gDlState, gAiState). A job goes from
+// idle to running and ends in finished (the AI job in succeeded or failed).
+constexpr int32_t kJobIdle = 0;
+constexpr int32_t kJobRunning = 1;
+constexpr int32_t kJobFinished = 2;
+constexpr int32_t kJobSucceeded = 2;
+constexpr int32_t kJobFailed = 3;
+
+// Outcome of one game of a download batch.
+constexpr int32_t kDlComplete = 0;
+constexpr int32_t kDlPartial = 1;
+constexpr int32_t kDlFailed = 2;
+
 struct DlBatchItem {
     std::string name;
-    int32_t status = 0;  // 0 complete, 1 partial, 2 failed
+    int32_t status = kDlComplete;
 };
 
 struct WaitState {
@@ -31,7 +44,7 @@ struct WaitState {
 // --- match family (network match and local library match)
 extern std::thread gMatchThread;
 extern std::mutex gMatchMtx;
-extern std::atomic<int32_t> gMatchState;  // 0 idle, 1 running, 2 finished
+extern std::atomic<int32_t> gMatchState;  // kJobIdle, kJobRunning, kJobFinished
 extern std::atomic<bool> gMatchCancel;
 extern std::atomic<int32_t> gMatchTotal, gMatchDone;
 extern std::mutex gMatchMsgMtx;           // guards gMatchMsg, gMatchDebug
@@ -51,7 +64,7 @@ extern std::atomic<bool> gDlgCancel;      // set at shutdown only
 // --- download family
 extern std::thread gDlThread;
 extern std::mutex gDlMtx;                 // guards gDlCurGame, gDlMsg, gDlFileName
-extern std::atomic<int32_t> gDlState;     // 0 idle, 1 running, 2 finished
+extern std::atomic<int32_t> gDlState;     // kJobIdle, kJobRunning, kJobFinished
 extern std::atomic<int32_t> gDlTotal, gDlDone, gDlPartial, gDlFail;
 extern std::atomic<int32_t> gDlFileCount, gDlFileIdx;
 extern std::atomic<int64_t> gDlFileBytesTotal, gDlFileBytesDone;
@@ -64,7 +77,7 @@ extern std::atomic<bool> gDlCancel;       // 取消下载 and shutdown; cleared 
 // --- AI family
 extern std::thread gAiThread;
 extern std::mutex gAiMtx;                 // guards gAiContent, gAiErr
-extern std::atomic<int32_t> gAiState;     // 0 idle, 1 running, 2 succeeded, 3 failed
+extern std::atomic<int32_t> gAiState;     // kJobIdle, kJobRunning, kJobSucceeded, kJobFailed
 extern std::atomic<int32_t> gAiCaller;    // 1 生成结果, 2 用文本框提示词生成结果 (3: 测试)
 extern std::string gAiContent, gAiErr;
 extern std::atomic<bool> gAiTruncated;

@@ -13,9 +13,6 @@ struct PanelOptions {
     int32_t imageLimitIndex = 0;   // 0 = 不限, n = at most n images
     int32_t existingResourceMode = 0;  // 0 忽略, 1 覆盖
     int32_t existingMatchMode = 0;     // 0 忽略, 1 覆盖
-    int32_t simThresholdIndex = 4;     // 0..6 = 30%..90%
+    int32_t simThresholdIndex = 4;     // 0..6 = 30%..90% (matchThreshold, match/rules.h)
     bool cleanTitles = true;           // "智能清洗标题": match on cleaned, folded titles
 };
-
-// Minimum similarity of the threshold combo: 0.3 + 0.1 * index.
-inline float simThresholdValue(int32_t index) { return 0.3f + 0.1f * static_cast<float>(index); }

@@ -132,6 +132,21 @@ bool mediaRelativePath(const std::string& name, std::string& rel) {
 
 std::string mediaRoot() { return getExeDir() + "media/"; }
 
+std::string lowerExtension(const std::string& fileName) {
+    const size_t dot = fileName.rfind('.');
+    std::string ext = dot == std::string::npos ? std::string() : fileName.substr(dot);
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return ext;
+}
+
+bool isImageExtension(const std::string& ext) {
+    static const char* const kImageExts[] = {".jpg", ".jpeg", ".png", ".bmp", ".webp", ".avif", ".gif"};
+    for (const char* x : kImageExts)
+        if (ext == x) return true;
+    return false;
+}
+
 void scanMediaCounts(GameInfo& g) {
     g.imageCount = 0;
     g.textCount = 0;
@@ -140,17 +155,10 @@ void scanMediaCounts(GameInfo& g) {
     std::vector<DirEntry> entries;
     std::string err;
     if (!listDirUtf8(mediaRoot() + rel + "/", entries, err)) return;
-    static const char* const kImageExts[] = {".jpg", ".jpeg", ".png", ".bmp", ".webp", ".avif", ".gif"};
     for (const DirEntry& e : entries) {
         if (e.isDir) continue;
-        const size_t dot = e.name.rfind('.');
-        if (dot == std::string::npos) continue;
-        std::string ext = e.name.substr(dot);
-        for (char& c : ext)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        bool image = false;
-        for (const char* x : kImageExts) image = image || ext == x;
-        if (image) ++g.imageCount;
+        const std::string ext = lowerExtension(e.name);
+        if (isImageExtension(ext)) ++g.imageCount;
         else if (ext == ".txt") ++g.textCount;
     }
 }

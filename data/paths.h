@@ -44,6 +44,11 @@ inline constexpr char kMediaNameRefused[] =
 // <exe dir>/media/
 std::string mediaRoot();
 
-// Counts images (.jpg .jpeg .png .bmp .webp .avif .gif) and .txt files directly in
-// media/<name>/. Names the rule above refuses count 0 without touching the disk.
+// Extension of a file name from its last dot, lower-cased (ASCII); empty when there is no dot.
+std::string lowerExtension(const std::string& fileName);
+// The image files of a media folder, by lowerExtension: .jpg .jpeg .png .bmp .webp .avif .gif.
+bool isImageExtension(const std::string& ext);
+
+// Counts images (isImageExtension) and .txt files directly in media/<name>/. Names the rule
+// above refuses count 0 without touching the disk.
 void scanMediaCounts(GameInfo& g);

@@ -14,6 +14,8 @@
 #include "data/paths.h"
 #include "match/compare.h"
 #include "match/library_match.h"
+#include "match/rules.h"
+#include "match/score.h"
 #include "match/text.h"
 #include "match/title_score.h"
 
@@ -162,35 +164,27 @@ std::string localFolderMatch(const PanelOptions& opts) {
         f.units = folderUnits(f.name);
     }
 
-    const float threshold = libraryThreshold(opts.simThresholdIndex, opts.cleanTitles);
+    const float threshold = matchThreshold(opts.simThresholdIndex, opts.cleanTitles);
     int hits = 0, skipped = 0;
     const int gameCount = static_cast<int>(dummyGames.size());
     {
         std::lock_guard<std::mutex> lk(gMatchMtx);
         for (GameInfo& g : dummyGames) {
-            if (opts.existingResourceMode == 0 && g.imageCount > 0 && g.textCount > 0) {
-                ++skipped;
-                continue;
-            }
-            if (opts.existingMatchMode == 0 && !g.matchedName.empty()) continue;
+            // A kept match is not counted as skipped: the summary's 跳过 counts kept resources.
+            const MatchSkip skip =
+                matchSkipOf(g.imageCount, g.textCount, g.matchedName, opts.existingResourceMode, opts.existingMatchMode);
+            if (skip == MatchSkip::HasResources) ++skipped;
+            if (skip != MatchSkip::None) continue;
             const GameKeys keys = gameKeys(g.name, opts.cleanTitles);
             std::vector<MatchCandidate> cands;
             for (const Folder& f : folders) {
                 const float s = scoreKeys(keys, f);
                 if (s >= threshold) cands.push_back(MatchCandidate{0, f.name, f.path, s});
             }
-            std::sort(cands.begin(), cands.end(),
-                      [](const MatchCandidate& a, const MatchCandidate& b) { return a.score > b.score; });
-            if (cands.size() > 10) cands.resize(10);
-            if (opts.cleanTitles && cands.size() >= 2 && cands[0].score - cands[1].score < kTieGap) cands.clear();
-            if (cands.empty()) {
-                installCandidates(g, {}, std::string());
-                g.matchMethod = "未命中";
-            } else {
-                const std::string method = cands.front().score >= 0.999f ? "精确" : "模糊";
-                installCandidates(g, std::move(cands), method);
-                ++hits;
-            }
+            orderCandidates(cands);
+            if (opts.cleanTitles) dropUndecided(cands);
+            if (!cands.empty()) ++hits;
+            installLocalResult(g, std::move(cands));
         }
     }
     return finish(formatBounded(512, "本地文件夹匹配完成\n命中: %d / %d (跳过: %d)\n子文件夹数: %d\n目录: %s", hits,
@@ -211,6 +205,7 @@ struct CopyCounts {
     std::string problems;
 };
 
+// Which of the panel's type boxes covers an image extension (isImageExtension).
 bool imageWanted(const PanelOptions& o, const std::string& ext) {
     if (ext == ".jpg" || ext == ".jpeg") return o.imgTypeJpg;
     if (ext == ".png") return o.imgTypePng;
@@ -219,19 +214,6 @@ bool imageWanted(const PanelOptions& o, const std::string& ext) {
     if (ext == ".avif") return o.imgTypeAvif;
     if (ext == ".gif") return o.imgTypeGif;
     return false;
-}
-
-bool isImageExt(const std::string& ext) {
-    return ext == ".jpg" || ext == ".jpeg" || ext == ".png" || ext == ".bmp" || ext == ".webp" || ext == ".avif" ||
-           ext == ".gif";
-}
-
-std::string lowerExt(const std::string& fileName) {
-    const size_t dot = fileName.rfind('.');
-    std::string ext = dot == std::string::npos ? std::string() : fileName.substr(dot);
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return ext;
 }
 
 // Copies one game's folder; returns false when the game counts as skipped. Every file goes
@@ -271,8 +253,8 @@ bool copyGame(const PanelOptions& opts, const CopyTask& t, const std::string& me
     const int imageLimit = opts.imageLimitIndex <= 0 ? 999999 : opts.imageLimitIndex;
     int imagesCopied = 0;
     for (const std::string& f : files) {
-        const std::string ext = lowerExt(f);
-        const bool image = isImageExt(ext);
+        const std::string ext = lowerExtension(f);
+        const bool image = isImageExtension(ext);
         if (image) {
             if (!opts.matchImages || !imageWanted(opts, ext) || imagesCopied >= imageLimit) continue;
         } else if (ext != ".txt") {

@@ -12,14 +12,11 @@
 #include "data/jobs.h"
 #include "data/paths.h"
 #include "match/compare.h"
+#include "match/rules.h"
+#include "match/score.h"
 #include "match/text.h"
 
 std::atomic<bool> gLibraryMatchFinished{false};
-
-float libraryThreshold(int32_t simThresholdIndex, bool cleanTitles) {
-    if (cleanTitles) return cleanedThreshold(simThresholdIndex);
-    return simThresholdValue(std::clamp<int32_t>(simThresholdIndex, 0, 6));
-}
 
 namespace {
 
@@ -113,15 +110,13 @@ std::vector<MatchCandidate> finishLibraryCandidates(std::vector<MatchCandidate> 
         }
         cands = std::move(kept);
     }
-    std::sort(cands.begin(), cands.end(),
-              [](const MatchCandidate& a, const MatchCandidate& b) { return a.score > b.score; });
-    if (cands.size() > 10) cands.resize(10);
+    orderCandidates(cands);
     return cands;
 }
 
 std::vector<MatchCandidate> finishCleanedCandidates(std::vector<MatchCandidate> cands) {
     cands = finishLibraryCandidates(std::move(cands));
-    if (cands.size() >= 2 && cands[0].score - cands[1].score < kTieGap) cands.clear();
+    dropUndecided(cands);
     return cands;
 }
 
@@ -651,11 +646,6 @@ std::vector<MatchCandidate> matchGameFast(const std::string& gameName, const Poo
 // The job
 // ---------------------------------------------------------------------------------------------
 
-bool librarySkipsGame(const LibraryGameInput& g, int32_t existingResourceMode, int32_t existingMatchMode) {
-    if (existingResourceMode == 0 && g.imageCount > 0 && g.textCount > 0) return true;
-    return existingMatchMode == 0 && !g.matchedName.empty();
-}
-
 std::string formatLibrarySummary(const LibraryRunSummary& s) {
     char buf[256];
     std::snprintf(buf, sizeof buf,
@@ -672,14 +662,7 @@ void writeRow(const LibraryGameInput& g, std::vector<MatchCandidate> cands) {
     // The frame refuses sorting and reloading while the job runs; the name check guards the row
     // anyway, so a result can never land on another game.
     if (g.row >= dummyGames.size() || dummyGames[g.row].name != g.name) return;
-    GameInfo& row = dummyGames[g.row];
-    if (cands.empty()) {
-        installCandidates(row, {}, std::string());
-        row.matchMethod = "未命中";
-    } else {
-        const std::string method = cands.front().score >= 0.999f ? "精确" : "模糊";
-        installCandidates(row, std::move(cands), method);
-    }
+    installLocalResult(dummyGames[g.row], std::move(cands));
 }
 
 }  // namespace
@@ -689,11 +672,12 @@ LibraryRunSummary runLibraryMatch(LibraryJob job) {
     sum.poolSize = job.pool.size();
     sum.sourcePath = job.sourcePath;
     const int32_t allGames = static_cast<int32_t>(job.games.size());
-    const float threshold = libraryThreshold(job.simThresholdIndex, job.cleanTitles);
+    const float threshold = matchThreshold(job.simThresholdIndex, job.cleanTitles);
 
     std::vector<const LibraryGameInput*> work;
     for (const LibraryGameInput& g : job.games) {
-        if (librarySkipsGame(g, job.existingResourceMode, job.existingMatchMode)) {
+        if (matchSkipOf(g.imageCount, g.textCount, g.matchedName, job.existingResourceMode, job.existingMatchMode) !=
+            MatchSkip::None) {
             ++sum.skipped;
             gMatchDone.fetch_add(1);
         } else {
@@ -714,7 +698,7 @@ LibraryRunSummary runLibraryMatch(LibraryJob job) {
                 std::vector<MatchCandidate> cands = matchGameFast(work[k]->name, *index, threshold, scratch);
                 if (gMatchCancel.load()) return;  // the game in progress keeps its old match
                 if (cands.empty()) missed.fetch_add(1);
-                else if (cands.front().score >= 0.999f) exact.fetch_add(1);
+                else if (isExactScore(cands.front().score)) exact.fetch_add(1);
                 else fuzzy.fetch_add(1);
                 writeRow(*work[k], std::move(cands));
                 gMatchDone.fetch_add(1);
@@ -774,7 +758,7 @@ bool startLibraryMatch(const PanelOptions& opts) {
     setMatchMsg(std::string());
     std::string msg;
     bool started = false;
-    if (gLocalMatchRunning.load() || gMatchState.load() != 0) {
+    if (gLocalMatchRunning.load() || gMatchState.load() != kJobIdle) {
         msg = "匹配正在进行中，请等待完成后再试。";
     } else if (dummyGames.empty()) {
         msg = "请先点击【读取数据】加载游戏。";

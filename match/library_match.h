@@ -14,6 +14,7 @@
 #include "data/options.h"
 #include "match/compare.h"
 #include "match/pool.h"
+#include "match/rules.h"
 #include "match/title_score.h"
 
 // What the job needs of one row, copied when it starts.
@@ -49,10 +50,6 @@ struct LibraryRunSummary {
     bool cancelled = false;
 };
 
-// Minimum similarity for an option index (clamped to 0..6); cleaned titles use the scorer of
-// title_score.h and its own scale.
-float libraryThreshold(int32_t simThresholdIndex, bool cleanTitles = false);
-
 // The score of one pool entry for a game by the per-pair rule: byte-equal to name, name_cn or
 // nickname gives 1; otherwise by the game name's type (English: name and nickname; Chinese:
 // name_cn and nickname; Mixed: the part holding the Chinese characters against name_cn, the
@@ -75,12 +72,10 @@ std::pair<std::string, std::string> scriptParts(const std::string& gameName);
 // the title (titleFormUnits) against the entry's names and against its nickname.
 float scoreCleanedEntry(const std::string& gameName, const std::vector<TitleUnits>& forms, const PoolItem& entry);
 
-// Keeps one candidate per appid (the first with the highest score), sorts by score (highest
-// first, equal scores in no particular order) and keeps the first 10.
+// Keeps one candidate per appid (the first with the highest score), then orderCandidates.
 std::vector<MatchCandidate> finishLibraryCandidates(std::vector<MatchCandidate> cands);
 
-// finishLibraryCandidates, then the cut of cleaned titles: no candidate when the two best are
-// within kTieGap.
+// finishLibraryCandidates, then the cut of cleaned titles (dropUndecided).
 std::vector<MatchCandidate> finishCleanedCandidates(std::vector<MatchCandidate> cands);
 
 // Straightforward evaluation: every pool entry scored in pool order.
@@ -109,9 +104,6 @@ struct MatchScratch {
 // without scoring the pairs whose score provably stays below the threshold.
 std::vector<MatchCandidate> matchGameFast(const std::string& gameName, const PoolIndex& index, float threshold,
                                           MatchScratch& scratch);
-
-// Skip rule with the defaults: resources (images and text) or an existing match are kept.
-bool librarySkipsGame(const LibraryGameInput& g, int32_t existingResourceMode, int32_t existingMatchMode);
 
 // The job's body. Writes each processed row (matched by index and unchanged name) under
 // gMatchMtx, sets the status counters, stores the summary in gMatchDebug, then switches the wait

@@ -4,6 +4,7 @@ list(APPEND KB_CORE_SOURCES
   match/pool.cpp
   match/library_match.cpp
   match/folder_match.cpp
+  match/rules.cpp
   match/clean.cpp
   match/title_score.cpp
 )

@@ -200,13 +200,13 @@ void downloadOneGame(int32_t appid, const std::string& name, int32_t maxScreensh
         else anyFileWritten = downloadSteamAssetsProd(appid, gameDir, name, maxScreenshots, log, &access);
     }
     if (cancelled()) log += "已取消\n";
-    int32_t status = 0;
+    int32_t status = kDlComplete;
     if (!anyFileWritten) {
-        status = 2;
+        status = kDlFailed;
         gDlFail.fetch_add(1);
         summary += "[" + name + "] 完全失败:\n" + log;
     } else if (!log.empty()) {
-        status = 1;
+        status = kDlPartial;
         gDlPartial.fetch_add(1);
         summary += "[" + name + "] 部分失败:\n" + log;
     } else {
@@ -235,7 +235,7 @@ void collectDownloadWork(DownloadWorkList& work, std::vector<std::string>& unmat
 void resetDownloadState(int32_t total) {
     {
         std::lock_guard<std::mutex> lk(gMatchMtx);
-        for (GameInfo& g : dummyGames) g.downloadState = 0;
+        for (GameInfo& g : dummyGames) g.downloadState = kRowNotDownloaded;
     }
     {
         std::lock_guard<std::mutex> lk(gDlResultMtx);
@@ -243,7 +243,7 @@ void resetDownloadState(int32_t total) {
     }
     gDlResultReady.store(false);
     gDlCancel.store(false);
-    gDlState.store(1);
+    gDlState.store(kJobRunning);
     gDlTotal.store(total);
     gDlDone = gDlFail = gDlPartial = gDlFileIdx = gDlFileCount = 0;
     gDlFileBytesDone = gDlFileBytesTotal = 0;
@@ -256,7 +256,7 @@ void resetDownloadState(int32_t total) {
 }  // namespace
 
 bool startDownloadJob(const PanelOptions& opts) {
-    if (gDlState.load() == 1) return false;
+    if (gDlState.load() == kJobRunning) return false;
     DownloadWorkList work;
     std::vector<std::string> unmatched;
     collectDownloadWork(work, unmatched);
@@ -278,9 +278,9 @@ bool startDownloadJob(const PanelOptions& opts) {
 }
 
 bool pollDownloadJob() {
-    if (gDlState.load() != 2) return false;
+    if (gDlState.load() != kJobFinished) return false;
     if (gDlThread.joinable()) gDlThread.join();
-    gDlState.store(0);
+    gDlState.store(kJobIdle);
     return true;
 }
 
@@ -307,7 +307,7 @@ void runDownloadJob(DownloadWorkList work, int32_t maxScreenshots) {
     if (access.refused) gDlMsg += "\n" + std::string(kStoreRefusedError);
     if (!summary.empty()) gDlMsg += "\n" + summary;
     gDlResultReady.store(true);
-    gDlState.store(2);
+    gDlState.store(kJobFinished);
 }
 
 bool downloadSteamAssetsProd(int32_t appid, const std::string& gameDir, const std::string& name,

@@ -39,7 +39,7 @@ bool pollDownloadJob();
 // Handler of "取消下载" (shown in place of 下载资源 while the job runs).
 void cancelDownloadJob();
 
-// The worker body: every game in order, then the final report in gDlMsg and gDlState = 2.
+// The worker body: every game in order, then the final report in gDlMsg and gDlState = kJobFinished.
 // When gDlCancel is raised, the game in flight keeps what it got ("已取消" in its lines),
 // the rest are not started, and the report begins "下载已取消" and counts them as 未开始.
 void runDownloadJob(DownloadWorkList work, int32_t maxScreenshots);

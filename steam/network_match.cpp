@@ -3,6 +3,7 @@
 #include "data/game.h"
 #include "data/jobs.h"
 #include "match/clean.h"
+#include "match/rules.h"
 #include "steam/http.h"
 #include "steam/store_api.h"
 
@@ -16,8 +17,9 @@ std::vector<NetMatchItem> selectNetworkMatchGames(const PanelOptions& opts) {
     std::lock_guard<std::mutex> lk(gMatchMtx);
     for (size_t i = 0; i < dummyGames.size(); ++i) {
         GameInfo& g = dummyGames[i];
-        if (g.imageCount > 0 && g.textCount > 0 && opts.existingResourceMode == 0) continue;
-        if (!g.matchedName.empty() && opts.existingMatchMode == 0) continue;
+        if (matchSkipOf(g.imageCount, g.textCount, g.matchedName, opts.existingResourceMode, opts.existingMatchMode) !=
+            MatchSkip::None)
+            continue;
         clearMatch(g);
         NetMatchItem item{static_cast<int32_t>(i), g.name, std::string()};
         if (opts.cleanTitles) {
@@ -42,8 +44,7 @@ std::vector<MatchCandidate> rankBothForms(const NetMatchItem& item, const std::v
         if (same == cands.end()) cands.push_back(std::move(c));
         else same->score = std::max(same->score, c.score);
     }
-    std::sort(cands.begin(), cands.end(), [](const MatchCandidate& a, const MatchCandidate& b) { return a.score > b.score; });
-    if (cands.size() > 10) cands.resize(10);
+    orderCandidates(cands);
     return cands;
 }
 
@@ -74,7 +75,7 @@ bool startNetworkMatch(const PanelOptions& opts) {
         showMatchMessage("请先点击【读取数据】加载游戏。");
         return false;
     }
-    if (gLocalMatchRunning.load() || gMatchState.load() != 0) {
+    if (gLocalMatchRunning.load() || gMatchState.load() != kJobIdle) {
         showMatchMessage("另一个匹配任务仍在进行，请等它结束后再试。");
         return false;
     }
@@ -88,7 +89,7 @@ bool startNetworkMatch(const PanelOptions& opts) {
     gMatchWaitSeconds = 0;
     gMatchDone = 0;
     gMatchTotal = n;
-    gMatchState = 1;
+    gMatchState = kJobRunning;
     startJobThread(gMatchThread, [w = std::move(work)]() mutable { runNetworkMatch(std::move(w)); });
     return true;
 }
@@ -126,7 +127,7 @@ void runNetworkMatch(std::vector<NetMatchItem> work) {
         gMatchDone.fetch_add(1);
     }
     gMatchWaitSeconds.store(0);
-    gMatchState.store(2);
+    gMatchState.store(kJobFinished);
 }
 
 void cancelNetworkMatch() { gMatchCancel.store(true); }
@@ -145,18 +146,18 @@ std::string networkMatchProgressText(int32_t done, int32_t total, bool cancelPen
 
 bool pollNetworkMatchJob() {
     const int32_t state = gMatchState.load();
-    if (state == 1) {
+    if (state == kJobRunning) {
         const int32_t done = gMatchDone.load(), total = gMatchTotal.load();
         gProgress = total > 0 ? static_cast<float>(done) / static_cast<float>(total) : 0.0f;
         setProgressText(networkMatchProgressText(done, total, gMatchCancel.load(), gMatchWaitSeconds.load()));
         return false;
     }
-    if (state != 2) return false;
+    if (state != kJobFinished) return false;
     if (gMatchThread.joinable()) gMatchThread.join();
     setProgressText("");
     gProgress = 0.0f;
     gMatchCancel = false;
     if (gMatchStoreRefused.exchange(false)) gMatchShowModal = true;
-    gMatchState = 0;
+    gMatchState = kJobIdle;
     return true;
 }

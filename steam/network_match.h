@@ -39,7 +39,7 @@ std::vector<NetMatchItem> selectNetworkMatchGames(const PanelOptions& opts);
 // into the popup "网络匹配##m" instead. Returns true when the job started.
 bool startNetworkMatch(const PanelOptions& opts);
 
-// The worker: one game after another; sets gMatchState = 2 last.
+// The worker: one game after another; sets gMatchState = kJobFinished last.
 void runNetworkMatch(std::vector<NetMatchItem> work);
 
 // Handler of "取消匹配".

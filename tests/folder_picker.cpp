@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "data/files.h"
 #include "tests/test_util.h"
 
 namespace {

@@ -309,7 +309,7 @@ TEST(LibraryCleaned, RealNoisyTitles) {
         const PoolIndexPtr index = buildPoolIndex(pool, clean);
         MatchScratch scratch;
         for (const Case& c : cases) {
-            const std::vector<MatchCandidate> got = matchGameFast(c.title, *index, libraryThreshold(4, clean), scratch);
+            const std::vector<MatchCandidate> got = matchGameFast(c.title, *index, matchThreshold(4, clean), scratch);
             EXPECT_EQ(got.empty() ? 0 : got.front().appid, clean ? c.cleaned : c.plain) << c.title << " clean " << clean;
         }
     }
@@ -382,7 +382,7 @@ TEST(LibraryFastPath, MatchesReferenceOnRealTitlesAtEveryThreshold) {
     for (const bool clean : {false, true}) {
         PoolIndexPtr index = buildPoolIndex(pool, clean);
         for (int32_t ti = -1; ti <= 6; ++ti) {
-            const float t = ti < 0 ? 0.0f : libraryThreshold(ti, clean);  // 0: every entry is a candidate
+            const float t = ti < 0 ? 0.0f : matchThreshold(ti, clean);  // 0: every entry is a candidate
             // Low thresholds are the slow end of the reference; a subset keeps the test short.
             const size_t count = ti < 0 ? 4 : ti < 2 || clean ? titles.size() / 3 : titles.size();
             for (size_t i = 0; i < count; ++i) {
@@ -428,7 +428,7 @@ TEST(LibraryFastPath, RandomPoolsAndTitles) {
         MatchScratch scratch;
         for (int g = 0; g < 40; ++g) {
             const std::string title = randomText(12);
-            const float t = libraryThreshold(static_cast<int32_t>(rng() % 7), clean);
+            const float t = matchThreshold(static_cast<int32_t>(rng() % 7), clean);
             expectSameResult(matchGameFast(title, *index, t, scratch), matchGameReference(title, pool, t, clean), title, t);
         }
     }

@@ -1,100 +1,17 @@
-// Local mode: "开始匹配" and "复制资源" with the popup "本地匹配##local" (the work is in
-// match/folder_match.*), and the folder picker of "浏览...".
+// The folder picker behind "浏览...": the desktop's dialog (folder_picker_posix.cpp) when there
+// is one, otherwise the folder browser drawn in the window.
+#include "app/folder_picker.h"
+
 #include <imgui.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <mutex>
 #include <string>
-
-#include "app/folder_picker.h"
-#include "app/panels.h"
-#include "app/popups.h"
-#include "data/jobs.h"
-#include "match/folder_match.h"
+#include <vector>
 
 namespace fs = std::filesystem;
-
-void drawLocalFolderButtons(const PanelOptions& opts) {
-    bool open = false;
-    if (ImGui::Button("开始匹配", ImVec2(100, 28))) {
-        localFolderMatch(opts);
-        open = true;
-    }
-    ImGui::SameLine();
-    if (ImGui::Button("复制资源", ImVec2(100, 28))) {
-        copyLocalResources(opts);
-        open = true;
-    }
-    drawOkPopup("本地匹配##local", open, gMatchMsg, gMatchMsgMtx);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Folder picker
-// ---------------------------------------------------------------------------------------------
-
-std::string shellQuote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) {
-        if (c == '\'') out += "'\\''";
-        else out.push_back(c);
-    }
-    return out + "'";
-}
-
-std::string findOnPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    if (!path) return std::string();
-    std::string all(path);
-    size_t start = 0;
-    while (start <= all.size()) {
-        size_t end = all.find(':', start);
-        if (end == std::string::npos) end = all.size();
-        std::string dir = all.substr(start, end - start);
-        if (dir.empty()) dir = ".";
-        const std::string full = childFolder(dir, program);
-        struct stat st {};
-        if (stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(full.c_str(), X_OK) == 0) return full;
-        start = end + 1;
-    }
-    return std::string();
-}
-
-std::string systemFolderDialogCommand(const std::string& title, const std::string& startDir) {
-    std::string start = startDir;
-    if (!start.empty() && start.back() != '/') start.push_back('/');
-    if (std::string z = findOnPath("zenity"); !z.empty())
-        return shellQuote(z) + " --file-selection --directory --title=" + shellQuote(title) +
-               (start.empty() ? "" : " --filename=" + shellQuote(start)) + " 2>/dev/null";
-    if (std::string k = findOnPath("kdialog"); !k.empty())
-        return shellQuote(k) + " --title " + shellQuote(title) + " --getexistingdirectory " +
-               shellQuote(start.empty() ? "." : start) + " 2>/dev/null";
-    return std::string();
-}
-
-bool runSystemFolderDialog(const std::string& title, const std::string& startDir, std::string& chosen) {
-    chosen.clear();
-    const std::string cmd = systemFolderDialogCommand(title, startDir);
-    if (cmd.empty()) return false;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return false;
-    std::string out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    const int status = pclose(p);
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
-    // Exit status 1 is "cancelled"; anything else that is not a success leaves the field alone.
-    if (status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0 && !out.empty()) chosen = out;
-    if (status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 127) return false;  // shell could not run it
-    return true;
-}
 
 std::string browserStartFolder(const std::string& fieldText) {
     std::error_code ec;

@@ -1,0 +1,32 @@
+// The rules every match job keeps (network, library and folder): which games a run leaves
+// alone, the threshold an option index stands for, the cut of a candidate list and the score
+// from which a local match counts as exact. The ordering and the cap of a list are
+// orderCandidates and kMaxCandidates (score.h).
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "data/game.h"
+
+// Why a run leaves a game alone. With 忽略 (mode 0) a game holding both images and text keeps
+// its resources, and a matched game keeps its match; 覆盖 (mode 1) processes it anyway.
+enum class MatchSkip { None, HasResources, HasMatch };
+MatchSkip matchSkipOf(int32_t imageCount, int32_t textCount, const std::string& matchedName,
+                      int32_t existingResourceMode, int32_t existingMatchMode);
+
+// Minimum similarity for the threshold combo's index (clamped to 0..6): 30%..90% in steps of
+// 10 points, or the cleaned titles' scorer's own scale (cleanedThreshold, title_score.h).
+float matchThreshold(int32_t simThresholdIndex, bool cleanTitles = false);
+
+// A local match whose best score reaches this is "精确", below it "模糊".
+constexpr float kExactScore = 0.999f;
+bool isExactScore(float score);
+
+// The cut of cleaned titles: when the two best candidates (ordered) are closer than kTieGap,
+// the title does not tell them apart and the list is emptied.
+void dropUndecided(std::vector<MatchCandidate>& ordered);
+
+// Installs an ordered local result into its row: "未命中" when empty, else "精确" or "模糊" by
+// the best score.
+void installLocalResult(GameInfo& row, std::vector<MatchCandidate> ordered);
