@@ -15,6 +15,18 @@
 
 namespace kbtest {
 
+// Polls until done() holds; false after 20 s, so that a fault fails the test instead of
+// hanging the run.
+template <class F>
+bool waitUntil(F done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
 // An httplib server on 127.0.0.1 and a free port, running until destruction.
 struct LoopbackHttp {
     httplib::Server svr;
@@ -24,7 +36,7 @@ struct LoopbackHttp {
     void start() {
         port = svr.bind_to_any_port("127.0.0.1");
         th = std::thread([this] { svr.listen_after_bind(); });
-        while (!svr.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        waitUntil([this] { return svr.is_running(); });
     }
     std::string base() const { return "http://127.0.0.1:" + std::to_string(port); }
     ~LoopbackHttp() {
