@@ -168,20 +168,17 @@ TEST_F(FolderTest, CopyCases) {
     }
 }
 
-TEST_F(FolderTest, CopyTwiceOverwritesAndCountsAgain) {
+// A link at the target is replaced, never written through.
+TEST_F(FolderTest, CopyReplacesALinkAtTheTarget) {
     TempDir menu, res;
     kbtest::ScopedMenuDir scope(menu.path);
     kbtest::makeDirs(res.path + "G");
-    kbtest::writeFile(res.path + "G/a.txt", "first");
-    dummyGames = {tickedWithFolder("G", res.path + "G")};
-    const PanelOptions o = optionsFor(res.path);
-    EXPECT_EQ(copyLocalResources(o), "复制资源完成\n已复制: 1 个文件\n跳过: 0 个游戏");
     kbtest::writeFile(res.path + "G/a.txt", "second");
-    // A link at the target is replaced, never written through.
+    kbtest::makeDirs(menu.path + "media/G");
     kbtest::writeFile(menu.path + "outside.txt", "keep");
-    fs::remove(menu.path + "media/G/a.txt");
     fs::create_symlink(menu.path + "outside.txt", menu.path + "media/G/a.txt");
-    EXPECT_EQ(copyLocalResources(o), "复制资源完成\n已复制: 1 个文件\n跳过: 0 个游戏");
+    dummyGames = {tickedWithFolder("G", res.path + "G")};
+    EXPECT_EQ(copyLocalResources(optionsFor(res.path)), "复制资源完成\n已复制: 1 个文件\n跳过: 0 个游戏");
     EXPECT_EQ(kbtest::readFile(menu.path + "media/G/a.txt"), "second");
     EXPECT_EQ(kbtest::readFile(menu.path + "outside.txt"), "keep");
     EXPECT_FALSE(fs::is_symlink(menu.path + "media/G/a.txt"));
