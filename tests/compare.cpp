@@ -11,6 +11,12 @@ namespace {
 
 constexpr float kTol = 1e-5f;
 
+std::string repeat(const char* s, int n) {
+    std::string out;
+    while (n-- > 0) out += s;
+    return out;
+}
+
 struct ScoreCase {
     std::string a, b;
     float want;
@@ -29,8 +35,14 @@ TEST(Compare, Chinese) {
         {"游戏Ⅳ", "游戏四", 2.0f / 3.0f},
         {"Halo 游戏", "Halo", 0.0f},              // b has no Chinese character
         {"\xE5\x8D生化危机", "生化危机", 0.69f},  // a broken lead swallows the first byte of 生
+        {repeat("龙", 200), repeat("龙", 200) + "虎", 0.97f},   // keys beyond the stack buffer
     };
-    for (const ScoreCase& c : cases) EXPECT_NEAR(compareChinese(c.a, c.b), c.want, kTol) << c.a << " | " << c.b;
+    for (const ScoreCase& c : cases) {
+        EXPECT_NEAR(compareChinese(c.a, c.b), c.want, kTol) << c.a << " | " << c.b;
+        const ChineseKey ka = makeChineseKey(c.a), kb = makeChineseKey(c.b);
+        EXPECT_EQ(compareChineseKeys(ka, kb), compareChinese(c.a, c.b)) << c.a << " | " << c.b;
+        EXPECT_GE(compareChineseBound(ka, kb), compareChineseKeys(ka, kb)) << c.a << " | " << c.b;
+    }
     bool dropped = false;
     EXPECT_EQ(buildChineseKey("游戏 XIX.", dropped), "游戏十九");
     EXPECT_FALSE(dropped);
@@ -47,8 +59,14 @@ TEST(Compare, English) {
         {"生化危机4 Resident Evil 4", "4residentevil4", 1.0f},
         {"ＡＢＣ", "ＡＢＣ", 0.0f},                // full-width letters are not ASCII
         {"xxabcdyy", "zabcdz", 4.0f / 8.0f},
+        {std::string(500, 'a') + "b" + std::string(499, 'a'), std::string(1000, 'a'), 500.0f / 1000.0f},
     };
-    for (const ScoreCase& c : cases) EXPECT_NEAR(compareEnglish(c.a, c.b), c.want, kTol) << c.a << " | " << c.b;
+    for (const ScoreCase& c : cases) {
+        EXPECT_NEAR(compareEnglish(c.a, c.b), c.want, kTol) << c.a << " | " << c.b;
+        const std::string ka = englishKey(c.a), kb = englishKey(c.b);
+        EXPECT_EQ(compareEnglishKeys(ka, kb), compareEnglish(c.a, c.b)) << c.a << " | " << c.b;
+        EXPECT_GE(compareEnglishBound(ka, kb), compareEnglishKeys(ka, kb)) << c.a << " | " << c.b;
+    }
 }
 
 }  // namespace

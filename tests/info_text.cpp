@@ -24,6 +24,7 @@ TEST(InfoText, StripHtml) {
         {"A &amp; B &copy; C &#65; &#8482; &#x41;", "A & B &copy; C A"},
         {"&lt;b&gt; &quot;q&quot; &apos;s&#39; a&nbsp;b", "<b> \"q\" 's' a b"},
         {"x < y and more", "x"},
+        {"AT&T; &; & alone a&verylongname;b", "AT&T; &; & alone a&verylongname;b"},
         {"line1\n   \n  line2", "line1\nline2"},
         {"<table><tr><td>k</td><td>v</td></tr></table>", "k\t\tv"},
         {"a\r\nb\r\n\r\nc", "a\nb\nc"},

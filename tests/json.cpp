@@ -88,6 +88,7 @@ TEST(Json, ScanStoreSearchItems) {
     extractAllSteamItems(readData("storesearch_csgo_schinese.json"), real);
     ASSERT_EQ(real.size(), 2u);
     EXPECT_EQ(real[0].second, 730);
+    EXPECT_EQ(decodeJsonString("a\\\"b\\/c\\td\\q\\u4E2D\\u12"), "a\"b/c\tdq\xE4\xB8\xADu12");
     EXPECT_EQ(urlEncode("a b\xE4\xB8\xAD-._~&=+/?#%"), "a%20b%E4%B8%AD-._~%26%3D%2B%2F%3F%23%25");
 }
 

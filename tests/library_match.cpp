@@ -141,6 +141,9 @@ TEST_F(LibraryJobTest, StartWithRealPoolFiles) {
         {true, header, "key", "加载 kbdata.csv 失败: CSV 内容为空或解析失败", "kbdata.db"},
         {true, "", "not a database at all, just text......", "加载 kbdata.db 失败: 准备SQL失败: ", ""},
     };
+    setGames({{"传送门"}});
+    gMatchState = 1;  // another match runs
+    EXPECT_FALSE(startLibraryMatch(PanelOptions{}));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.msg + c.source);
         resetJobGlobals();

@@ -24,7 +24,7 @@ TEST(Normalize, ForMatch) {
         {"刺客信条：起源 豪华版", "刺客信条起源"},
         {"Rocky IV", "rockyiv"},              // a Roman numeral counts only after a non-ASCII character
         {"勇者xiii", "勇者xiii"},             // first table entry wins: iii follows an x
-        {"ＡＢＣ１２３", "abc123"},
+        {"ＡＢＣ１２３ａｂｃ", "abc123abc"},
         {"九十九", "99"},
         {"一十五", "1105"},                   // not a 1-99 form: per character
         {"三国志十一", "3国志11"},
