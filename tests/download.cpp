@@ -286,47 +286,32 @@ TEST_F(Download, CancelEndsTheJobAndSaysSo) {
 }
 
 TEST_F(Download, FetchAppDetailsRetriesOnceAfterAFailure) {
-    int calls = 0;
     LoopbackHttp flaky;
-    std::vector<int> statuses;  // per call; beyond the list: success
-    std::string okBody = "{\"5\":{\"success\": true,\"data\":{}}}";
+    std::vector<int> statuses;  // per call, 200 meaning an empty body; beyond the list: a good answer
+    size_t calls = 0;
+    const std::string okBody = "{\"5\":{\"success\": true,\"data\":{}}}";
     flaky.svr.Get("/api/appdetails", [&](const httplib::Request&, httplib::Response& r) {
         std::lock_guard<std::mutex> lk(mtx);
-        const size_t i = static_cast<size_t>(calls++);
-        if (i < statuses.size() && statuses[i] != 200) {
-            r.status = statuses[i];
-            r.set_content("oops", "text/plain");
-        } else if (i < statuses.size()) {
-            r.set_content("", "application/json");
-        } else {
-            r.set_content(okBody, "application/json");
-        }
+        const size_t i = calls++;
+        r.status = i < statuses.size() ? statuses[i] : 200;
+        r.set_content(i < statuses.size() ? "" : okBody, "application/json");
     });
     flaky.start();
     ScopedHostMap map(std::string(kSteamStoreHost) + "=" + flaky.base());
-    struct Case {
-        std::vector<int> statuses;
-        bool ok;
-        std::string err;
-        int calls;
-    };
-    const Case CASES[] = {
-        {{500}, true, "", 2},
-        {{500, 502}, false, "HTTP 500 | 重试: HTTP 502", 2},
-        {{404, 200}, false, "HTTP 404 | 重试: 响应为空", 2},
-    };
-    for (const Case& c : CASES) {
+    const std::tuple<std::vector<int>, std::string> cases[] = {
+        {{500}, ""}, {{500, 502}, "HTTP 500 | 重试: HTTP 502"}, {{404, 200}, "HTTP 404 | 重试: 响应为空"}};
+    for (const auto& [answers, wantErr] : cases) {
         {
             std::lock_guard<std::mutex> lk(mtx);
-            statuses = c.statuses;
+            statuses = answers;
             calls = 0;
         }
         std::string json, err;
-        EXPECT_EQ(fetchAppDetails(5, "cn", json, err), c.ok) << c.err;
-        EXPECT_EQ(err, c.err);
-        EXPECT_EQ(json, c.ok ? okBody : "");
+        EXPECT_EQ(fetchAppDetails(5, "cn", json, err), wantErr.empty()) << wantErr;
+        EXPECT_EQ(err, wantErr);
+        EXPECT_EQ(json, wantErr.empty() ? okBody : "");
         std::lock_guard<std::mutex> lk(mtx);
-        EXPECT_EQ(calls, c.calls);
+        EXPECT_EQ(calls, 2u);
     }
 }
 
