@@ -1,4 +1,4 @@
-// Checks shared by the match engine's fuzz targets: a failed property aborts,
+// Checks shared by the fuzz targets: a failed property aborts,
 // which libFuzzer reports as a finding with the input that caused it.
 #pragma once
 #include <cmath>

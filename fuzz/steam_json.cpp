@@ -3,14 +3,13 @@
 #include "steam/json.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
-namespace {
+#include "fuzz/match_check.h"
 
-void check(bool ok) {
-    if (!ok) std::abort();
-}
+using fuzzcheck::check;
+
+namespace {
 
 int hexValue(char c) { return c <= '9' ? c - '0' : c - 'A' + 10; }
 

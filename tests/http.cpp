@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 using kbtest::LoopbackHttp;
 using kbtest::RawServer;
 using kbtest::ScopedHostMap;
@@ -59,14 +61,11 @@ protected:
 TEST_F(HttpTest, StatusRulesAndMessages) {
     LoopbackHttp s;
     const std::string body500(500, 'x');
-    std::string agent;
     s.svr.get("/404", [&](const kbtest::HttpRequest&, kbtest::HttpResponse& r) {
         r.status = 404;
         r.setContent(body500, "text/plain");
     });
-    s.svr.get("/204", [](const kbtest::HttpRequest&, kbtest::HttpResponse& r) { r.status = 204; });
-    s.svr.get("/ok", [&](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
-        agent = q.header("User-Agent");
+    s.svr.get("/ok", [&](const kbtest::HttpRequest&, kbtest::HttpResponse& r) {
         r.setContent("{\"a\":1}", "application/json");
     });
     s.svr.get("/redir", [](const kbtest::HttpRequest&, kbtest::HttpResponse& r) { r.setRedirect("/ok"); });
@@ -82,49 +81,12 @@ TEST_F(HttpTest, StatusRulesAndMessages) {
     EXPECT_EQ(a.err, "HTTP 404");
 
     for (auto get : {getJson, getBinary}) {
-        a = get("/204");
-        EXPECT_TRUE(a.ok) << a.err;
-        EXPECT_EQ(a.out, "");
         a = get("/redir");
         EXPECT_TRUE(a.ok) << a.err;
         EXPECT_EQ(a.out, "{\"a\":1}");
         a = get("/loop");
         EXPECT_FALSE(a.ok);
     }
-    getJson("/ok");
-    EXPECT_EQ(agent, "Kestrelbox/1.0");
-    getBinary("/ok");
-    EXPECT_EQ(agent, "kestrelbox/1.0");
-
-    // httpsGetJson appends to what the caller passed.
-    std::string out = "<", err;
-    ASSERT_TRUE(httpsGetJson(kHost, "/ok", out, err));
-    EXPECT_EQ(out, "<{\"a\":1}");
-}
-
-TEST_F(HttpTest, ProgressCountersWithAndWithoutContentLength) {
-    LoopbackHttp s;
-    const std::string data(300000, 'b');
-    s.svr.get("/sized", [&](const kbtest::HttpRequest&, kbtest::HttpResponse& r) { r.setContent(data, "image/jpeg"); });
-    serveChunked(s.svr, "/chunked", data, "image/jpeg", 65536);
-    s.start();
-    ScopedHostMap map(kHost + "=" + s.base());
-
-    Answer a = getBinary("/sized");
-    ASSERT_TRUE(a.ok) << a.err;
-    EXPECT_EQ(a.out, data);
-    EXPECT_EQ(gDlFileBytesTotal.load(), 300000);
-    EXPECT_EQ(gDlFileBytesDone.load(), 300000);
-
-    a = getBinary("/chunked");
-    ASSERT_TRUE(a.ok) << a.err;
-    EXPECT_EQ(a.out, data);
-    EXPECT_EQ(gDlFileBytesTotal.load(), 0);
-    EXPECT_EQ(gDlFileBytesDone.load(), 300000);
-
-    a = getJson("/chunked");
-    ASSERT_TRUE(a.ok) << a.err;
-    EXPECT_EQ(a.out.size(), data.size());
 }
 
 // A body that stops before its announced end is a failure, never a short success.
@@ -140,30 +102,14 @@ TEST_F(HttpTest, ConnectionClosedMidBodyFails) {
     a = getBinary("/x");
     EXPECT_FALSE(a.ok);
     EXPECT_EQ(a.err, "WinHttpReadData 失败（连接中断）errno=" + std::to_string(kbtest::kErr.cutBody));
-    EXPECT_EQ(gDlFileBytesTotal.load(), 1000);
+    EXPECT_EQ(gDlFileBytesTotal.load(), 1000);  // progress counts what came
     EXPECT_EQ(gDlFileBytesDone.load(), 100);
-
-    // The same cut in a chunked answer.
-    RawServer c;
+    RawServer c;  // the same cut in a chunked answer
     c.reply = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\n0123456789abcdef\r\n";
     c.start();
     ScopedHostMap map2(kHost + "=" + c.base());
     EXPECT_EQ(getJson("/x").ok, !kbtest::kErr.cutChunkedBodyDetected);
     EXPECT_EQ(getBinary("/x").ok, !kbtest::kErr.cutChunkedBodyDetected);
-}
-
-TEST_F(HttpTest, ChunkedTrailersKeepTheBody) {
-    RawServer s;
-    s.reply = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nTrailer: Content-Length\r\n\r\n"
-              "5\r\nhello\r\n0\r\nContent-Length: 99\r\n\r\n";
-    s.start();
-    ScopedHostMap map(kHost + "=" + s.base());
-    for (auto get : {getJson, getBinary}) {
-        Answer a = get("/x");
-        EXPECT_TRUE(a.ok) << a.err;
-        EXPECT_EQ(a.out, "hello");
-    }
-    EXPECT_EQ(gDlFileBytesTotal.load(), 0);
 }
 
 // Limits count silence, not the whole exchange: a slow steady body arrives whole.
@@ -200,9 +146,6 @@ TEST_F(HttpTest, ConnectFailureMessages) {
     ScopedHostMap map(kHost + "=http://127.0.0.1:" + std::to_string(kbtest::refusedPort()));
     EXPECT_EQ(getJson("/x").err, "WinHttpConnect 失败");
     EXPECT_EQ(getBinary("/x").err, "WinHttpConnect 失败（DNS 或网络问题）");
-    std::string out, err;
-    EXPECT_FALSE(httpsGetJson("bad host/x", "/x", out, err));
-    EXPECT_EQ(err, "WinHttpOpenRequest 失败");
 }
 
 TEST_F(HttpTest, OversizedBodiesAreRefused) {
@@ -228,36 +171,22 @@ TEST(HttpThrottle, DelayPolicy) {
         int seconds;
     };
     const Case CASES[] = {
-        {"", 1, 60},   {"", 2, 120},          {"", 3, 240},         {"", 4, 300},
-        {"", 30, 300}, {"7", 1, 7},           {"0", 3, 0},          {"100000000", 1, 300},
-        {"x1", 2, 120}, {"Wed, 21 Oct 2015 07:28:00 GMT", 1, 0},
+        {"", 1, 60}, {"", 3, 240}, {"", 30, 300}, {"7", 1, 7}, {"100000000", 1, 300}, {"x1", 2, 120},
     };
     for (const Case& c : CASES)
         EXPECT_EQ(throttleDelaySeconds(c.retryAfter, c.attempt), c.seconds) << c.retryAfter << " " << c.attempt;
-    EXPECT_TRUE(isThrottleStatus(429));
-    EXPECT_TRUE(isThrottleStatus(403));
-    EXPECT_FALSE(isThrottleStatus(404));
-    EXPECT_FALSE(isThrottleStatus(500));
 }
 
 TEST_F(HttpTest, ThrottledAnswersAreRetried) {
     LoopbackHttp s;
-    std::atomic<int> calls{0}, calls2{0}, calls3{0};
-    s.svr.get("/then-ok", [&](const kbtest::HttpRequest&, kbtest::HttpResponse& r) {
-        if (calls++ == 0) {
-            r.status = 429;
-            r.setHeader("Retry-After", "0");
-            return;
-        }
+    std::mutex mtx;
+    std::map<std::string, int> calls;  // path -> requests
+    s.svr.get(R"(/\w+)", [&](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
+        std::lock_guard<std::mutex> lk(mtx);
+        const int n = ++calls[q.path];
+        r.status = q.path == "/refused" ? 403 : q.path == "/gone" ? 404 : n == 1 ? 429 : 200;
+        r.setHeader("Retry-After", "0");
         r.setContent("{\"items\":[]}", "application/json");
-    });
-    s.svr.get("/refused", [&](const kbtest::HttpRequest&, kbtest::HttpResponse& r) {
-        ++calls2;
-        r.status = 403;
-    });
-    s.svr.get("/gone", [&](const kbtest::HttpRequest&, kbtest::HttpResponse& r) {
-        ++calls3;
-        r.status = 404;
     });
     s.start();
     ScopedHostMap map(kHost + "=" + s.base());
@@ -268,9 +197,8 @@ TEST_F(HttpTest, ThrottledAnswersAreRetried) {
     };
     std::string out, err;
     int waits = 0;
-    EXPECT_TRUE(httpsGetWithThrottle(json("/then-ok"), out, err, nullptr, [&](int) { ++waits; }));
+    EXPECT_TRUE(httpsGetWithThrottle(json("/busy"), out, err, nullptr, [&](int) { ++waits; }));
     EXPECT_EQ(out, "{\"items\":[]}");
-    EXPECT_EQ(calls.load(), 2);
     EXPECT_GE(waits, 1);
 
     // 403: one pause in the run, then the store counts as refusing and is asked nothing more.
@@ -282,10 +210,33 @@ TEST_F(HttpTest, ThrottledAnswersAreRetried) {
         EXPECT_EQ(err, kStoreRefusedError);
     }
     throttleSetTestForbiddenPauseSec(-1);
-    EXPECT_EQ(calls2.load(), 2);
     EXPECT_TRUE(access.refused);
     EXPECT_FALSE(cancelled);
-
     EXPECT_FALSE(httpsGetWithThrottle(json("/gone"), out, err, nullptr, nullptr));
-    EXPECT_EQ(calls3.load(), 1);  // other failures are not retried
+    std::lock_guard<std::mutex> lk(mtx);
+    EXPECT_EQ(calls, (std::map<std::string, int>{{"/busy", 2}, {"/gone", 1}, {"/refused", 2}}));  // 404 is not retried
+}
+
+TEST(HttpThrottle, CancelEndsTheWaitAtOnce) {
+    std::atomic<bool> cancel{false};
+    int calls = 0;
+    auto throttled = [&](std::string&, std::string&, HttpMeta& meta) {
+        ++calls;
+        meta.status = 429;
+        meta.retryAfter = "250";
+        return false;
+    };
+    std::string out, err;
+    bool cancelled = false;
+    int lastShown = -1;
+    const bool ok = httpsGetWithThrottle(throttled, out, err, &cancel,
+                                         [&](int left) {
+                                             if (left > 0) lastShown = left;
+                                             cancel.store(true);
+                                         },
+                                         &cancelled);
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(cancelled);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(lastShown, 250);
 }

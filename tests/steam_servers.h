@@ -16,6 +16,18 @@
 
 namespace kbtest {
 
+// Polls until done() holds; false after 20 s, so that a fault fails the test instead of
+// hanging the run.
+template <class F>
+bool waitUntil(F done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
 // An HTTP server on 127.0.0.1 and a free port, running until destruction.
 struct LoopbackHttp {
     HttpServer svr;
