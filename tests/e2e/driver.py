@@ -62,12 +62,6 @@ class App:
         self.x.stop()
         return self.proc.returncode
 
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.close()
-
     # --- looking
     def capture(self, save_as=None):
         """The window's current pixels (rows[y][x]); saved into the shots folder when named."""
