@@ -1,5 +1,5 @@
-// Headless frames of the left panel's upper part and of the local library match as the user
-// runs it: the frame keeps drawing while the job works, and the summary pops up at its end.
+// The local library match as the user runs it in headless frames: the frame keeps drawing
+// while the job works, and the summary pops up at its end.
 #include <gtest/gtest.h>
 #include <imgui.h>
 #include <imgui_internal.h>
@@ -41,40 +41,12 @@ struct LeftPanelTest : ::testing::Test {
     void frames(int n) {
         for (int i = 0; i < n; ++i) runHeadlessFrame(st, 1200, 800, 1.0f / 60.0f);
     }
-    static bool windowActive(const std::string& part) {
-        for (ImGuiWindow* w : GImGui->Windows)
-            if (std::string(w->Name).find(part) != std::string::npos && w->WasActive) return true;
-        return false;
-    }
     static bool popupOpen(const std::string& part) {
         for (const ImGuiPopupData& p : GImGui->OpenPopupStack)
             if (p.Window && std::string(p.Window->Name).find(part) != std::string::npos) return true;
         return false;
     }
 };
-
-TEST_F(LeftPanelTest, DefaultsAndBothModes) {
-    frames(2);
-    const PanelOptions defaults;
-    EXPECT_EQ(st.opts.matchMode, 0);
-    EXPECT_EQ(st.opts.simThresholdIndex, 4);
-    EXPECT_EQ(st.opts.imageLimitIndex, 0);
-    EXPECT_TRUE(st.opts.matchImages && st.opts.imgTypeJpg && st.opts.imgTypeGif && st.opts.cleanTitles);
-    EXPECT_TRUE(windowActive("SteamCopy"));
-    EXPECT_TRUE(windowActive("OptImg"));
-
-    std::snprintf(st.opts.localDir, sizeof st.opts.localDir, "%s", "/srv/资源");
-    st.opts.matchMode = 1;
-    st.opts.matchImages = false;
-    frames(2);
-    EXPECT_FALSE(windowActive("SteamCopy"));
-    EXPECT_TRUE(windowActive("OptImg"));
-    st.opts.matchMode = 0;
-    frames(2);
-    EXPECT_STREQ(st.opts.localDir, "/srv/资源");
-    EXPECT_TRUE(st.opts.imgTypeJpg);  // hidden controls keep their values
-    EXPECT_EQ(st.opts.existingMatchMode, defaults.existingMatchMode);
-}
 
 TEST_F(LeftPanelTest, LibraryMatchRunsWhileFramesDrawAndShowsItsSummary) {
     std::vector<kbtest::DbRow> rows;
@@ -94,13 +66,10 @@ TEST_F(LeftPanelTest, LibraryMatchRunsWhileFramesDrawAndShowsItsSummary) {
 
     ASSERT_TRUE(startLibraryMatch(st.opts));
     EXPECT_TRUE(gWaitState.active.load());
-    int drawn = 0;
     for (int i = 0; i < 20000 && !popupOpen("本地库匹配结果"); ++i) {
         frames(1);
-        ++drawn;
         if (gLocalMatchRunning.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    EXPECT_GT(drawn, 0);
     EXPECT_TRUE(popupOpen("本地库匹配结果"));
     EXPECT_FALSE(gWaitState.active.load());
     EXPECT_EQ(dummyGames[0].matchMethod, "精确");

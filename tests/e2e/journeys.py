@@ -172,9 +172,9 @@ def close_popup(app, name):
     return app.click_until(x, y, lambda r: find_popup(r) is None, f"the {name} popup to close")
 
 
-def ticked(rows, i):
+def ticked(rows, i, top=ROW0_Y):
     """The row's check box shows its check mark (the bright blue of the mark inside the box)."""
-    y = row_y(i)
+    y = top + i * ROW_H
     return driver.colour_share(rows, (TICK_X - 8, y - 7, TICK_X + 8, y + 7),
                                lambda p: p[2] > 230 and p[0] < 100, step=1) > 0.05
 
@@ -227,7 +227,7 @@ class Services:
             def log_message(self, *a):
                 pass
 
-            def _reply(self, code, body, ctype="application/json"):
+            def _reply(self, code, body, ctype):
                 self.send_response(code)
                 self.send_header("Content-Type", ctype)
                 self.send_header("Content-Length", str(len(body)))
@@ -235,16 +235,11 @@ class Services:
                 self.wfile.write(body)
 
             def do_GET(self):
-                outer.requests.append(("GET", self.path))
-                code, body, ctype = handler_fn("GET", self.path, b"")
-                self._reply(code, body, ctype)
+                outer.requests.append((self.command, self.path))
+                self.rfile.read(int(self.headers.get("Content-Length") or 0))
+                self._reply(*handler_fn(self.path))
 
-            def do_POST(self):
-                n = int(self.headers.get("Content-Length") or 0)
-                data = self.rfile.read(n)
-                outer.requests.append(("POST", self.path))
-                code, body, ctype = handler_fn("POST", self.path, data)
-                self._reply(code, body, ctype)
+            do_POST = do_GET
 
         srv = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
         srv.daemon_threads = True
@@ -258,7 +253,7 @@ class Services:
             s.shutdown()
             s.server_close()
 
-    def _store(self, method, path, body):
+    def _store(self, path):
         if path.startswith("/api/appdetails"):
             appid = "".join(c for c in path.split("appids=")[1].split("&")[0] if c.isdigit())
             shots = [{"id": k, "path_full": "https://shared.akamai.steamstatic.com/store_item_assets/steam/apps/"
@@ -283,11 +278,10 @@ class Services:
                                    separators=(",", ":")).encode(), "application/json"
         return 404, b"{}", "application/json"
 
-    def _cdn(self, method, path, body):
-        png = b"\x89PNG\r\n\x1a\n" + b"\x00" * 64
-        return 200, png, "image/jpeg"
+    def _cdn(self, path):
+        return 200, b"\x89PNG\r\n\x1a\n" + b"\x00" * 64, "image/jpeg"
 
-    def _chat(self, method, path, body):
+    def _chat(self, path):
         answer = {"choices": [{"message": {"role": "assistant", "content": self.chat_answer}}]}
         return 200, json.dumps(answer, ensure_ascii=False).encode(), "application/json"
 
@@ -425,9 +419,7 @@ def journey_local(app, menu, services):
     kbx.check(states[6] == "red", f"魔兽争霸III has no folder: {states}")
 
     def local_ticked(r, i):
-        y = LOCAL_ROW0_Y + i * ROW_H
-        return driver.colour_share(r, (TICK_X - 8, y - 7, TICK_X + 8, y + 7),
-                                   lambda p: p[2] > 230 and p[0] < 100, step=1) > 0.05
+        return ticked(r, i, LOCAL_ROW0_Y)
 
     app.click_until(TICK_X, LOCAL_ROW0_Y, lambda r: local_ticked(r, 0), "the first tick", tries=1, timeout=30)
     app.click_until(TICK_X, LOCAL_ROW0_Y + 2 * ROW_H, lambda r: all(local_ticked(r, i) for i in range(3)),

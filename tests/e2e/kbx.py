@@ -1,5 +1,5 @@
-"""Helpers shared by the window tests: a private Xvfb, the program's environment,
-a PNG reader and waiting for conditions.
+"""Helpers shared by the window tests and benchmarks: a private Xvfb, the program's
+environment, a picture reader and waiting for conditions.
 
 Everything runs against a real X server (Xvfb) and the real program; nothing here
 fakes the program's behaviour.
@@ -105,25 +105,11 @@ def read_png(path):
 
 
 def parse_ppm(data):
-    fields = []
-    pos = 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        if data[pos:pos + 1] == b"#":
-            pos = data.index(b"\n", pos)
-            continue
-        end = pos
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[pos:end])
-        pos = end
-    if fields[0] != b"P6" or fields[3] != b"255":
-        raise ValueError("not an 8-bit PPM")
-    width, height = int(fields[1]), int(fields[2])
-    pix = data[pos + 1:pos + 1 + width * height * 3]
-    if len(pix) != width * height * 3:
-        raise ValueError("PPM cut short")
+    """ImageMagick's binary PPM: "P6\n<w> <h>\n255\n" and packed RGB bytes."""
+    magic, size, depth, pix = data.split(b"\n", 3)
+    width, height = (int(v) for v in size.split())
+    if magic != b"P6" or depth != b"255" or len(pix) != width * height * 3:
+        raise ValueError("not a whole 8-bit PPM")
     return width, height, Pixels(width, pix)
 
 
