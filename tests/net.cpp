@@ -1,16 +1,10 @@
 // The libcurl transport: host map, POST, cancel, captured headers and TLS verification
-// against a loopback server whose certificate is made here.
+// against a loopback server with a self-signed certificate (tests/data/tls).
 #include "data/net.h"
 
 #include "tests/steam_servers.h"
-#include "tests/test_util.h"
 
 #include <gtest/gtest.h>
-#include <openssl/pem.h>
-#include <openssl/ssl.h>
-#include <openssl/x509v3.h>
-
-#include <cstdio>
 
 using kbtest::LoopbackHttp;
 using kbtest::RawServer;
@@ -93,101 +87,15 @@ TEST(Net, RejectsHostsThatWouldBendTheUrl) {
     }
 }
 
-namespace {
-
-// A self-signed certificate for 127.0.0.1, written as PEM into dir.
-bool makeCertificate(const std::string& certPath, const std::string& keyPath) {
-    EVP_PKEY* key = EVP_EC_gen("P-256");
-    X509* x = X509_new();
-    if (!key || !x) return false;
-    X509_set_version(x, 2);
-    ASN1_INTEGER_set(X509_get_serialNumber(x), 1);
-    X509_gmtime_adj(X509_getm_notBefore(x), -60);
-    X509_gmtime_adj(X509_getm_notAfter(x), 3600);
-    X509_set_pubkey(x, key);
-    X509_NAME* name = X509_get_subject_name(x);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1,
-                               0);
-    X509_set_issuer_name(x, name);
-    X509V3_CTX ctx;
-    X509V3_set_ctx_nodb(&ctx);
-    X509V3_set_ctx(&ctx, x, x, nullptr, nullptr, 0);
-    for (auto [nid, value] : {std::pair{NID_subject_alt_name, "IP:127.0.0.1,DNS:localhost"},
-                              std::pair{NID_basic_constraints, "critical,CA:TRUE"}}) {
-        X509_EXTENSION* e = X509V3_EXT_conf_nid(nullptr, &ctx, nid, value);
-        X509_add_ext(x, e, -1);
-        X509_EXTENSION_free(e);
-    }
-    X509_sign(x, key, EVP_sha256());
-    FILE* cf = std::fopen(certPath.c_str(), "wb");
-    FILE* kf = std::fopen(keyPath.c_str(), "wb");
-    const bool ok = cf && kf && PEM_write_X509(cf, x) && PEM_write_PrivateKey(kf, key, nullptr, nullptr, 0, nullptr, nullptr);
-    if (cf) std::fclose(cf);
-    if (kf) std::fclose(kf);
-    X509_free(x);
-    EVP_PKEY_free(key);
-    return ok;
-}
-
-// One TLS connection at a time; answers every request with "ok".
-struct TlsServer {
-    SSL_CTX* ctx = nullptr;
-    RawServer tcp;  // only for its listening socket and port
-    std::thread th;
-    std::atomic<bool> stopping{false};
-
-    bool start(const std::string& cert, const std::string& key) {
-        ctx = SSL_CTX_new(TLS_server_method());
-        if (SSL_CTX_use_certificate_file(ctx, cert.c_str(), SSL_FILETYPE_PEM) != 1) return false;
-        if (SSL_CTX_use_PrivateKey_file(ctx, key.c_str(), SSL_FILETYPE_PEM) != 1) return false;
-        tcp.fd = socket(AF_INET, SOCK_STREAM, 0);
-        tcp.port = kbtest::bindLoopback(tcp.fd);
-        listen(tcp.fd, 8);
-        th = std::thread([this] { run(); });
-        return true;
-    }
-    void run() {
-        for (;;) {
-            const int c = accept(tcp.fd, nullptr, nullptr);
-            if (c < 0 || stopping.load()) {
-                if (c >= 0) close(c);
-                return;
-            }
-            SSL* ssl = SSL_new(ctx);
-            SSL_set_fd(ssl, c);
-            if (SSL_accept(ssl) == 1) {
-                std::string head;
-                char buf[2048];
-                while (head.find("\r\n\r\n") == std::string::npos) {
-                    const int n = SSL_read(ssl, buf, sizeof buf);
-                    if (n <= 0) break;
-                    head.append(buf, static_cast<size_t>(n));
-                }
-                const std::string reply = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
-                SSL_write(ssl, reply.data(), static_cast<int>(reply.size()));
-                SSL_shutdown(ssl);
-            }
-            SSL_free(ssl);
-            close(c);
-        }
-    }
-    ~TlsServer() {
-        stopping.store(true);
-        shutdown(tcp.fd, SHUT_RDWR);
-        if (th.joinable()) th.join();
-        SSL_CTX_free(ctx);
-    }
-};
-
-}  // namespace
-
 TEST(Net, TlsIsVerifiedAndTrustedOnlyThroughTheTestCa) {
-    kbtest::TempDir dir;
-    const std::string cert = dir.path + "cert.pem", key = dir.path + "key.pem";
-    ASSERT_TRUE(makeCertificate(cert, key));
-    TlsServer s;
-    ASSERT_TRUE(s.start(cert, key));
-    ScopedHostMap map("secure.test=https://127.0.0.1:" + std::to_string(s.tcp.port));
+    const std::string cert = std::string(KB_TEST_DATA_DIR) + "/tls/cert.pem";
+    httplib::SSLServer svr(cert.c_str(), (std::string(KB_TEST_DATA_DIR) + "/tls/key.pem").c_str());
+    ASSERT_TRUE(svr.is_valid());
+    svr.Get("/", [](const httplib::Request&, httplib::Response& r) { r.set_content("ok", "text/plain"); });
+    const int port = svr.bind_to_any_port("127.0.0.1");
+    std::thread th([&] { svr.listen_after_bind(); });
+    for (int i = 0; i < 5000 && !svr.is_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ScopedHostMap map("secure.test=https://127.0.0.1:" + std::to_string(port));
     NetRequest req;
     req.host = "secure.test";
 
@@ -201,4 +109,6 @@ TEST(Net, TlsIsVerifiedAndTrustedOnlyThroughTheTestCa) {
     EXPECT_EQ(trusted.step, NetStep::None) << trusted.detail;
     EXPECT_EQ(trusted.status, 200);
     EXPECT_EQ(trusted.body, "ok");
+    svr.stop();
+    th.join();
 }
