@@ -4,7 +4,7 @@ if(KB_GUI AND TARGET kestrelbox)
   find_program(KB_PYTHON3 python3)
   find_program(KB_XVFB Xvfb)
   if(KB_PYTHON3 AND KB_XVFB)
-    foreach(journey offline online local ai)
+    foreach(journey offline online local-ai)
       add_test(NAME e2e.journey.${journey}
         COMMAND ${KB_PYTHON3} ${CMAKE_SOURCE_DIR}/tests/e2e/journeys.py
                 $<TARGET_FILE:kestrelbox> ${CMAKE_BINARY_DIR}/journeys ${journey})

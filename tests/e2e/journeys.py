@@ -5,7 +5,7 @@ Steam store, its image CDN and a chat service (KESTRELBOX_HOST_MAP).
 
 Usage: journeys.py <kestrelbox binary> <screenshot folder> <journey>
 Journeys: offline (library match, sort, candidate, ticks, download), online (cancel,
-skip, lookup), local, ai
+skip, lookup), local-ai (local copy, then the AI prompt, paste, write and request)
 
 Each journey asserts on what the program leaves behind (media files, data.db) and on the
 window where nothing is left behind; a failing journey saves its window into
@@ -446,7 +446,7 @@ PASTED_ANSWER = ("好的，分类如下：\n艾尔登法环=动作|角色扮演\
 
 
 def journey_ai(app, menu, services):
-    app.click_until(*READ_DATA, lambda r: table_rows_shown(r) >= len(GAMES), "the games listed")
+    """Follows journey_local in the same window: the games are listed already."""
     empty = app.capture()
     app.click_until(*MAKE_PROMPT, lambda r: driver.diff_share(empty, r, PROMPT_BOX) > 0.01, "the prompt in the box")
     app.set_clipboard("")
@@ -558,8 +558,7 @@ def run(name, binary, shots_root):
     os.makedirs(shots, exist_ok=True)
     menu = kbx.temp_dir(f"kb-{name}-")
     services = Services(chat_answer=CHAT_ANSWER)
-    fn = {"offline": journey_offline, "local": journey_local, "ai": journey_ai,
-          "online": journey_online}[name]
+    steps = {"offline": [journey_offline], "online": [journey_online], "local-ai": [journey_local, journey_ai]}[name]
     t0 = time.monotonic()
     try:
         make_menu(menu)
@@ -572,7 +571,8 @@ def run(name, binary, shots_root):
         app = driver.App(binary, menu, shots, extra_env={"KESTRELBOX_HOST_MAP": services.host_map()},
                          path_prefix=stub_bin)
         try:
-            fn(app, menu, services)
+            for step in steps:
+                step(app, menu, services)
         except Exception:
             try:
                 app.capture("failure.png")
@@ -582,9 +582,9 @@ def run(name, binary, shots_root):
         finally:
             code = app.close()
         kbx.check(code == 0, f"the program ended with {code}")
-        # Only the ai journey writes categories; every journey leaves data.db sound.
+        # Only the ai steps write categories; every journey leaves data.db sound.
         cats = categories_in_db(menu)
-        kbx.check(name == "ai" or cats == {n: c for _, n, c in GAMES}, f"data.db changed: {cats}")
+        kbx.check(journey_ai in steps or cats == {n: c for _, n, c in GAMES}, f"data.db changed: {cats}")
     finally:
         services.stop()
         kbx.remove_tree(menu)
