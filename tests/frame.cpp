@@ -8,11 +8,13 @@
 #include "data/game.h"
 #include "data/ini.h"
 #include "data/jobs.h"
+#include "match/library_match.h"
 #include "steam/lookup.h"
 #include "tests/test_util.h"
 
 #include <gtest/gtest.h>
 #include <imgui.h>
+#include <imgui_internal.h>
 
 #include <chrono>
 #include <cstdio>
@@ -46,6 +48,7 @@ struct FrameTest : ::testing::Test {
     }
     static void clearAll() {
         resetJobGlobals();
+        gLibraryMatchFinished = false;
         resetTableState();
         dummyGames.clear();
         aiPreview.clear();
@@ -261,6 +264,35 @@ TEST_F(FrameTest, AJobStillRunningAtCloseIsCancelledAndJoined) {
     shutdownJobs();  // what the program does when its window closes
     EXPECT_FALSE(gMatchThread.joinable());
     EXPECT_EQ(gMatchState.load(), 2);
+}
+
+// The local library match as the user runs it: the frame keeps drawing while the job works,
+// and the summary pops up at its end.
+TEST_F(FrameTest, LibraryMatchRunsWhileFramesDrawAndShowsItsSummary) {
+    std::vector<kbtest::DbRow> rows;
+    for (int i = 1; i <= 200; ++i) rows.push_back({i, i % 2 ? "传送门" : "Portal " + std::to_string(i), {}, {}});
+    kbtest::makeGamesDb(dir.path + "data.db", rows);
+    std::string csv = "appid,name,name_cn,nickname\n";
+    for (int i = 0; i < 5000; ++i) csv += std::to_string(1000 + i) + ",Game Number " + std::to_string(i) + ",,\n";
+    kbtest::writeFile(dir.path + "kbdata.csv", csv + "400,Portal,传送门,\n");
+    ASSERT_TRUE(readDataAction());
+    frames(1);
+    ASSERT_TRUE(startLibraryMatch(st.opts));
+    EXPECT_TRUE(gWaitState.active.load());
+    auto summaryOpen = [] {
+        for (const ImGuiPopupData& p : GImGui->OpenPopupStack)
+            if (p.Window && std::string(p.Window->Name).find("本地库匹配结果") != std::string::npos) return true;
+        return false;
+    };
+    for (int i = 0; i < 20000 && !summaryOpen(); ++i) {
+        frames(1);
+        if (gLocalMatchRunning.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(summaryOpen());
+    EXPECT_FALSE(gWaitState.active.load());
+    EXPECT_EQ(dummyGames[0].matchMethod, "精确");
+    std::lock_guard<std::mutex> lk(gMatchMsgMtx);
+    EXPECT_EQ(gMatchDebug.rfind("本地库匹配完成\n命中: ", 0), 0u) << gMatchDebug;
 }
 
 }  // namespace
