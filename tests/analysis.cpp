@@ -87,6 +87,38 @@ TEST(Analysis, LinesKeysAndWhitelist) {
     }
 }
 
+// What each outcome tells the user: a failure never reads as a success.
+TEST(Analysis, PopupTextsPerOutcome) {
+    auto texts = [](const std::vector<PopupLine>& lines) {
+        std::string out;
+        for (const PopupLine& l : lines) out += l.text + (l.colored ? "!" : "") + "\n";
+        return out;
+    };
+    EXPECT_EQ(texts(analysisPopupLines({0, 0, 0, 5, true})),
+              "未检测到有效的 '游戏名=分类' 行。!\n请确认已将 AI 返回的结果粘贴到大文本框。\n");
+    EXPECT_EQ(texts(analysisPopupLines({3, 4, 2, 3, false})),
+              "解析行数    ：3\n匹配到游戏  ：4 / 3\n白名单外丢弃：2 个分类\n");
+    WriteBackCounts nothing, open, backup, locked, some;
+    nothing.nothing = true;
+    open.openFail = true;
+    open.error = "e1";
+    backup.backupFail = true;
+    backup.backupError = "e2";
+    locked.error = "e3";
+    some.succeeded = 3;
+    some.failed = 2;
+    some.failReason = kRowChangedMessage;
+    some.backupPath = "/m/data.db.bak";
+    const std::pair<WriteBackCounts, std::string> cases[] = {
+        {nothing, "没有需要写入的条目。!\nAI分类预览列全部为空，请先生成/粘贴/分析 AI 结果。\n"},
+        {open, "无法打开 data.db 或准备 SQL 语句。!\ne1\n"},
+        {backup, "无法在写入前备份 data.db，未写入任何内容。!\ne2\n"},
+        {locked, "写入失败，data.db 未作任何改动：!\ne3\n"},
+        {some, "写入成功：3 个游戏\n写入失败：2 个!\n" + std::string(kRowChangedMessage) + "\n写入前的数据库备份：/m/data.db.bak\n"},
+    };
+    for (const auto& [counts, want] : cases) EXPECT_EQ(texts(writePopupLines(counts)), want);
+}
+
 TEST(Paste, ZeroFillsAndCutsAt65535Bytes) {
     static char box[65536];
     std::memset(box, 'x', sizeof box);

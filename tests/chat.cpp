@@ -50,6 +50,7 @@ TEST(Chat, PromptEscaping) {
         {"行1\n\t\"引\"", "行1\\n\\t\\\"引\\\""},
         {std::string("a\x01" "b\x1f\x7f", 5), "a\\u0001b\\u001f\x7f"},
         {std::string("\0z", 2), "\\u0000z"},
+        {"\b\f\r\\/", "\\b\\f\\r\\\\/"},
         {"中文 text", "中文 text"},
     };
     for (const Case& c : cases) EXPECT_EQ(escapePromptForJson(c.prompt), c.escaped);

@@ -68,3 +68,12 @@ TEST(MediaCounts, CountsImagesAndTextsByExtension) {
         EXPECT_EQ(gi.textCount, c.texts) << c.name;
     }
 }
+
+TEST(Clipboard, GoesThroughTheInstalledBackend) {
+    std::string box;
+    setClipboardBackend([&] { return box; }, [&](const std::string& s) { box = s; });
+    writeToClipboard("游戏=动作");
+    EXPECT_EQ(readFromClipboard(), "游戏=动作");
+    setClipboardBackend(nullptr, nullptr);
+    EXPECT_EQ(readFromClipboard(), "");
+}

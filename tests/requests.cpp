@@ -72,6 +72,15 @@ TEST_F(AiRequests, PromptBoxFillAndTruncation) {
     }
 }
 
+TEST_F(AiRequests, PromptTextForTheBoxSaysWhatIsMissing) {
+    EXPECT_EQ(promptTextForBox(0), "[错误] 请先点击左上角【读取数据】按钮，加载游戏列表与分类白名单。\n");
+    dummyGames.resize(1);
+    EXPECT_EQ(promptTextForBox(0), std::string("[错误] ") + kNoCategoriesMessage + "\n");
+    dummyGames.clear();
+    loadGames({{"A", "动作"}});
+    EXPECT_EQ(promptTextForBox(1), "[提示] 当前没有未分类的游戏（所有游戏都已具有分类）。\n");
+}
+
 TEST_F(AiRequests, StartsRefusedWithTheirMessages) {
     struct Case {
         const char* what;
