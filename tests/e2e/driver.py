@@ -25,7 +25,6 @@ class App:
         self.log_path = os.path.join(shots_dir, "program.log")
         self.log = open(self.log_path, "wb")
         self.proc = subprocess.Popen([binary], env=self.env, stdout=self.log, stderr=subprocess.STDOUT)
-        self.shot_no = 0
         try:
             out = self._xdo(["search", "--sync", "--name", "Kestrelbox"], timeout=90)
             self.wid = out.split()[0]
@@ -44,9 +43,6 @@ class App:
             raise kbx.Failure(f"xdotool {' '.join(args)} failed: {r.stderr.decode(errors='replace')}")
         return r.stdout.decode()
 
-    def alive(self):
-        return self.proc.poll() is None
-
     def close(self):
         if self.proc.poll() is None:
             try:
@@ -62,28 +58,16 @@ class App:
         self.x.stop()
         return self.proc.returncode
 
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.close()
-
     # --- looking
     def capture(self, save_as=None):
         """The window's current pixels (rows[y][x]); saved into the shots folder when named."""
         path = os.path.join(self.shots_dir, save_as) if save_as else os.path.join(self.shots_dir, ".capture.png")
-        kbx.check(self.alive(), f"the program ended (exit {self.proc.returncode}); log: {self.log_path}")
+        kbx.check(self.proc.poll() is None, f"the program ended (exit {self.proc.returncode}); log: {self.log_path}")
         r = subprocess.run(["import", "-silent", "-window", self.wid, path], env=self.env,
                            capture_output=True, timeout=60)
         if r.returncode != 0:
             raise kbx.Failure(f"window capture failed: {r.stderr.decode(errors='replace')}")
-        w, h, rows = kbx.read_png(path)
-        self.size = (w, h)
-        return rows
-
-    def shot(self, name):
-        self.shot_no += 1
-        return self.capture(f"{self.shot_no:02d}-{name}.png")
+        return kbx.read_png(path)[2]
 
     def _drawn(self):
         rows = self.capture()

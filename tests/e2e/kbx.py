@@ -1,17 +1,15 @@
-"""Helpers shared by the window tests: a private Xvfb, the program's environment,
-a PNG reader and waiting for conditions.
+"""Helpers shared by the window tests and benchmarks: a private Xvfb, the program's
+environment, a picture reader and waiting for conditions.
 
 Everything runs against a real X server (Xvfb) and the real program; nothing here
 fakes the program's behaviour.
 """
 import os
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
 import time
-import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE_DIR = os.path.abspath(os.path.join(HERE, "..", ".."))
@@ -100,38 +98,18 @@ def program_env(display, menu_dir, **extra):
 
 
 def read_png(path):
-    """(w, h, rows of RGB tuples) of a PNG: through ImageMagick when present, else read_png_py."""
-    tool = "/usr/bin/convert" if os.path.exists("/usr/bin/convert") else shutil.which("convert")
-    if tool:
-        try:
-            ppm = subprocess.run([tool, path, "-alpha", "off", "-depth", "8", "ppm:-"], capture_output=True,
-                                 check=True, timeout=60).stdout
-            return parse_ppm(ppm)
-        except (subprocess.SubprocessError, OSError, ValueError):
-            pass
-    return read_png_py(path)
+    """(w, h, rows of RGB) of a picture, decoded by ImageMagick (which also takes the captures)."""
+    ppm = subprocess.run(["convert", path, "-alpha", "off", "-depth", "8", "ppm:-"], capture_output=True,
+                         check=True, timeout=60).stdout
+    return parse_ppm(ppm)
 
 
 def parse_ppm(data):
-    fields = []
-    pos = 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        if data[pos:pos + 1] == b"#":
-            pos = data.index(b"\n", pos)
-            continue
-        end = pos
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[pos:end])
-        pos = end
-    if fields[0] != b"P6" or fields[3] != b"255":
-        raise ValueError("not an 8-bit PPM")
-    width, height = int(fields[1]), int(fields[2])
-    pix = data[pos + 1:pos + 1 + width * height * 3]
-    if len(pix) != width * height * 3:
-        raise ValueError("PPM cut short")
+    """ImageMagick's binary PPM: "P6\n<w> <h>\n255\n" and packed RGB bytes."""
+    magic, size, depth, pix = data.split(b"\n", 3)
+    width, height = (int(v) for v in size.split())
+    if magic != b"P6" or depth != b"255" or len(pix) != width * height * 3:
+        raise ValueError("not a whole 8-bit PPM")
     return width, height, Pixels(width, pix)
 
 
@@ -157,75 +135,6 @@ class _Row:
     def __getitem__(self, x):
         i = self.base + 3 * x
         return (self.data[i], self.data[i + 1], self.data[i + 2])
-
-
-def read_png_py(path):
-    """Decodes an 8-bit non-interlaced PNG (grey, RGB, RGBA, grey+alpha) into (w, h, rows of RGB tuples)."""
-    with open(path, "rb") as f:
-        data = f.read()
-    check(data[:8] == b"\x89PNG\r\n\x1a\n", f"{path}: not a PNG")
-    pos, idat, width, height, depth, ctype, interlace = 8, b"", 0, 0, 0, 0, 0
-    while pos < len(data):
-        (length,) = struct.unpack(">I", data[pos:pos + 4])
-        kind = data[pos + 4:pos + 8]
-        body = data[pos + 8:pos + 8 + length]
-        pos += 12 + length
-        if kind == b"IHDR":
-            width, height, depth, ctype, _, _, interlace = struct.unpack(">IIBBBBB", body)
-        elif kind == b"IDAT":
-            idat += body
-        elif kind == b"IEND":
-            break
-    check(depth == 8 and interlace == 0 and ctype in (0, 2, 4, 6), f"{path}: unsupported PNG layout")
-    channels = {0: 1, 2: 3, 4: 2, 6: 4}[ctype]
-    raw = zlib.decompress(idat)
-    stride = width * channels
-    rows = []
-    prev = bytearray(stride)
-    for y in range(height):
-        at = y * (stride + 1)
-        ftype = raw[at]
-        line = bytearray(raw[at + 1:at + 1 + stride])
-        if ftype == 1:
-            for i in range(channels, stride):
-                line[i] = (line[i] + line[i - channels]) & 0xFF
-        elif ftype == 2:
-            for i in range(stride):
-                line[i] = (line[i] + prev[i]) & 0xFF
-        elif ftype == 3:
-            for i in range(stride):
-                left = line[i - channels] if i >= channels else 0
-                line[i] = (line[i] + ((left + prev[i]) >> 1)) & 0xFF
-        elif ftype == 4:
-            for i in range(stride):
-                a = line[i - channels] if i >= channels else 0
-                b = prev[i]
-                c = prev[i - channels] if i >= channels else 0
-                p = a + b - c
-                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-                pred = a if pa <= pb and pa <= pc else (b if pb <= pc else c)
-                line[i] = (line[i] + pred) & 0xFF
-        prev = line
-        if channels >= 3:
-            rows.append([tuple(line[i:i + 3]) for i in range(0, stride, channels)])
-        else:
-            rows.append([(line[i],) * 3 for i in range(0, stride, channels)])
-    return width, height, rows
-
-
-def run_for_screenshot(binary, menu_dir, png, display, autoload=True, timeout=120):
-    """Runs the program until it saved its window into png (it exits by itself)."""
-    if os.path.exists(png):
-        os.remove(png)
-    extra = {"KESTRELBOX_SCREENSHOT": png}
-    if autoload:
-        extra["KESTRELBOX_AUTOLOAD"] = "1"
-    proc = subprocess.run([binary], env=program_env(display, menu_dir, **extra),
-                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=timeout)
-    out = proc.stdout.decode("utf-8", "replace")
-    check(proc.returncode == 0, f"program exited with {proc.returncode}: {out}")
-    check(os.path.exists(png), f"no screenshot written: {out}")
-    return out
 
 
 def temp_dir(prefix):
