@@ -120,7 +120,7 @@ std::vector<MatchCandidate> finishLibraryCandidates(std::vector<MatchCandidate> 
 
 std::vector<MatchCandidate> finishCleanedCandidates(std::vector<MatchCandidate> cands) {
     cands = finishLibraryCandidates(std::move(cands));
-    if (cands.size() >= 2 && cands[0].score - cands[1].score < kTieGap) cands.clear();
+    cutNearTies(cands);
     return cands;
 }
 

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "data/game.h"
+
 struct TitleUnits {
     std::vector<uint32_t> cjk;       // sorted code points, repeats kept
     std::vector<uint32_t> cjkOrder;  // the same in text order
@@ -23,6 +25,7 @@ struct TitleUnits {
     uint32_t wordWeight = 0;         // letters of all words
     float outside = 0.0f;            // share of the whole title outside this alternative form
     bool oneName = false;            // an entry whose scripts come from one name (not a translation)
+    bool addOn = false;              // names an add-on: a soundtrack, an expansion, a DLC pack
 };
 
 // Units of a title (words listed once: a repeated English name explains nothing more).
@@ -55,3 +58,9 @@ float cleanedThreshold(int32_t simThresholdIndex);
 // Two best entries (of different games) closer than this leave the title unmatched: the title
 // does not tell them apart, and a guess would more often be wrong than right.
 constexpr float kTieGap = 0.02f;
+
+// Candidates sorted best first, one per appid: when the best are within kTieGap, keeps them only
+// if all of them carry one name (after folding, spaces and punctuation aside): one game listed
+// twice by the store, a re-release under its old name. The newest entry (highest appid) then
+// goes first, being the one sold and installed today. Otherwise clears them.
+void cutNearTies(std::vector<MatchCandidate>& sortedCandidates);
