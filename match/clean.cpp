@@ -315,7 +315,9 @@ std::vector<TitleForm> cleanTitleForms(std::string_view title) {
     trim(t);
 
     // "寒霜朋克/冰汽时代": two names of one game, each tried on its own.
+    // A slash between two Latin letters is part of one name: "Fate/EXTELLA".
     for (size_t slash = t.folded.find(U'/'); slash != std::u32string::npos; slash = t.folded.find(U'/', slash + 1)) {
+        if (slash > 0 && slash + 1 < t.folded.size() && isLetter(t.folded[slash - 1]) && isLetter(t.folded[slash + 1])) continue;
         Text a{t.raw.substr(0, slash), t.folded.substr(0, slash)}, b{t.raw.substr(slash + 1), t.folded.substr(slash + 1)};
         trim(a);
         trim(b);

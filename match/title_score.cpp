@@ -13,7 +13,7 @@ constexpr float kContradiction = 0.30f;  // both sides have text in a script and
 constexpr float kUnexplained = 0.40f;    // times the share of the title's text the entry lacks
 // A script of the title the entry has no text in (missing data, not a contradiction) counts as
 // covered to this degree.
-constexpr float kMissingCredit = 0.6f;
+constexpr float kMissingCredit = 0.7f;
 constexpr float kLettersPerCjk = 2.0f;   // a CJK character weighs as much as this many letters
 constexpr float kOtherNumber = 0.30f;      // both sides carry numbers and none is common
 constexpr float kOneSidedNumber = 0.25f; // a number only one side carries: a sequel, usually
@@ -195,7 +195,15 @@ uint32_t sharedCjk(const TitleUnits& t, const TitleUnits& e) {
             diag = up;
         }
     }
-    return row[b.size()];
+    // Characters both sides share out of order count half (rounded up): a swapped pair
+    // (香辛料 / 辛香料) is a variant spelling more often than another name.
+    uint32_t common = 0;
+    for (size_t i = 0, j = 0; i < t.cjk.size() && j < e.cjk.size();) {
+        if (t.cjk[i] < e.cjk[j]) ++i;
+        else if (e.cjk[j] < t.cjk[i]) ++j;
+        else ++common, ++i, ++j;
+    }
+    return row[b.size()] + (common - row[b.size()] + 1) / 2;
 }
 
 uint32_t sharedWords(const TitleUnits& t, const TitleUnits& e) {
