@@ -56,12 +56,6 @@ constexpr size_t kMaxTitleChars = 512;
 
 bool isDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
 bool isLetter(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z'); }
-// Scripts a text holds: 1 for CJK, 2 for Latin letters.
-[[maybe_unused]] int scripts(const std::u32string& f) {
-    int s = 0;
-    for (char32_t c : f) s |= c >= 0x2E80 ? 1 : isLetter(c) ? 2 : 0;
-    return s;
-}
 char32_t lower(char32_t c) { return c >= U'A' && c <= U'Z' ? c + 32 : c; }
 bool isCjkNumeral(char32_t c) { return std::u32string_view(U"零一二两三四五六七八九十百").find(c) != std::u32string_view::npos; }
 bool isSpaceOrPunct(char32_t c) {
@@ -329,8 +323,10 @@ std::vector<TitleForm> cleanTitleForms(std::string_view title) {
         for (size_t p; (p = base.folded.find(w)) != std::u32string::npos;) base.blank(p, w.size());
     for (std::string_view w : kLatinEditionWords) blankLatinWord(base, w, false);
     trim(base);
-    // Dropping the script a title's only text in is would change what it is judged on.
-    if (base.folded.size() != t.folded.size()) alternatives.push_back({std::move(base), false, true});
+    if (base.folded.size() != t.folded.size()) {
+        // Before the parts: a part with the same text leaves more of the title unexplained.
+        alternatives.insert(alternatives.begin(), {std::move(base), false, true});
+    }
     std::vector<TitleForm> forms{{utf8Encode(t.raw), false}};
     if (t.folded.empty()) {
         Text plain{original, {}};
