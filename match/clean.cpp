@@ -30,8 +30,8 @@ constexpr std::string_view kGroupTags[] = {
     "3dm", "ali213", "codex", "plaza", "skidrow", "reloaded", "flt", "cpy", "tenoke", "rune", "empress",
     "dodi", "fitgirl", "repack", "gog", "tkchs", "x64", "x86",
 };
-// Latin release words (a build number may follow): early-access and patched builds carry them
-// in trainer catalogues.
+// Latin release words (a build number may follow): early-access, demo and patched builds carry
+// them in trainer catalogues.
 constexpr std::string_view kReleaseWords[] = {"early access", "earlyaccess", "build", "update", "demo"};
 
 // Edition words: a remaster, a bundle or a re-release of a game, as stores and trainer catalogues

@@ -27,5 +27,6 @@ struct TitleForm {
 // The title without its noise (version strings, trainer, patch and release words, group tags,
 // ™ ® ©, trailing bracketed notes), in the title's own script. The first form is the whole
 // title cleaned; the names on either side of a '/' and the text inside 《》「」【】 follow as
-// alternative titles, then the whole title without its edition words. Never empty: a title that is all noise gives itself, trimmed.
+// alternative titles, as does the whole title without its edition words. Never empty: a title
+// that is all noise gives itself, trimmed.
 std::vector<TitleForm> cleanTitleForms(std::string_view title);

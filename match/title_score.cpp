@@ -21,7 +21,8 @@ constexpr float kOneSidedNumber = 0.25f; // a number only one side carries: a se
 // store lists a game's add-ons under the game's own name followed by the kind of add-on.
 constexpr float kAddOnMismatch = 0.15f;
 // The kinds of add-on, as store titles name them (folded, lower case).
-constexpr std::u32string_view kAddOnCjk[] = {U"原声带", U"扩充包", U"扩展包", U"资料片", U"追加", U"组合包", U"季票", U"特典", U"设定集"};
+constexpr std::u32string_view kAddOnCjk[] = {U"原声带", U"扩充包", U"扩展包", U"资料片", U"追加",
+                                             U"组合包", U"季票",   U"特典",   U"设定集"};
 constexpr std::string_view kAddOnWords[] = {"soundtrack", "ost", "dlc", "expansion", "append", "artbook", "pack", "demo"};
 // A title read without its edition words ("重制版", "HD") explains a little less than the title.
 constexpr float kEditionDropped = 0.05f;

@@ -1,13 +1,15 @@
 // The scorer of cleaned titles: how much of an entry's text a title covers, judged per script,
-// minus penalties for title text the entry does not explain and for differing sequel numbers.
+// minus penalties for title text the entry does not explain, for differing sequel numbers and
+// for an add-on named on one side only.
 //
 // A text becomes units after folding (clean.h): CJK characters (ideographs, kana, hangul) in
 // order, Latin words (lower-case letter runs) weighted by their length, and numbers (digit runs,
 // Roman numerals II..XX). The score of a title against an entry depends only on the unit totals
-// of both sides and the shared weight per script: the common subsequence of CJK characters and
-// the common words. The score never decreases as a shared weight grows, and the multiset
-// intersection of the characters bounds their common subsequence, so per-unit posting lists
-// bound every entry's score: an entry sharing no unit with the title scores at most 0.
+// of both sides and the shared weight per script: the common subsequence of CJK characters (plus
+// half of the other common characters) and the common words. The score never decreases as a
+// shared weight grows, and the multiset intersection of the characters bounds their shared
+// weight, so per-unit posting lists bound every entry's score: an entry sharing no unit with
+// the title scores at most 0.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -34,8 +36,8 @@ TitleUnits titleUnits(std::string_view title);
 // (of cn when en has none), numbers of both. Pass the same text twice for a single name.
 TitleUnits entryUnits(std::string_view en, std::string_view cn);
 
-// Shared weight per script: the longest common subsequence of the CJK characters, and the
-// letters of the common words.
+// Shared weight per script: the longest common subsequence of the CJK characters plus half
+// (rounded up) of the common characters it leaves out, and the letters of the common words.
 uint32_t sharedCjk(const TitleUnits& title, const TitleUnits& entry);
 uint32_t sharedWords(const TitleUnits& title, const TitleUnits& entry);
 
@@ -43,7 +45,7 @@ uint32_t sharedWords(const TitleUnits& title, const TitleUnits& entry);
 // shared.
 float scoreUnits(const TitleUnits& title, const TitleUnits& entry, uint32_t sharedCjkWeight, uint32_t sharedWordWeight);
 float scoreTitle(const TitleUnits& title, const TitleUnits& entry);
-// scoreUnits without the number penalty and the one-name cut: never below it (the same float
+// scoreUnits without the number and add-on penalties and the one-name cut: never below it (the same float
 // operations with fewer terms), from the totals alone.
 float scoreBound(const TitleUnits& title, uint32_t entryCjk, uint32_t entryWords, uint32_t sharedCjkWeight,
                  uint32_t sharedWordWeight);
