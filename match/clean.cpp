@@ -30,9 +30,17 @@ constexpr std::string_view kGroupTags[] = {
     "3dm", "ali213", "codex", "plaza", "skidrow", "reloaded", "flt", "cpy", "tenoke", "rune", "empress",
     "dodi", "fitgirl", "repack", "gog", "tkchs", "x64", "x86",
 };
-// Latin release words (a build number may follow): early-access and patched builds carry them
-// in trainer catalogues.
-constexpr std::string_view kReleaseWords[] = {"early access", "earlyaccess", "build", "update"};
+// Latin release words (a build number may follow): early-access, demo and patched builds carry
+// them in trainer catalogues.
+constexpr std::string_view kReleaseWords[] = {"early access", "earlyaccess", "build", "update", "demo"};
+
+// Edition words: a remaster, a bundle or a re-release of a game, as stores and trainer catalogues
+// name it. The game is often sold (and catalogued) under the base game's entry.
+constexpr std::u32string_view kEditionWords[] = {
+    U"像素复刻版", U"导演剪辑版", U"威力加强版", U"年度版", U"重制版", U"重置版", U"复刻版", U"高清版", U"终极版",
+    U"完全版", U"完整版", U"决定版", U"豪华版", U"周年版", U"增强版", U"典藏版", U"黄金版", U"特别版", U"最终版",
+};
+constexpr std::string_view kLatinEditionWords[] = {"hd", "remastered", "remake", "goty", "redux"};
 
 // Bracket pairs. The first kTitleBrackets hold a title or a name in Chinese typography; the
 // others hold notes (a translation, a date, a bit width) when they end the title.
@@ -85,6 +93,13 @@ size_t versionLength(const std::u32string& f, size_t i) {
         if (j + 1 < f.size() && lower(f[j]) == U'e' && lower(f[j + 1]) == U'r') j += 2;  // "Ver1.0.1"
         if (j < f.size() && f[j] == U'.') ++j;
         if (j >= f.size() || !isDigit(f[j])) return 0;
+    } else if (isLetter(f[j]) && wordStart(f, i) && j + 1 < f.size() && isDigit(f[j + 1])) {
+        // "b13287" (a build), "S05.06" (a season patch): one letter, then a long or dotted number.
+        size_t k = j + 1;
+        while (k < f.size() && isDigit(f[k])) ++k;
+        const bool dotted = k + 1 < f.size() && f[k] == U'.' && isDigit(f[k + 1]);
+        if (!dotted && (k - j - 1 < 4 || !wordEnd(f, k))) return 0;
+        j = k;
     } else {
         if (!isDigit(f[j]) || (i > 0 && (isLetter(f[i - 1]) || isDigit(f[i - 1])))) return 0;
         size_t k = j;
@@ -108,6 +123,21 @@ void stripVersions(Text& t) {
     }
 }
 
+// Blanks every whole Latin word w (any case; with numbered, digits may follow it: "Update10").
+void blankLatinWord(Text& t, std::string_view w, bool numbered) {
+    for (size_t i = 0; i + w.size() <= t.folded.size(); ++i) {
+        size_t to = i + w.size();
+        bool same = wordStart(t.folded, i);
+        for (size_t k = 0; same && k < w.size(); ++k) same = lower(t.folded[i + k]) == static_cast<char32_t>(w[k]);
+        if (!same) continue;
+        if (numbered) while (to < t.folded.size() && isDigit(t.folded[to])) ++to;
+        if (!wordEnd(t.folded, to)) continue;
+        size_t from = i;
+        if (from > 0 && t.folded[from - 1] == U'@') --from;  // "@TKCHS"
+        t.blank(from, to - from);
+    }
+}
+
 void stripNoiseWords(Text& t) {
     for (std::u32string_view w : kNoiseWords) {
         for (size_t p; (p = t.folded.find(w)) != std::u32string::npos;) {
@@ -122,21 +152,8 @@ void stripNoiseWords(Text& t) {
             t.blank(from, p + w.size() - from);
         }
     }
-    auto latinWord = [&](std::string_view w, bool numbered) {
-        for (size_t i = 0; i + w.size() <= t.folded.size(); ++i) {
-            size_t to = i + w.size();
-            bool same = wordStart(t.folded, i);
-            for (size_t k = 0; same && k < w.size(); ++k) same = lower(t.folded[i + k]) == static_cast<char32_t>(w[k]);
-            if (!same) continue;
-            if (numbered) while (to < t.folded.size() && isDigit(t.folded[to])) ++to;
-            if (!wordEnd(t.folded, to)) continue;
-            size_t from = i;
-            if (from > 0 && t.folded[from - 1] == U'@') --from;  // "@TKCHS"
-            t.blank(from, to - from);
-        }
-    };
-    for (std::string_view w : kGroupTags) latinWord(w, false);
-    for (std::string_view w : kReleaseWords) latinWord(w, true);
+    for (std::string_view w : kGroupTags) blankLatinWord(t, w, false);
+    for (std::string_view w : kReleaseWords) blankLatinWord(t, w, true);
 }
 
 void stripSymbols(Text& t) {
@@ -256,11 +273,15 @@ std::vector<TitleForm> cleanTitleForms(std::string_view title) {
     for (char32_t& c : t.folded) c = lower(foldChar(c));
     t = cleanText(std::move(t));
 
-    std::vector<std::pair<Text, bool>> alternatives;  // (form, part)
+    struct Alternative {
+        Text text;
+        bool part = false, edition = false;
+    };
+    std::vector<Alternative> alternatives;
     auto inner = [&](size_t open, size_t close) {
         Text a{t.raw.substr(open + 1, close - open - 1), t.folded.substr(open + 1, close - open - 1)};
         trim(a);
-        alternatives.emplace_back(std::move(a), true);
+        alternatives.push_back({std::move(a), true, false});
     };
     // Trailing bracketed notes (a translation, a repeat, a date, a part) leave the title: tried on
     // their own they name a part of the game or another game as often as the game.
@@ -288,12 +309,23 @@ std::vector<TitleForm> cleanTitleForms(std::string_view title) {
     trim(t);
 
     // "寒霜朋克/冰汽时代": two names of one game, each tried on its own.
+    // A slash between two Latin letters is part of one name: "Fate/EXTELLA".
     for (size_t slash = t.folded.find(U'/'); slash != std::u32string::npos; slash = t.folded.find(U'/', slash + 1)) {
+        if (slash > 0 && slash + 1 < t.folded.size() && isLetter(t.folded[slash - 1]) && isLetter(t.folded[slash + 1])) continue;
         Text a{t.raw.substr(0, slash), t.folded.substr(0, slash)}, b{t.raw.substr(slash + 1), t.folded.substr(slash + 1)};
         trim(a);
         trim(b);
-        alternatives.emplace_back(std::move(a), false);
-        alternatives.emplace_back(std::move(b), false);
+        alternatives.push_back({std::move(a), false, false});
+        alternatives.push_back({std::move(b), false, false});
+    }
+    Text base = t;
+    for (std::u32string_view w : kEditionWords)
+        for (size_t p; (p = base.folded.find(w)) != std::u32string::npos;) base.blank(p, w.size());
+    for (std::string_view w : kLatinEditionWords) blankLatinWord(base, w, false);
+    trim(base);
+    if (base.folded.size() != t.folded.size()) {
+        // Before the parts: a part with the same text leaves more of the title unexplained.
+        alternatives.insert(alternatives.begin(), {std::move(base), false, true});
     }
     std::vector<TitleForm> forms{{utf8Encode(t.raw), false}};
     if (t.folded.empty()) {
@@ -302,10 +334,10 @@ std::vector<TitleForm> cleanTitleForms(std::string_view title) {
         trim(plain);
         forms.front().text = utf8Encode(plain.raw);
     }
-    for (const auto& [a, part] : alternatives) {
-        std::string s = utf8Encode(a.raw);
-        if (a.folded.size() >= 2 && std::none_of(forms.begin(), forms.end(), [&](const TitleForm& f) { return f.text == s; }))
-            forms.push_back(TitleForm{std::move(s), part});
+    for (const Alternative& a : alternatives) {
+        std::string s = utf8Encode(a.text.raw);
+        if (a.text.folded.size() >= 2 && std::none_of(forms.begin(), forms.end(), [&](const TitleForm& f) { return f.text == s; }))
+            forms.push_back(TitleForm{std::move(s), a.part, a.edition});
     }
     return forms;
 }

@@ -16,14 +16,17 @@ char32_t foldChar(char32_t c);
 std::string foldTitle(std::string_view title);
 
 // A cleaned form of a title. part: the text of a bracket inside the title, which leaves the rest
-// of the title unexplained; the other forms name the whole game.
+// of the title unexplained; edition: the title without its edition words ("重制版", "HD"),
+// as a remaster is often listed under the base game's entry; the other forms name the whole game.
 struct TitleForm {
     std::string text;
     bool part = false;
+    bool edition = false;
 };
 
 // The title without its noise (version strings, trainer, patch and release words, group tags,
 // ™ ® ©, trailing bracketed notes), in the title's own script. The first form is the whole
 // title cleaned; the names on either side of a '/' and the text inside 《》「」【】 follow as
-// alternative titles. Never empty: a title that is all noise gives itself, trimmed.
+// alternative titles, as does the whole title without its edition words. Never empty: a title
+// that is all noise gives itself, trimmed.
 std::vector<TitleForm> cleanTitleForms(std::string_view title);

@@ -182,7 +182,7 @@ std::string localFolderMatch(const PanelOptions& opts) {
                 if (s >= threshold) cands.push_back(MatchCandidate{0, f.name, f.path, s});
             }
             orderCandidates(cands);
-            if (opts.cleanTitles) dropUndecided(cands);
+            if (opts.cleanTitles) cutNearTies(cands);
             if (!cands.empty()) ++hits;
             installLocalResult(g, std::move(cands));
         }

@@ -116,7 +116,7 @@ std::vector<MatchCandidate> finishLibraryCandidates(std::vector<MatchCandidate> 
 
 std::vector<MatchCandidate> finishCleanedCandidates(std::vector<MatchCandidate> cands) {
     cands = finishLibraryCandidates(std::move(cands));
-    dropUndecided(cands);
+    cutNearTies(cands);
     return cands;
 }
 

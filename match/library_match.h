@@ -75,7 +75,7 @@ float scoreCleanedEntry(const std::string& gameName, const std::vector<TitleUnit
 // Keeps one candidate per appid (the first with the highest score), then orderCandidates.
 std::vector<MatchCandidate> finishLibraryCandidates(std::vector<MatchCandidate> cands);
 
-// finishLibraryCandidates, then the cut of cleaned titles (dropUndecided).
+// finishLibraryCandidates, then the cut of cleaned titles (cutNearTies).
 std::vector<MatchCandidate> finishCleanedCandidates(std::vector<MatchCandidate> cands);
 
 // Straightforward evaluation: every pool entry scored in pool order.

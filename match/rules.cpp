@@ -18,10 +18,6 @@ float matchThreshold(int32_t simThresholdIndex, bool cleanTitles) {
 
 bool isExactScore(float score) { return score >= kExactScore; }
 
-void dropUndecided(std::vector<MatchCandidate>& ordered) {
-    if (ordered.size() >= 2 && ordered[0].score - ordered[1].score < kTieGap) ordered.clear();
-}
-
 void installLocalResult(GameInfo& row, std::vector<MatchCandidate> ordered) {
     if (ordered.empty()) {
         installCandidates(row, {}, std::string());

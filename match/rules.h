@@ -23,10 +23,6 @@ float matchThreshold(int32_t simThresholdIndex, bool cleanTitles = false);
 constexpr float kExactScore = 0.999f;
 bool isExactScore(float score);
 
-// The cut of cleaned titles: when the two best candidates (ordered) are closer than kTieGap,
-// the title does not tell them apart and the list is emptied.
-void dropUndecided(std::vector<MatchCandidate>& ordered);
-
 // Installs an ordered local result into its row: "未命中" when empty, else "精确" or "模糊" by
 // the best score.
 void installLocalResult(GameInfo& row, std::vector<MatchCandidate> ordered);

@@ -13,10 +13,19 @@ constexpr float kContradiction = 0.30f;  // both sides have text in a script and
 constexpr float kUnexplained = 0.40f;    // times the share of the title's text the entry lacks
 // A script of the title the entry has no text in (missing data, not a contradiction) counts as
 // covered to this degree.
-constexpr float kMissingCredit = 0.6f;
+constexpr float kMissingCredit = 0.7f;
 constexpr float kLettersPerCjk = 2.0f;   // a CJK character weighs as much as this many letters
 constexpr float kOtherNumber = 0.30f;      // both sides carry numbers and none is common
 constexpr float kOneSidedNumber = 0.25f; // a number only one side carries: a sequel, usually
+// A title naming an add-on against an entry that names none, or the other way round: the
+// store lists a game's add-ons under the game's own name followed by the kind of add-on.
+constexpr float kAddOnMismatch = 0.15f;
+// The kinds of add-on, as store titles name them (folded, lower case).
+constexpr std::u32string_view kAddOnCjk[] = {U"原声带", U"扩充包", U"扩展包", U"资料片", U"追加",
+                                             U"组合包", U"季票",   U"特典",   U"设定集"};
+constexpr std::string_view kAddOnWords[] = {"soundtrack", "ost", "dlc", "expansion", "append", "artbook", "pack", "demo"};
+// A title read without its edition words ("重制版", "HD") explains a little less than the title.
+constexpr float kEditionDropped = 0.05f;
 // Fewer shared units than this in a script do not count as a match by themselves: one
 // character or one digit agrees by chance too often.
 constexpr uint32_t kMinSharedCjk = 2;
@@ -56,6 +65,7 @@ struct Scan {
     std::vector<uint32_t> cjk;
     std::vector<std::string> words;
     std::vector<uint32_t> numbers;
+    bool addOn = false;
 };
 
 // "古剑奇谭三(Gujian3)", "侠客风云传(Tale of Wuxia)": a Chinese name followed by a bracketed
@@ -77,6 +87,7 @@ Scan scan(std::string_view text, bool dropGloss = false) {
     std::u32string t = utf8Decode(text);
     for (char32_t& c : t) c = foldChar(c);
     if (dropGloss) dropLatinGloss(t);
+    s.addOn = std::any_of(std::begin(kAddOnCjk), std::end(kAddOnCjk), [&](std::u32string_view w) { return t.find(w) != t.npos; });
     for (size_t i = 0; i < t.size();) {
         const char32_t c = t[i];
         if (isCjkUnit(c)) {
@@ -111,6 +122,8 @@ Scan scan(std::string_view text, bool dropGloss = false) {
             ++i;
         }
     }
+    for (const std::string& w : s.words)
+        s.addOn = s.addOn || std::find(std::begin(kAddOnWords), std::end(kAddOnWords), w) != std::end(kAddOnWords);
     return s;
 }
 
@@ -145,7 +158,9 @@ float scriptScore(uint32_t title, uint32_t entry, uint32_t shared, uint32_t minS
 
 TitleUnits titleUnits(std::string_view title) {
     Scan s = scan(title);
-    return finish(std::move(s.cjk), std::move(s.words), std::move(s.numbers), true);
+    TitleUnits u = finish(std::move(s.cjk), std::move(s.words), std::move(s.numbers), true);
+    u.addOn = s.addOn;
+    return u;
 }
 
 TitleUnits entryUnits(std::string_view en, std::string_view cn) {
@@ -154,6 +169,7 @@ TitleUnits entryUnits(std::string_view en, std::string_view cn) {
     if (en == cn) {
         TitleUnits u = finish(std::move(e.cjk), std::move(e.words), std::move(e.numbers), false);
         u.oneName = true;
+        u.addOn = e.addOn;
         return u;
     }
     Scan c = scan(cn, true);
@@ -163,6 +179,7 @@ TitleUnits entryUnits(std::string_view en, std::string_view cn) {
     TitleUnits u = finish(cjkFromCn ? std::move(c.cjk) : std::move(e.cjk), wordsFromEn ? std::move(e.words) : std::move(c.words),
                           std::move(numbers), false);
     u.oneName = !(cjkFromCn && wordsFromEn);
+    u.addOn = e.addOn || c.addOn;
     return u;
 }
 
@@ -179,7 +196,15 @@ uint32_t sharedCjk(const TitleUnits& t, const TitleUnits& e) {
             diag = up;
         }
     }
-    return row[b.size()];
+    // Characters both sides share out of order count half (rounded up): a swapped pair
+    // (香辛料 / 辛香料) is a variant spelling more often than another name.
+    uint32_t common = 0;
+    for (size_t i = 0, j = 0; i < t.cjk.size() && j < e.cjk.size();) {
+        if (t.cjk[i] < e.cjk[j]) ++i;
+        else if (e.cjk[j] < t.cjk[i]) ++j;
+        else ++common, ++i, ++j;
+    }
+    return row[b.size()] + (common - row[b.size()] + 1) / 2;
 }
 
 uint32_t sharedWords(const TitleUnits& t, const TitleUnits& e) {
@@ -219,7 +244,7 @@ float scoreUnits(const TitleUnits& t, const TitleUnits& e, uint32_t sharedCjkWei
     const std::vector<uint32_t>& entryNumbers = e.numbers;
     float sum = 0.0f, parts = 0.0f;
     if (!scriptParts(t, entryCjk, entryWords, sharedCjkWeight, sharedWordWeight, sum, parts)) return 0.0f;
-    float penalty = kUnexplained * t.outside;
+    float penalty = kUnexplained * t.outside + (t.addOn != e.addOn ? kAddOnMismatch : 0.0f);
     // One name written in two scripts: text in a script the title lacks is left unexplained.
     if (e.oneName) {
         const float cjk = kLettersPerCjk * static_cast<float>(entryCjk), words = static_cast<float>(entryWords);
@@ -244,6 +269,7 @@ std::vector<TitleUnits> titleFormUnits(std::string_view gameName) {
     std::vector<TitleUnits> out;
     for (const TitleForm& f : cleanTitleForms(gameName)) {
         out.push_back(titleUnits(f.text));
+        if (f.edition) out.back().outside = kEditionDropped / kUnexplained;
         if (!f.part) continue;
         const auto weight = [](const TitleUnits& u) { return kLettersPerCjk * static_cast<float>(u.cjkWeight) + static_cast<float>(u.wordWeight); };
         const float whole = weight(out.front()), part = weight(out.back());
@@ -256,4 +282,33 @@ float cleanedThreshold(int32_t simThresholdIndex) {
     // The option's 30%..90% in steps of 10 points become 50%..95% in steps of 7.5: the default
     // 70% gives 80%, where this scorer's wrong share stays low.
     return 0.5f + 0.075f * static_cast<float>(std::clamp<int32_t>(simThresholdIndex, 0, 6));
+}
+
+namespace {
+
+// A candidate's name as compared for one title: folded, lower-case, letters, digits and CJK only.
+std::u32string nameKey(std::string_view name) {
+    std::u32string k;
+    for (char32_t c : utf8Decode(name)) {
+        c = foldChar(c);
+        if (c >= U'A' && c <= U'Z') c += 32;
+        if (isCjkUnit(c) || isLetter(c) || isDigit(c)) k.push_back(c);
+    }
+    return k;
+}
+
+}  // namespace
+
+void cutNearTies(std::vector<MatchCandidate>& c) {
+    if (c.size() < 2 || c[0].score - c[1].score >= kTieGap) return;
+    const std::u32string key = nameKey(c[0].name);
+    size_t newest = 0;
+    for (size_t i = 1; i < c.size() && c[0].score - c[i].score < kTieGap; ++i) {
+        if (nameKey(c[i].name) != key) {
+            c.clear();
+            return;
+        }
+        if (c[i].appid > c[newest].appid) newest = i;
+    }
+    std::rotate(c.begin(), c.begin() + static_cast<std::ptrdiff_t>(newest), c.begin() + static_cast<std::ptrdiff_t>(newest) + 1);
 }

@@ -1,18 +1,22 @@
 // The scorer of cleaned titles: how much of an entry's text a title covers, judged per script,
-// minus penalties for title text the entry does not explain and for differing sequel numbers.
+// minus penalties for title text the entry does not explain, for differing sequel numbers and
+// for an add-on named on one side only.
 //
 // A text becomes units after folding (clean.h): CJK characters (ideographs, kana, hangul) in
 // order, Latin words (lower-case letter runs) weighted by their length, and numbers (digit runs,
 // Roman numerals II..XX). The score of a title against an entry depends only on the unit totals
-// of both sides and the shared weight per script: the common subsequence of CJK characters and
-// the common words. The score never decreases as a shared weight grows, and the multiset
-// intersection of the characters bounds their common subsequence, so per-unit posting lists
-// bound every entry's score: an entry sharing no unit with the title scores at most 0.
+// of both sides and the shared weight per script: the common subsequence of CJK characters (plus
+// half of the other common characters) and the common words. The score never decreases as a
+// shared weight grows, and the multiset intersection of the characters bounds their shared
+// weight, so per-unit posting lists bound every entry's score: an entry sharing no unit with
+// the title scores at most 0.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "data/game.h"
 
 struct TitleUnits {
     std::vector<uint32_t> cjk;       // sorted code points, repeats kept
@@ -23,6 +27,7 @@ struct TitleUnits {
     uint32_t wordWeight = 0;         // letters of all words
     float outside = 0.0f;            // share of the whole title outside this alternative form
     bool oneName = false;            // an entry whose scripts come from one name (not a translation)
+    bool addOn = false;              // names an add-on: a soundtrack, an expansion, a DLC pack
 };
 
 // Units of a title (words listed once: a repeated English name explains nothing more).
@@ -31,8 +36,8 @@ TitleUnits titleUnits(std::string_view title);
 // (of cn when en has none), numbers of both. Pass the same text twice for a single name.
 TitleUnits entryUnits(std::string_view en, std::string_view cn);
 
-// Shared weight per script: the longest common subsequence of the CJK characters, and the
-// letters of the common words.
+// Shared weight per script: the longest common subsequence of the CJK characters plus half
+// (rounded up) of the common characters it leaves out, and the letters of the common words.
 uint32_t sharedCjk(const TitleUnits& title, const TitleUnits& entry);
 uint32_t sharedWords(const TitleUnits& title, const TitleUnits& entry);
 
@@ -40,7 +45,7 @@ uint32_t sharedWords(const TitleUnits& title, const TitleUnits& entry);
 // shared.
 float scoreUnits(const TitleUnits& title, const TitleUnits& entry, uint32_t sharedCjkWeight, uint32_t sharedWordWeight);
 float scoreTitle(const TitleUnits& title, const TitleUnits& entry);
-// scoreUnits without the number penalty and the one-name cut: never below it (the same float
+// scoreUnits without the number and add-on penalties and the one-name cut: never below it (the same float
 // operations with fewer terms), from the totals alone.
 float scoreBound(const TitleUnits& title, uint32_t entryCjk, uint32_t entryWords, uint32_t sharedCjkWeight,
                  uint32_t sharedWordWeight);
@@ -55,3 +60,9 @@ float cleanedThreshold(int32_t simThresholdIndex);
 // Two best entries (of different games) closer than this leave the title unmatched: the title
 // does not tell them apart, and a guess would more often be wrong than right.
 constexpr float kTieGap = 0.02f;
+
+// Candidates sorted best first, one per appid: when the best are within kTieGap, keeps them only
+// if all of them carry one name (after folding, spaces and punctuation aside): one game listed
+// twice by the store, a re-release under its old name. The newest entry (highest appid) then
+// goes first, being the one sold and installed today. Otherwise clears them.
+void cutNearTies(std::vector<MatchCandidate>& sortedCandidates);

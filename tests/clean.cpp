@@ -9,12 +9,13 @@ namespace {
 TEST(Clean, RealTitles) {
     const std::pair<const char*, const char*> cases[] = {
         {"原子之心 v1.0-v1.14.4.0 二十九项修改器", "原子之心"},
-        {"SD高达G世纪：火线纵横 v1.0-v20201118 三十三项修改器", "SD高达G世纪：火线纵横"},
+        {"Fate/EXTELLA v1.0-v20170825 十三项修改器", "Fate/EXTELLA"},
+        {"《質量效應™：仙女座》豪華版", "質量效應：仙女座 豪華版|質量效應：仙女座"},
+        {"暗黑地牢 b13287-b25559 十一项修改器", "暗黑地牢"},
         {"嗜血印 EarlyAccess 十二项修改器[2020.01.02更新]", "嗜血印"},
         {"寒霜朋克/冰汽时代 v1.0-v1.6 十五项修改器", "寒霜朋克/冰汽时代|寒霜朋克|冰汽时代"},
         {"《战斗位置：太平洋》汉化", "战斗位置：太平洋"},
         {"Brotato 土豆兄弟(Brotato)", "Brotato 土豆兄弟"},
-        {"The Sims™ 4 浪漫花園組合", "The Sims 4 浪漫花園組合"},
         {"Monster Hunter: World - 接待員更換服裝「暴君」", "Monster Hunter: World - 接待員更換服裝 暴君|暴君*"},
         {"Portal 2 @TKCHS 3DM 免安装绿色版", "Portal 2"},
         {"修改器", "修改器"},

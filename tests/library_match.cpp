@@ -189,7 +189,8 @@ TEST(LibraryCleaned, RealNoisyTitles) {
         {233450, "Prison Architect", "监狱建筑师", ""},
         {234433, "Prison Architect Soundtrack", "", ""},
         {278080, "DYNASTY WARRIORS 8: Xtreme Legends Complete Edition", "真・三国无双７ with 猛将传", ""},
-        {1942280, "Brotato", "土豆兄弟(Brotato)", ""},
+        {43160, "Metro: Last Light", "地铁 最后的曙光", ""},
+        {287390, "Metro: Last Light Redux", "地铁：最后的曙光", ""},
         {537800, "Bomber Crew", "轰炸机小队 / Bomber Crew", ""},
     };
     const std::tuple<const char*, int32_t, int32_t> cases[] = {   // title, plain, cleaned
@@ -197,7 +198,7 @@ TEST(LibraryCleaned, RealNoisyTitles) {
         {"原子之心 v1.0-v1.14.4.0 二十九项修改器", 0, 668580},
         {"监狱建筑师 v2023.05.16 七项修改器", 0, 233450},
         {"真・三國無雙７ with 猛將傳", 0, 278080},
-        {"Brotato 土豆兄弟(Brotato)", 1942280, 1942280},
+        {"地铁：最后的曙光 v1.0-1.0.0.2 十五项修改器", 0, 287390},  // one name twice: the newer entry
         {"Bomber Crew 轰炸机小队 / Bomber Crew", 537800, 537800},
     };
     for (const bool clean : {false, true}) {
