@@ -5,6 +5,7 @@
 
 #include "data/jobs.h"
 #include "data/net.h"
+#include "data/paths.h"
 
 const AiProvider kAiProviders[kAiProviderCount] = {
     {"通义千问", "dashscope.aliyuncs.com", "/compatible-mode/v1/chat/completions", 16384},
@@ -95,24 +96,6 @@ long hex4(const std::string& raw, size_t i) {
     long v = 0;
     for (size_t k = 0; k < 4; ++k) v = v * 16 + hexDigit(raw[i + k]);
     return v;
-}
-
-void appendUtf8(std::string& out, unsigned long cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 // Decodes "\uXXXX" (and a following low surrogate) starting at the 'u' at raw[i];

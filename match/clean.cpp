@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "data/paths.h"
 #include "match/text.h"
 
 namespace {
@@ -228,23 +229,7 @@ std::u32string utf8Decode(std::string_view s) {
 std::string utf8Encode(std::u32string_view s) {
     std::string out;
     out.reserve(s.size() * 3);
-    for (char32_t c : s) {
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | ((c >> 18) & 0x07)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
+    for (char32_t c : s) appendUtf8(out, c);
     return out;
 }
 
