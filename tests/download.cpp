@@ -85,7 +85,7 @@ protected:
     void SetUp() override {
         resetJobGlobals();
         store.svr.get("/api/appdetails", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) { answerDetails(q, r); });
-        cdn.svr.get(R"(/steam/apps/.*)", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) { answerImage(q, r); });
+        cdn.svr.get("/steam/apps/*", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) { answerImage(q, r); });
         store.start();
         cdn.start();
         mapHosts(cdn.base());

@@ -132,7 +132,7 @@ void HttpResponse::setChunkedProvider(const std::string& type, std::function<boo
 
 void HttpServer::route(const std::string& method, const std::string& pattern, HttpHandler h) {
     std::lock_guard<std::mutex> lk(mtx_);
-    routes_.push_back({method, std::regex(pattern), std::move(h)});
+    routes_.push_back({method, pattern, std::move(h)});
 }
 
 int HttpServer::start() {
@@ -161,7 +161,9 @@ void HttpServer::serve(long long conn) {
         {
             std::lock_guard<std::mutex> lk(mtx_);
             for (const Route& r : routes_)
-                if (r.method == q.method && std::regex_match(q.path, r.pattern)) {
+                if (r.method == q.method && (r.pattern == q.path || (!r.pattern.empty() && r.pattern.back() == '*' &&
+                                                                     q.path.compare(0, r.pattern.size() - 1, r.pattern, 0,
+                                                                                    r.pattern.size() - 1) == 0))) {
                     handler = r.handler;
                     break;
                 }

@@ -3,7 +3,6 @@
 #pragma once
 #include <functional>
 #include <mutex>
-#include <regex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -54,7 +53,7 @@ public:
 private:
     struct Route {
         std::string method;
-        std::regex pattern;
+        std::string pattern;  // the whole path, or a prefix followed by "*"
         HttpHandler handler;
     };
     void route(const std::string& method, const std::string& pattern, HttpHandler h);
