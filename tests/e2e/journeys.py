@@ -474,7 +474,8 @@ def journey_online(app, menu, services):
     app.click_until(x0 + 56, ty + 89, lambda r: find_popup(r) is None and row_state(r, target) != "red",
                     "the lookup to fill the row", tries=1, timeout=60)
     app.park()
-    kbx.check(any("appids=292030" in p for _, p in services.requests), "no store request for appid 292030")
+    kbx.wait_for(lambda: any("appids=292030" in p for _, p in services.requests), "a store request for appid 292030",
+                 timeout=60)
 
 
 def check_no_display(binary, menu):
