@@ -52,16 +52,18 @@ void makeGamesDb(const std::string& path, const std::vector<DbRow>& rows) {
     exec(db, "BEGIN");
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(db, "INSERT INTO games (id, name, category, icon) VALUES (?,?,?,?)", -1, &st, nullptr);
+    auto bind = [&](int i, const std::optional<std::string>& v, bool blob) {
+        const int n = v ? static_cast<int>(v->size()) : 0;
+        if (!v) sqlite3_bind_null(st, i);
+        else if (blob) sqlite3_bind_blob(st, i, v->data(), n, SQLITE_TRANSIENT);
+        else sqlite3_bind_text(st, i, v->data(), n, SQLITE_TRANSIENT);
+    };
     for (const DbRow& r : rows) {
         sqlite3_reset(st);
         sqlite3_bind_int64(st, 1, r.id);
-        if (r.name) sqlite3_bind_text(st, 2, r.name->data(), static_cast<int>(r.name->size()), SQLITE_TRANSIENT);
-        else sqlite3_bind_null(st, 2);
-        if (r.category)
-            sqlite3_bind_text(st, 3, r.category->data(), static_cast<int>(r.category->size()), SQLITE_TRANSIENT);
-        else sqlite3_bind_null(st, 3);
-        if (r.icon) sqlite3_bind_blob(st, 4, r.icon->data(), static_cast<int>(r.icon->size()), SQLITE_TRANSIENT);
-        else sqlite3_bind_null(st, 4);
+        bind(2, r.name, false);
+        bind(3, r.category, false);
+        bind(4, r.icon, true);
         if (sqlite3_step(st) != SQLITE_DONE) throw std::runtime_error("insert");
     }
     sqlite3_finalize(st);

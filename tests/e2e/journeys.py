@@ -4,7 +4,7 @@ xdotool, on a menu folder this test makes, with loopback servers standing in for
 Steam store, its image CDN and a chat service (KESTRELBOX_HOST_MAP).
 
 Usage: journeys.py <kestrelbox binary> <screenshot folder> <journey>
-Journeys: offline (library match, sort, candidate, ticks, download), online (cancel,
+Journeys: offline (library match, candidate, ticks, download), online (cancel,
 skip, lookup), local-ai (local copy, then the AI prompt, paste, write and request)
 
 Each journey asserts on what the program leaves behind (media files, data.db) and on the
@@ -21,7 +21,6 @@ import threading
 import time
 import urllib.parse
 
-import driver
 import kbx
 
 # Window-relative positions of the controls in the fixed 1200x800 layout.
@@ -31,8 +30,6 @@ STEAM_MATCH = (65, 344)
 CLEAN_TITLES = (326, 311)
 LIBRARY_MATCH = (181, 344)
 DOWNLOAD = (287, 341)
-HEADER_Y = 371
-SIMILARITY_HEADER = (575, HEADER_Y)
 ROW0_Y = 395
 ROW_H = 26
 TICK_X = 31
@@ -108,7 +105,7 @@ def table_rows_shown(rows):
         y = row_y(i)
         if y >= TABLE_BOX[3]:
             break
-        if driver.colour_share(rows, (100, y - 6, 300, y + 6), lambda p: not driver.is_dark(p)) > 0.5:
+        if kbx.colour_share(rows, (100, y - 6, 300, y + 6), lambda p: not kbx.is_dark(p)) > 0.5:
             n += 1
     return n
 
@@ -137,46 +134,30 @@ def find_popup(rows, box=(150, 60, 1050, 760)):
     return None
 
 
-def is_blueish(p):
-    return p[2] - p[0] > 40 and p[2] > 90
-
-
-def find_ok_button(rows):
-    """Centre of the lowest blue button of the popup on top (its 确定), or None."""
-    pop = find_popup(rows)
-    if not pop:
-        return None
-    x0, ty, x1 = pop
-    x = x0 + 24
-    y = ty + 20
-    last = None
-    while y < 790:
-        if is_blueish(rows[y][x]):
-            top = y
-            while y < 790 and is_blueish(rows[y][x]):
-                y += 1
-            if y - top >= 10:
-                last = (x0 + 40, (top + y) // 2)
-        elif rows[y][x] == TITLE:
-            break
-        # The popup ends where the panel colours resume outside its border.
-        y += 1
-        if y - ty > 500:
-            break
-    return last
-
-
 def close_popup(app, name):
-    rows = app.wait_capture(lambda r: find_ok_button(r) is not None, f"the {name} popup", timeout=120)
-    x, y = find_ok_button(rows)
-    return app.click_until(x, y, lambda r: find_popup(r) is None, f"the {name} popup to close")
+    app.wait_capture(lambda r: find_popup(r) is not None, f"the {name} popup", timeout=120)
+    # Tab puts the keyboard focus on the popup's only button (确定); Return presses it.
+    return app.act_until(lambda: app.key("Tab", "Return"), lambda r: find_popup(r) is None, f"the {name} popup to close")
 
 
 def ticked(rows, i, top=ROW0_Y):
     """The row's check box shows its check mark (the bright blue of the mark inside the box)."""
     y = top + i * ROW_H
-    return driver.colour_share(rows, (TICK_X - 8, y - 7, TICK_X + 8, y + 7),
+    return kbx.colour_share(rows, (TICK_X - 8, y - 7, TICK_X + 8, y + 7),
                                lambda p: p[2] > 230 and p[0] < 100, step=1) > 0.05
+
+
+def tick_three(app, top):
+    """Ticks the first row, then Shift-clicks the third: the row between is ticked too."""
+    app.click_until(TICK_X, top, lambda r: ticked(r, 0, top), "the first tick", tries=1, timeout=30)
+    app.click_until(TICK_X, top + 2 * ROW_H, lambda r: all(ticked(r, i, top) for i in range(3)),
+                    "Shift to tick the rows between", tries=1, timeout=30, modifiers="shift")
+    app.park()
+
+
+def media_listing(menu):
+    media = os.path.join(menu, "media")
+    return {d: sorted(os.listdir(os.path.join(media, d))) for d in os.listdir(media)} if os.path.isdir(media) else {}
 
 
 def row_state(rows, i):
@@ -292,7 +273,7 @@ def journey_offline(app, menu, services):
     app.click_until(*READ_DATA, lambda r: table_rows_shown(r) >= len(GAMES), "the games listed")
     # The plain per-pair rule: it lists 艾尔登法环's second pool entry as a candidate too.
     before = app.capture()
-    app.click_until(*CLEAN_TITLES, lambda r: driver.diff_share(before, r, (318, 303, 334, 319)) > 0.05,
+    app.click_until(*CLEAN_TITLES, lambda r: kbx.diff_share(before, r, (318, 303, 334, 319)) > 0.05,
                     "智能清洗标题 unticked", tries=1)
     app.click(*LIBRARY_MATCH)
     # The run ends with its summary popup over the window; 确定 closes it.
@@ -303,63 +284,25 @@ def journey_offline(app, menu, services):
     expect = ["green", "green", "green", "green", "red", "yellow", "red", "green"]
     kbx.check(states == expect, f"row colours after the match: {states}, expected {expect}")
 
-    # Sort by 匹配相似度, descending: the matched rows come first, the misses last.
-    n_red = states.count("red")
-    def order(r):
-        return [row_state(r, i) for i in range(len(GAMES))]
-
-    def sorted_desc(r):
-        s = order(r)
-        return s == ["green"] * 5 + ["yellow"] + ["red"] * n_red
-
-    app.click_until(*SIMILARITY_HEADER, lambda r: order(r) != states, "the table to sort")
-    app.park()
-    if not sorted_desc(app.capture()):
-        app.click_until(*SIMILARITY_HEADER, lambda r: order(r) != states, "a second sort click")
-        app.park()
-    rows = app.wait_capture(sorted_desc, "a descending sort by similarity", timeout=20)
-
     # 艾尔登法环 has two candidates in the pool: pick the second in its combo.
     before = app.capture()
-    app.click_until(420, row_y(0), lambda r: driver.diff_share(before, r, (395, row_y(0) + 14, 693, 765)) > 0.02,
+    app.click_until(420, row_y(0), lambda r: kbx.diff_share(before, r, (395, row_y(0) + 14, 693, 765)) > 0.02,
                     "the candidate list", tries=2)
     appid_cell = (452, row_y(0) - 8, 530, row_y(0) + 8)
-    app.click_until(480, row_y(0) + 47, lambda r: driver.diff_share(before, r, appid_cell) > 0.05,
+    app.click_until(480, row_y(0) + 47, lambda r: kbx.diff_share(before, r, appid_cell) > 0.05,
                     "the second candidate chosen", tries=1, timeout=30)
     app.park()
 
-    # Download: tick the first row, Shift-click the third: the rows between are ticked too.
-    app.click_until(TICK_X, row_y(0), lambda r: ticked(r, 0), "the first tick", tries=1, timeout=30)
-    app.click_until(TICK_X, row_y(2), lambda r: all(ticked(r, i) for i in range(3)),
-                    "Shift to tick the rows between", tries=1, timeout=30, modifiers="shift")
-    app.park()
+    tick_three(app, ROW0_Y)
     kbx.check(not any(ticked(app.capture(), i) for i in range(3, len(GAMES))), "rows below the range were ticked")
     app.click(*DOWNLOAD)
-    media = os.path.join(menu, "media")
-
-    def downloaded():
-        if not os.path.isdir(media):
-            return False
-        done = [d for d in os.listdir(media)
-                if os.path.exists(os.path.join(media, d, "info.txt"))
-                and os.path.exists(os.path.join(media, d, "ss_02_1920x1080.jpg"))]
-        return len(done) >= 3
-
-    kbx.wait_for(downloaded, "three games downloaded into media/", timeout=180)
+    files = ["capsule_616x353.jpg", "info.txt", "ss_01_1920x1080.jpg", "ss_02_1920x1080.jpg"]
+    expect = {name: files for _, name, _ in GAMES[:3]}
+    kbx.wait_for(lambda: media_listing(menu) == expect, "three games downloaded into media/", timeout=180)
     # The report line ends the run; its tooltip lists the games.
-    rows = app.wait_capture(lambda r: all(row_state(r, i) == "green" for i in range(3))
-                            and driver.colour_share(r, STATUS_BOX, lambda p: max(p) > 150) > 0.01,
-                            "the final report line", timeout=60)
-    app.park()
-    folders = sorted(os.listdir(media))
-    kbx.check(len(folders) == 3, f"media/ holds {folders}, expected the three ticked games")
-    for d in folders:
-        files = sorted(os.listdir(os.path.join(media, d)))
-        kbx.check(files == ["capsule_616x353.jpg", "info.txt", "ss_01_1920x1080.jpg", "ss_02_1920x1080.jpg"],
-                  f"media/{d} holds {files}")
-        with open(os.path.join(media, d, "info.txt"), encoding="utf-8") as f:
-            head = f.readline()
-            kbx.check(any(head.startswith(en + "\t") for _, en, _, _ in POOL), f"media/{d}/info.txt starts {head!r}")
+    app.wait_capture(lambda r: all(row_state(r, i) == "green" for i in range(3))
+                     and kbx.colour_share(r, STATUS_BOX, lambda p: max(p) > 150) > 0.01,
+                     "the final report line", timeout=60)
     kbx.check(any(p.startswith("/steam/apps/") for _, p in services.requests), "no capsule request reached the CDN")
     # The chosen candidate decides what is fetched for 艾尔登法环.
     kbx.check(any("appids=2622380" in p for _, p in services.requests), "the chosen candidate's appid was not used")
@@ -398,11 +341,11 @@ def make_picker_stub(bin_dir, answer):
 def journey_local(app, menu, services):
     app.click_until(*READ_DATA, lambda r: table_rows_shown(r) >= len(GAMES), "the games listed")
     before = app.capture()
-    app.click_until(*MODE_LOCAL, lambda r: driver.diff_share(before, r, (9, 90, 693, 360)) > 0.05, "local mode")
+    app.click_until(*MODE_LOCAL, lambda r: kbx.diff_share(before, r, (9, 90, 693, 360)) > 0.05, "local mode")
     app.park()
     empty_field = app.capture()
     field = (100, 98, 300, 114)
-    app.click_until(*LOCAL_BROWSE, lambda r: driver.diff_share(empty_field, r, field) > 0.02,
+    app.click_until(*LOCAL_BROWSE, lambda r: kbx.diff_share(empty_field, r, field) > 0.02,
                     "the chosen folder in the 资源目录 field")
     app.click(*LOCAL_START)
     close_popup(app, "match-popup")
@@ -411,32 +354,25 @@ def journey_local(app, menu, services):
 
     def local_state(r, i):
         p = r[LOCAL_ROW0_Y + i * ROW_H - 9][330]
-        return "red" if p[0] > p[1] + 8 else ("dark" if driver.is_dark(p) else "matched")
+        return "red" if p[0] > p[1] + 8 else ("dark" if kbx.is_dark(p) else "matched")
 
     states = [local_state(rows, i) for i in range(len(GAMES))]
     kbx.check(states[0] != "red" and states[1] != "red" and states[2] != "red",
               f"艾尔登法环, Stardew Valley and 空洞骑士 should match a folder: {states}")
     kbx.check(states[6] == "red", f"魔兽争霸III has no folder: {states}")
 
-    def local_ticked(r, i):
-        return ticked(r, i, LOCAL_ROW0_Y)
-
-    app.click_until(TICK_X, LOCAL_ROW0_Y, lambda r: local_ticked(r, 0), "the first tick", tries=1, timeout=30)
-    app.click_until(TICK_X, LOCAL_ROW0_Y + 2 * ROW_H, lambda r: all(local_ticked(r, i) for i in range(3)),
-                    "Shift to tick three rows", tries=1, timeout=30, modifiers="shift")
-    app.park()
+    tick_three(app, LOCAL_ROW0_Y)
     app.click(*LOCAL_COPY)
     close_popup(app, "copy-popup")
 
-    media = os.path.join(menu, "media")
-    got = {d: sorted(os.listdir(os.path.join(media, d))) for d in sorted(os.listdir(media))} if os.path.isdir(media) else {}
+    got = media_listing(menu)
     expect = {
         "艾尔登法环": ["cover.png", "shot1.jpg", "简介.txt"],
         "Stardew Valley": ["cover.png", "info.txt"],
         "空洞骑士": ["folder.jpg", "说明.txt"],
     }
     kbx.check(got == expect, f"media/ holds {got}, expected {expect}")
-    with open(os.path.join(media, "艾尔登法环", "cover.png"), "rb") as b:
+    with open(os.path.join(menu, "media", "艾尔登法环", "cover.png"), "rb") as b:
         kbx.check(b.read() == "艾尔登法环/cover.png".encode(), "copied file differs from its source")
 
 
@@ -448,7 +384,7 @@ PASTED_ANSWER = ("好的，分类如下：\n艾尔登法环=动作|角色扮演\
 def journey_ai(app, menu, services):
     """Follows journey_local in the same window: the games are listed already."""
     empty = app.capture()
-    app.click_until(*MAKE_PROMPT, lambda r: driver.diff_share(empty, r, PROMPT_BOX) > 0.01, "the prompt in the box")
+    app.click_until(*MAKE_PROMPT, lambda r: kbx.diff_share(empty, r, PROMPT_BOX) > 0.01, "the prompt in the box")
     app.set_clipboard("")
     app.click(*COPY_PROMPT)
     prompt = kbx.wait_for(lambda: app.get_clipboard() if "艾尔登法环" in app.get_clipboard() else None,
@@ -458,7 +394,7 @@ def journey_ai(app, menu, services):
     def paste_analyze_write(answer, label):
         shown = app.capture()
         app.set_clipboard(answer)
-        app.click_until(*PASTE_ANSWER, lambda r: driver.diff_share(shown, r, PROMPT_BOX) > 0.01,
+        app.click_until(*PASTE_ANSWER, lambda r: kbx.diff_share(shown, r, PROMPT_BOX) > 0.01,
                         f"the pasted answer ({label})")
         app.click(*ANALYZE)
         close_popup(app, f"analysis-{label}")
@@ -486,7 +422,7 @@ def journey_ai(app, menu, services):
     shown = app.capture()
     app.click(*GEN_RESULT)
     close_popup(app, "generated")
-    app.wait_capture(lambda r: driver.diff_share(shown, r, PROMPT_BOX) > 0.005, "the answer in the box")
+    app.wait_capture(lambda r: kbx.diff_share(shown, r, PROMPT_BOX) > 0.005, "the answer in the box")
     app.click(*ANALYZE)
     close_popup(app, "analysis-generated")
     app.click(*WRITE_DB)
@@ -505,11 +441,11 @@ def journey_online(app, menu, services):
     app.click(*STEAM_MATCH)
     kbx.wait_for(services.held.is_set, "the third store search", timeout=60)
     app.park()
-    app.wait_capture(lambda r: driver.diff_share(idle, r, PROGRESS_BOX) > 0.02, "the progress bar")
+    app.wait_capture(lambda r: kbx.diff_share(idle, r, PROGRESS_BOX) > 0.02, "the progress bar")
     app.click(*STEAM_MATCH)  # 取消匹配 stands in its place while the job runs
     services.release.set()
     app.park()
-    app.wait_capture(lambda r: driver.diff_share(idle, r, PROGRESS_BOX) < 0.01, "the job to end", timeout=60)
+    app.wait_capture(lambda r: kbx.diff_share(idle, r, PROGRESS_BOX) < 0.01, "the job to end", timeout=60)
     rows = app.capture()
     kbx.check(len(services.searches) == 3, f"{len(services.searches)} searches after cancelling during the third")
     states = [row_state(rows, i) for i in range(len(GAMES))]
@@ -519,7 +455,7 @@ def journey_online(app, menu, services):
     first = list(services.searches)
     app.click(*STEAM_MATCH)
     kbx.wait_for(lambda: len(services.searches) >= len(GAMES), "the second run's searches", timeout=120)
-    app.wait_capture(lambda r: driver.diff_share(idle, r, PROGRESS_BOX) < 0.01, "the second run to end", timeout=60)
+    app.wait_capture(lambda r: kbx.diff_share(idle, r, PROGRESS_BOX) < 0.01, "the second run to end", timeout=60)
     app.park()
     again = services.searches[len(first):]
     kbx.check(len(again) == len(GAMES) - 3, f"second run searched {len(again)} games, expected {len(GAMES) - 3}")
@@ -529,7 +465,7 @@ def journey_online(app, menu, services):
     target = 4
     kbx.check(row_state(app.capture(), target) == "red", "巫师3 The Witcher 3 should have no match yet")
     before = app.capture()
-    app.click_until(200, row_y(target), lambda r: driver.diff_share(before, r, (150, row_y(target), 693, 765)) > 0.02,
+    app.click_until(200, row_y(target), lambda r: kbx.diff_share(before, r, (150, row_y(target), 693, 765)) > 0.02,
                     "the row's context menu", button=3)
     app.click_until(280, row_y(target) + 36, lambda r: find_popup(r) is not None, "the appid dialog", tries=1)
     x0, ty, _ = find_popup(app.capture())
@@ -538,7 +474,8 @@ def journey_online(app, menu, services):
     app.click_until(x0 + 56, ty + 89, lambda r: find_popup(r) is None and row_state(r, target) != "red",
                     "the lookup to fill the row", tries=1, timeout=60)
     app.park()
-    kbx.check(any("appids=292030" in p for _, p in services.requests), "no store request for appid 292030")
+    kbx.wait_for(lambda: any("appids=292030" in p for _, p in services.requests), "a store request for appid 292030",
+                 timeout=60)
 
 
 def check_no_display(binary, menu):
@@ -568,7 +505,7 @@ def run(name, binary, shots_root):
         make_resources(resources)
         stub_bin = os.path.join(menu + "-res", "bin")
         make_picker_stub(stub_bin, resources)
-        app = driver.App(binary, menu, shots, extra_env={"KESTRELBOX_HOST_MAP": services.host_map()},
+        app = kbx.App(binary, menu, shots, extra_env={"KESTRELBOX_HOST_MAP": services.host_map()},
                          path_prefix=stub_bin)
         try:
             for step in steps:
