@@ -69,7 +69,7 @@ GameInfo row(const std::string& name, bool ticked, int32_t appid, int32_t downlo
     return g;
 }
 
-class Download : public ::testing::Test {
+class Download : public kbtest::JobTest {
 protected:
     kbtest::TempDir menu;
     kbtest::ScopedMenuDir menuDir{menu.path};
@@ -80,20 +80,15 @@ protected:
     std::map<std::string, std::string> details;          // "appid/cc" -> body
     std::map<std::string, int> failPaths;                // image path -> status
     std::vector<std::string> storeLog, imageLog;         // requests seen
-    int throttleFirst = 0;                               // answer this many 429s first
+    std::vector<int> firstAnswers;  // statuses answered first, in order (429 waits 300 s, 200 is empty)
 
     void SetUp() override {
-        resetJobGlobals();
+        JobTest::SetUp();
         store.svr.get("/api/appdetails", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) { answerDetails(q, r); });
         cdn.svr.get("/steam/apps/*", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) { answerImage(q, r); });
         store.start();
         cdn.start();
         mapHosts(cdn.base());
-    }
-    void TearDown() override {
-        if (gDlThread.joinable()) gDlThread.join();
-        dummyGames.clear();
-        resetJobGlobals();
     }
     void mapHosts(const std::string& cdnBase) {
         hostMap.reset();
@@ -106,9 +101,9 @@ protected:
         EXPECT_EQ(q.param("l"), "schinese");
         std::lock_guard<std::mutex> lk(mtx);
         storeLog.push_back(id + "/" + cc);
-        if (throttleFirst > 0) {
-            --throttleFirst;
-            r.status = 429;
+        if (!firstAnswers.empty()) {
+            r.status = firstAnswers.front();
+            firstAnswers.erase(firstAnswers.begin());
             r.setHeader("Retry-After", "300");
             return;
         }
@@ -272,7 +267,7 @@ TEST_F(Download, NamesAreFoldersBelowMediaOrRefused) {
 TEST_F(Download, CancelEndsTheJobAndSaysSo) {
     {
         std::lock_guard<std::mutex> lk(mtx);
-        throttleFirst = 100;
+        firstAnswers.assign(100, 429);
     }
     dummyGames = {row("A", true, 620), row("B", true, 570)};
     ASSERT_TRUE(startDownloadJob(PanelOptions{}));
@@ -287,37 +282,27 @@ TEST_F(Download, CancelEndsTheJobAndSaysSo) {
 }
 
 TEST_F(Download, FetchAppDetailsRetriesOnceAfterAFailure) {
-    LoopbackHttp flaky;
-    std::vector<int> statuses;  // per call, 200 meaning an empty body; beyond the list: a good answer
-    size_t calls = 0;
     const std::string okBody = "{\"5\":{\"success\": true,\"data\":{}}}";
-    flaky.svr.get("/api/appdetails", [&](const kbtest::HttpRequest&, kbtest::HttpResponse& r) {
-        std::lock_guard<std::mutex> lk(mtx);
-        const size_t i = calls++;
-        r.status = i < statuses.size() ? statuses[i] : 200;
-        r.setContent(i < statuses.size() ? "" : okBody, "application/json");
-    });
-    flaky.start();
-    ScopedHostMap map(std::string(kSteamStoreHost) + "=" + flaky.base());
+    serve(5, "cn", okBody);
     const std::tuple<std::vector<int>, std::string> cases[] = {
         {{500}, ""}, {{500, 502}, "HTTP 500 | 重试: HTTP 502"}, {{404, 200}, "HTTP 404 | 重试: 响应为空"}};
     for (const auto& [answers, wantErr] : cases) {
         {
             std::lock_guard<std::mutex> lk(mtx);
-            statuses = answers;
-            calls = 0;
+            firstAnswers = answers;
+            storeLog.clear();
         }
         std::string json, err;
         EXPECT_EQ(fetchAppDetails(5, "cn", json, err), wantErr.empty()) << wantErr;
         EXPECT_EQ(err, wantErr);
         EXPECT_EQ(json, wantErr.empty() ? okBody : "");
-        std::lock_guard<std::mutex> lk(mtx);
-        EXPECT_EQ(calls, 2u);
+        EXPECT_EQ(storeRequests(), 2u);
     }
 }
 
-TEST(DownloadStart, ValidationMessagesAndWorkList) {
-    resetJobGlobals();
+using DownloadStart = kbtest::JobTest;
+
+TEST_F(DownloadStart, ValidationMessagesAndWorkList) {
     PanelOptions opts;
     dummyGames = {row("X", false, 10)};
     EXPECT_FALSE(startDownloadJob(opts));
@@ -328,8 +313,6 @@ TEST(DownloadStart, ValidationMessagesAndWorkList) {
     EXPECT_EQ(dlMsg(), "这些勾选的游戏还没匹配到 Steam appid：\n  - A\n  - B\n");
     EXPECT_EQ(gDlState.load(), 0);
     EXPECT_FALSE(gDlThread.joinable());
-    dummyGames.clear();
-    resetJobGlobals();
 }
 
 TEST(DownloadFiles, PictureSignatures) {

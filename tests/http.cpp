@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-
 using kbtest::LoopbackHttp;
 using kbtest::RawServer;
 using kbtest::ScopedHostMap;
@@ -175,68 +173,4 @@ TEST(HttpThrottle, DelayPolicy) {
     };
     for (const Case& c : CASES)
         EXPECT_EQ(throttleDelaySeconds(c.retryAfter, c.attempt), c.seconds) << c.retryAfter << " " << c.attempt;
-}
-
-TEST_F(HttpTest, ThrottledAnswersAreRetried) {
-    LoopbackHttp s;
-    std::mutex mtx;
-    std::map<std::string, int> calls;  // path -> requests
-    s.svr.get("/*", [&](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
-        std::lock_guard<std::mutex> lk(mtx);
-        const int n = ++calls[q.path];
-        r.status = q.path == "/refused" ? 403 : q.path == "/gone" ? 404 : n == 1 ? 429 : 200;
-        r.setHeader("Retry-After", "0");
-        r.setContent("{\"items\":[]}", "application/json");
-    });
-    s.start();
-    ScopedHostMap map(kHost + "=" + s.base());
-    auto json = [](const std::string& path) {
-        return [path](std::string& out, std::string& err, HttpMeta& meta) {
-            return httpsGetJson(kHost, path, out, err, &meta);
-        };
-    };
-    std::string out, err;
-    int waits = 0;
-    EXPECT_TRUE(httpsGetWithThrottle(json("/busy"), out, err, nullptr, [&](int) { ++waits; }));
-    EXPECT_EQ(out, "{\"items\":[]}");
-    EXPECT_GE(waits, 1);
-
-    // 403: one pause in the run, then the store counts as refusing and is asked nothing more.
-    throttleSetTestForbiddenPauseSec(0);
-    StoreAccess access;
-    bool cancelled = true;
-    for (int run = 0; run < 2; ++run) {
-        EXPECT_FALSE(httpsGetWithThrottle(json("/refused"), out, err, nullptr, nullptr, &cancelled, &access));
-        EXPECT_EQ(err, kStoreRefusedError);
-    }
-    throttleSetTestForbiddenPauseSec(-1);
-    EXPECT_TRUE(access.refused);
-    EXPECT_FALSE(cancelled);
-    EXPECT_FALSE(httpsGetWithThrottle(json("/gone"), out, err, nullptr, nullptr));
-    std::lock_guard<std::mutex> lk(mtx);
-    EXPECT_EQ(calls, (std::map<std::string, int>{{"/busy", 2}, {"/gone", 1}, {"/refused", 2}}));  // 404 is not retried
-}
-
-TEST(HttpThrottle, CancelEndsTheWaitAtOnce) {
-    std::atomic<bool> cancel{false};
-    int calls = 0;
-    auto throttled = [&](std::string&, std::string&, HttpMeta& meta) {
-        ++calls;
-        meta.status = 429;
-        meta.retryAfter = "250";
-        return false;
-    };
-    std::string out, err;
-    bool cancelled = false;
-    int lastShown = -1;
-    const bool ok = httpsGetWithThrottle(throttled, out, err, &cancel,
-                                         [&](int left) {
-                                             if (left > 0) lastShown = left;
-                                             cancel.store(true);
-                                         },
-                                         &cancelled);
-    EXPECT_FALSE(ok);
-    EXPECT_TRUE(cancelled);
-    EXPECT_EQ(calls, 1);
-    EXPECT_EQ(lastShown, 250);
 }

@@ -4,7 +4,6 @@
 #include "match/library_match.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <fstream>
 #include <random>
@@ -150,18 +149,9 @@ TEST_F(LibraryJobTest, StartWithRealPoolFiles) {
         TempDir dir;
         kbtest::ScopedMenuDir menu(dir.path);
         if (!c.csv.empty()) kbtest::writeFile(dir.path + "kbdata.csv", c.csv);
-        if (c.db == "key") {
-            sqlite3* db = nullptr;
-            ASSERT_EQ(sqlite3_open((dir.path + "kbdata.db").c_str(), &db), SQLITE_OK);
-            ASSERT_EQ(sqlite3_key(db, kPoolDbKey, 32), SQLITE_OK);
-            ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE games (appid INTEGER, name TEXT, name_cn TEXT, nickname TEXT);"
-                                       "INSERT INTO games VALUES (400, 'Portal', '传送门', NULL);",
-                                   nullptr, nullptr, nullptr),
-                      SQLITE_OK);
-            sqlite3_close(db);
-        } else if (!c.db.empty()) {
-            kbtest::writeFile(dir.path + "kbdata.db", c.db);
-        }
+        if (c.db == "key")  // encrypted with the program's key; holds 20 Portal 传送门
+            kbtest::writeFile(dir.path + "kbdata.db", kbtest::readFile(KB_TEST_DATA_DIR "/local/kbdata_linux.db"));
+        else if (!c.db.empty()) kbtest::writeFile(dir.path + "kbdata.db", c.db);
         if (c.games) setGames({{"传送门"}, {"老头环"}});
         else setGames({});
         EXPECT_EQ(startLibraryMatch(PanelOptions{}), !c.source.empty());

@@ -3,8 +3,8 @@ list(APPEND KB_TEST_SOURCES
   tests/library_match.cpp
   tests/clean.cpp
 )
-# Not in the Windows tests: they lock folders with permission bits and, as root, drop
-# privileges with seteuid; Windows has neither.
+# Not in the Windows tests: one plants a symbolic link at a copy target, which a Windows
+# account may not make without extra rights.
 if(NOT WIN32)
   list(APPEND KB_TEST_SOURCES tests/folder_match.cpp)
 endif()

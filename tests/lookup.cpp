@@ -21,7 +21,7 @@ GameInfo matchedGame(const std::string& name) {
     return g;
 }
 
-class Lookup : public ::testing::Test {
+class Lookup : public kbtest::JobTest {
 protected:
     LoopbackHttp store;
     std::mutex mtx;                              // the server thread reads what the test sets
@@ -30,7 +30,7 @@ protected:
     std::unique_ptr<ScopedHostMap> map;
 
     void SetUp() override {
-        resetJobGlobals();
+        JobTest::SetUp();
         gDlgInputName[0] = gDlgInputAppid[0] = '\0';
         dummyGames = {matchedGame("Portal"), matchedGame("Dota")};
         store.svr.get("/api/storesearch/", [this](const kbtest::HttpRequest&, kbtest::HttpResponse& r) {
@@ -46,11 +46,6 @@ protected:
         });
         store.start();
         map = std::make_unique<ScopedHostMap>(std::string(kSteamStoreHost) + "=" + store.base());
-    }
-    void TearDown() override {
-        if (gDlgThread.joinable()) gDlgThread.join();
-        dummyGames.clear();
-        resetJobGlobals();
     }
     // Waits for the lookup, collects it like the frame does, and returns its status.
     void set(std::string& field, const std::string& value) {

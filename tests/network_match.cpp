@@ -61,17 +61,8 @@ struct FakeStore {
     }
 };
 
-class NetworkMatch : public ::testing::Test {
+class NetworkMatch : public kbtest::JobTest {
 protected:
-    void SetUp() override {
-        resetJobGlobals();
-        dummyGames.clear();
-    }
-    void TearDown() override {
-        if (gMatchThread.joinable()) gMatchThread.join();
-        dummyGames.clear();
-        resetJobGlobals();
-    }
     static void runToEnd(const PanelOptions& opts = PanelOptions{}) {
         ASSERT_TRUE(startNetworkMatch(opts));
         ASSERT_TRUE(waitUntil([] { return gMatchState.load() == 2; }));

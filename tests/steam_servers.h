@@ -10,6 +10,10 @@
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "data/game.h"
+#include "data/jobs.h"
 #include "tests/loopback_http.h"
 #include "tests/platform.h"
 #include "tests/raw_server.h"
@@ -51,6 +55,21 @@ struct ScopedHostMap {
     ~ScopedHostMap() {
         if (had) setEnv("KESTRELBOX_HOST_MAP", previous);
         else unsetEnv("KESTRELBOX_HOST_MAP");
+    }
+};
+
+// Fresh job globals and no games for each test; a job the test left running is joined first.
+class JobTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetJobGlobals();
+        dummyGames.clear();
+    }
+    void TearDown() override {
+        for (std::thread* t : {&gMatchThread, &gDlgThread, &gDlThread})
+            if (t->joinable()) t->join();
+        dummyGames.clear();
+        resetJobGlobals();
     }
 };
 
