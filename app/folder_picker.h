@@ -1,20 +1,21 @@
-// The folder picker behind "浏览...": the desktop's own dialog when one is installed (zenity or
-// kdialog), otherwise a folder browser drawn in the window. The path logic is free of drawing so
-// tests can call it.
+// The folder picker behind "浏览...": the desktop's own dialog (the shell's on Windows; zenity
+// or kdialog on POSIX desktops), otherwise a folder browser drawn in the window. The path logic
+// is free of drawing so tests can call it.
 #pragma once
 #include <cstddef>
 #include <string>
 #include <vector>
 
-// Quotes a text for /bin/sh (single quotes, embedded ones escaped).
+// POSIX only: quotes a text for /bin/sh (single quotes, embedded ones escaped).
 std::string shellQuote(const std::string& s);
 
-// Command line of the desktop's folder dialog with a title and a start folder; empty when neither
-// zenity nor kdialog is installed.
+// POSIX only: command line of the desktop's folder dialog with a title and a start folder;
+// empty when neither zenity nor kdialog is installed.
 std::string systemFolderDialogCommand(const std::string& title, const std::string& startDir);
 
-// Runs the desktop's dialog and waits for it. Returns false when none is installed (the caller then
-// shows the in-window browser); otherwise true, with chosen set when the user picked a folder.
+// Runs the desktop's dialog and waits for it. Returns false when none is installed (the caller
+// then shows the in-window browser; Windows always has one); otherwise true, with chosen set
+// when the user picked a folder.
 bool runSystemFolderDialog(const std::string& title, const std::string& startDir, std::string& chosen);
 
 // The folder the browser opens in: the field's folder when it exists, else the home folder, else "/".

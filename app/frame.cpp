@@ -15,7 +15,9 @@
 #include <cfloat>
 #include <climits>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 
 char aiPromptText[65536] = {0};
 
@@ -112,32 +114,32 @@ void configureGuiContext() {
     io.IniFilename = nullptr;
 }
 
-const std::vector<std::string>& fontCandidates() {
-    static const std::vector<std::string> FONTS = {
-        "C:/Windows/Fonts/msyh.ttc",
-        "C:/Windows/Fonts/msyhbd.ttc",
-        "C:/Windows/Fonts/simsun.ttc",
-        "C:/Windows/Fonts/simhei.ttf",
-        "C:/Windows/Fonts/deng.ttf",
-        "C:/Windows/Fonts/arial.ttf",
+std::vector<std::string> fontCandidates(const std::string& fontFolder) {
+    static const char* const WINDOWS[] = {"msyh.ttc", "msyhbd.ttc", "simsun.ttc", "simhei.ttf", "deng.ttf", "arial.ttf"};
+    // Debian's Chinese fonts: the Linux build's, and under Wine (drive Z: is the Linux root).
+    static const char* const LINUX[] = {
         "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc",
         "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc",
         "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc",
         "/usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf",
     };
-    return FONTS;
+    std::vector<std::string> fonts;
+    for (const char* f : WINDOWS) fonts.push_back(fontFolder + f);
+    fonts.insert(fonts.end(), std::begin(LINUX), std::end(LINUX));
+    return fonts;
 }
 
 namespace {
 
 // Hangul, which the Chinese system fonts lack; merged under the chosen font when present.
-const char* const kFallbackFonts[] = {"C:/Windows/Fonts/malgun.ttf"};
+const char* const kFallbackFonts[] = {"malgun.ttf"};
 
 // Adds a font file at 16 px (no glyph ranges: the atlas grows with every character the
 // font has, on first use). A file that is not a font would trip the atlas's assertions.
 bool addFontFile(const std::string& path, const ImFontConfig* config) {
     // Read in one piece: CJK font files are several megabytes.
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    // By UTF-8 path on every system (a narrow path would go through the Windows code page).
+    std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary | std::ios::ate);
     const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
     if (size <= 0 || size > INT_MAX) return false;
     std::string bytes(static_cast<size_t>(size), '\0');
@@ -149,15 +151,15 @@ bool addFontFile(const std::string& path, const ImFontConfig* config) {
 
 }  // namespace
 
-std::string loadChineseFont(const std::vector<std::string>& candidates) {
+std::string loadChineseFont(const std::vector<std::string>& candidates, const std::string& fontFolder) {
     ImFontAtlas* atlas = ImGui::GetIO().Fonts;
     for (const std::string& path : candidates) {
         atlas->Clear();
         if (!addFontFile(path, nullptr)) continue;
         ImFontConfig merge;
         merge.MergeMode = true;
-        for (const char* fallback : kFallbackFonts)
-            if (fallback != path && addFontFile(fallback, &merge)) break;
+        for (const char* name : kFallbackFonts)
+            if (const std::string fallback = fontFolder + name; fallback != path && addFontFile(fallback, &merge)) break;
         return path;
     }
     atlas->Clear();

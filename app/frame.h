@@ -24,12 +24,15 @@ bool readDataAction();
 // Keyboard navigation on, no settings file.
 void configureGuiContext();
 
-// The font files tried in order at start-up.
-const std::vector<std::string>& fontCandidates();
-// Adds the first candidate that is a readable font file to the atlas at 16 px, with an
-// installed Hangul font merged under it; glyphs are rasterized on first use. Returns the
-// candidate's path, or "" when none loads.
-std::string loadChineseFont(const std::vector<std::string>& candidates);
+// Where Windows keeps its fonts on most systems; the program asks the system (app/startup.h).
+inline constexpr char kWindowsFontFolder[] = "C:/Windows/Fonts/";
+// The font files tried in order at start-up: the Windows fonts in fontFolder, then Linux's.
+std::vector<std::string> fontCandidates(const std::string& fontFolder = kWindowsFontFolder);
+// Adds the first candidate that is a readable font file to the atlas at 16 px, with a
+// Hangul font of fontFolder merged under it when installed; glyphs are rasterized on first
+// use. Returns the candidate's path, or "" when none loads.
+std::string loadChineseFont(const std::vector<std::string>& candidates,
+                            const std::string& fontFolder = kWindowsFontFolder);
 
 // Headless use: a context configured like the program's with its font (default, or the
 // first system Chinese font when chineseFont) and a stand-in renderer for the atlas.

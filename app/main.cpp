@@ -5,7 +5,7 @@
 //   KESTRELBOX_SCREENSHOT_FRAMES=<n>  frames to draw before that screenshot (default 8)
 //   KESTRELBOX_AUTOLOAD=1             press 读取数据 in the first frame
 //   KESTRELBOX_NO_DIALOG=1            start-up failures go to stderr only (no dialog that waits)
-//   KESTRELBOX_FONTS=<a>:<b>          font files tried instead of the built-in list
+//   KESTRELBOX_FONTS=<a>:<b>          font files tried instead of the built-in list (';' on Windows)
 #include "app/frame.h"
 #include "app/startup.h"
 #include "data/jobs.h"
@@ -64,14 +64,20 @@ bool saveScreenshot(sf::RenderWindow& window, const std::string& path) {
     return tex.copyToImage().saveToFile(path);
 }
 
+// The system's font folder, or where Windows usually keeps its fonts when the system has none.
+std::string fontFolder() {
+    const std::string folder = systemFontFolder();
+    return folder.empty() ? kWindowsFontFolder : folder;
+}
+
 std::vector<std::string> startupFonts() {
     const char* env = std::getenv("KESTRELBOX_FONTS");
-    if (!env) return fontCandidates();
+    if (!env) return fontCandidates(fontFolder());
     std::vector<std::string> fonts;
     const std::string list = env;
     size_t start = 0;
     while (start <= list.size()) {
-        const size_t end = std::min(list.find(':', start), list.size());
+        const size_t end = std::min(list.find(kPathListSeparator, start), list.size());
         if (end > start) fonts.push_back(list.substr(start, end - start));
         start = end + 1;
     }
@@ -153,7 +159,7 @@ int main() {
     window->setIcon(makeIcon(64));
     configureGuiContext();
     installClipboard();
-    if (loadChineseFont(startupFonts()).empty()) {
+    if (loadChineseFont(startupFonts(), fontFolder()).empty()) {
         reportStartupError("未能加载任何系统中文字体\n请确认 C:/Windows/Fonts/ 存在 msyh.ttc 或 simsun.ttc", dialogs);
         // The window goes first: the binding frees the cursors a live window may still show.
         window->close();

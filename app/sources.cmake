@@ -16,11 +16,13 @@ list(APPEND KB_GUI_CORE_SOURCES
   app/folder_picker.cpp
   app/ai_panel.cpp
 )
-# The desktop's own folder dialog (behind app/folder_picker.h).
-if(NOT WIN32)
+list(APPEND KB_APP_SOURCES app/main.cpp)
+# The desktop's own folder dialog, message boxes and folders (behind app/folder_picker.h
+# and app/startup.h).
+if(WIN32)
+  list(APPEND KB_GUI_CORE_SOURCES app/folder_picker_win.cpp)
+  list(APPEND KB_APP_SOURCES app/startup_win.cpp)
+else()
   list(APPEND KB_GUI_CORE_SOURCES app/folder_picker_posix.cpp)
+  list(APPEND KB_APP_SOURCES app/startup_posix.cpp)
 endif()
-list(APPEND KB_APP_SOURCES
-  app/main.cpp
-  app/startup_posix.cpp
-)

@@ -41,3 +41,7 @@ bool desktopAvailable() {
     static Display* const kProbe = XOpenDisplay(nullptr);
     return kProbe != nullptr;
 }
+
+std::string systemFontFolder() { return std::string(); }
+
+const char kPathListSeparator = ':';

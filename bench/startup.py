@@ -20,7 +20,7 @@ import kbx  # noqa: E402
 def run_once(binary, menu, display, picture):
     env = kbx.program_env(display, menu, KESTRELBOX_SCREENSHOT=picture, KESTRELBOX_SCREENSHOT_FRAMES="1")
     t0 = time.monotonic()
-    proc = subprocess.Popen([binary], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    proc = subprocess.Popen(kbx.command(binary), env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     _, status, usage = os.wait4(proc.pid, 0)
     seconds = time.monotonic() - t0
     kbx.check(os.waitstatus_to_exitcode(status) == 0 and os.path.exists(picture), f"{binary} did not draw a frame")

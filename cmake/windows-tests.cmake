@@ -31,3 +31,10 @@ add_test(NAME windows.system_dlls_only
          COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-windows-imports $<TARGET_FILE:kb_tests>
                  $<$<TARGET_EXISTS:kestrelbox>:$<TARGET_FILE:kestrelbox>>)
 set_tests_properties(windows.system_dlls_only PROPERTIES LABELS core)
+
+# The window journeys (tests/e2e.cmake) start the exe under Wine, each in a prefix of its own
+# X display (see wine-run.sh), with Debian's Chinese font: the prefix has none. Local mode's
+# "浏览..." opens the shell's folder dialog there, which the journeys do not drive.
+set(KB_E2E_JOURNEYS offline online ai)
+set(KB_E2E_ENVIRONMENT "KB_LAUNCHER=${CMAKE_BINARY_DIR}/wine-run.sh --per-display"
+                       "KESTRELBOX_FONTS=/usr/share/fonts/truetype/wqy/wqy-microhei.ttc")

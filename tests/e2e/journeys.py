@@ -5,7 +5,8 @@ Steam store, its image CDN and a chat service (KESTRELBOX_HOST_MAP).
 
 Usage: journeys.py <kestrelbox binary> <screenshot folder> <journey>
 Journeys: offline (library match, candidate, ticks, download), online (cancel,
-skip, lookup), local-ai (local copy, then the AI prompt, paste, write and request)
+skip, lookup), local-ai (local copy, then the AI prompt, paste, write and request), ai (the
+same AI steps alone)
 
 Each journey asserts on what the program leaves behind (media files, data.db) and on the
 window where nothing is left behind; a failing journey saves its window into
@@ -381,8 +382,12 @@ PASTED_ANSWER = ("好的，分类如下：\n艾尔登法环=动作|角色扮演\
                  "双人成行=冒险|多人\n不存在的游戏=动作\n美丽水世界=科幻\n")
 
 
+def journey_listed(app, menu, services):
+    app.click_until(*READ_DATA, lambda r: table_rows_shown(r) >= len(GAMES), "the games listed")
+
+
 def journey_ai(app, menu, services):
-    """Follows journey_local in the same window: the games are listed already."""
+    """Follows journey_local or journey_listed in the same window: the games are listed already."""
     empty = app.capture()
     app.click_until(*MAKE_PROMPT, lambda r: kbx.diff_share(empty, r, PROMPT_BOX) > 0.01, "the prompt in the box")
     app.set_clipboard("")
@@ -484,7 +489,7 @@ def check_no_display(binary, menu):
         env = kbx.program_env(display or "", menu)
         if display is None:
             del env["DISPLAY"]
-        proc = subprocess.run([binary], env=env, capture_output=True, timeout=60)
+        proc = subprocess.run(kbx.command(binary), env=env, capture_output=True, timeout=60)
         err = proc.stderr.decode("utf-8", "replace")
         kbx.check(proc.returncode == 255 and "初始化失败" in err, f"DISPLAY={display}: exit {proc.returncode}: {err}")
 
@@ -495,7 +500,8 @@ def run(name, binary, shots_root):
     os.makedirs(shots, exist_ok=True)
     menu = kbx.temp_dir(f"kb-{name}-")
     services = Services(chat_answer=CHAT_ANSWER)
-    steps = {"offline": [journey_offline], "online": [journey_online], "local-ai": [journey_local, journey_ai]}[name]
+    steps = {"offline": [journey_offline], "online": [journey_online], "local-ai": [journey_local, journey_ai],
+             "ai": [journey_listed, journey_ai]}[name]
     t0 = time.monotonic()
     try:
         make_menu(menu)

@@ -7,6 +7,7 @@ change in the window capture) instead of sleeping for a fixed time; actions that
 lost while the program is busy are repeated until their result shows.
 """
 import os
+import shlex
 import shutil
 import subprocess
 import sys
@@ -80,6 +81,11 @@ class Xvfb:
 
     def __exit__(self, *exc):
         self.stop()
+
+
+def command(binary):
+    """The program's command line; KB_LAUNCHER goes in front (the Windows build's Wine runner)."""
+    return shlex.split(os.environ.get("KB_LAUNCHER", "")) + [binary]
 
 
 def make_demo(folder):
@@ -197,7 +203,7 @@ class App:
             self.env["PATH"] = path_prefix + os.pathsep + self.env.get("PATH", "")
         self.log_path = os.path.join(shots_dir, "program.log")
         self.log = open(self.log_path, "wb")
-        self.proc = subprocess.Popen([binary], env=self.env, stdout=self.log, stderr=subprocess.STDOUT)
+        self.proc = subprocess.Popen(command(binary), env=self.env, stdout=self.log, stderr=subprocess.STDOUT)
         try:
             out = self._xdo(["search", "--sync", "--name", "Kestrelbox"], timeout=90)
             self.wid = out.split()[0]
