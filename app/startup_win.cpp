@@ -8,9 +8,12 @@
 #include "data/paths.h"
 
 bool desktopAvailable() {
-    // An interactive session always has a desktop; without one the window cannot be made
-    // and that failure is reported like any other.
-    return GetDesktopWindow() != nullptr;
+    // Without a display driver (a session with no desktop; Wine without an X display) no
+    // window can be made, and the window library does not survive trying: probe with one.
+    HWND probe = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!probe) return false;
+    DestroyWindow(probe);
+    return true;
 }
 
 void reportStartupError(const std::string& text, bool dialog) {
