@@ -21,7 +21,7 @@ list(APPEND KB_APP_SOURCES app/main.cpp)
 # and app/startup.h).
 if(WIN32)
   list(APPEND KB_GUI_CORE_SOURCES app/folder_picker_win.cpp)
-  list(APPEND KB_APP_SOURCES app/startup_win.cpp)
+  list(APPEND KB_APP_SOURCES app/startup_win.cpp app/kestrelbox.rc)
 else()
   list(APPEND KB_GUI_CORE_SOURCES app/folder_picker_posix.cpp)
   list(APPEND KB_APP_SOURCES app/startup_posix.cpp)
