@@ -83,6 +83,11 @@ class Xvfb:
         self.stop()
 
 
+# Multiplies the pauses between input actions: a program that draws slowly (the Windows build
+# under Wine) needs more time to take each one in.
+PACE = float(os.environ.get("KB_INPUT_PACE", "1"))
+
+
 def command(binary):
     """The program's command line; KB_LAUNCHER goes in front (the Windows build's Wine runner)."""
     return shlex.split(os.environ.get("KB_LAUNCHER", "")) + [binary]
@@ -273,20 +278,20 @@ class App:
     def click(self, x, y, button=1, modifiers=None):
         """Move, let a frame see the pointer there, then press and release."""
         self.move(x, y)
-        time.sleep(0.15)
+        time.sleep(0.15 * PACE)
         args = []
         if modifiers:
             args += ["keydown", modifiers, "sleep", "0.3"]
-        args += ["mousedown", str(button), "sleep", "0.15", "mouseup", str(button)]
+        args += ["mousedown", str(button), "sleep", str(0.15 * PACE), "mouseup", str(button)]
         if modifiers:
             args += ["sleep", "0.3", "keyup", modifiers]
         self._xdo(args)
-        time.sleep(0.1)
+        time.sleep(0.1 * PACE)
 
     def park(self):
         """Moves the pointer off the controls (to the window's bottom-right corner)."""
         self.move(1196, 796)
-        time.sleep(0.15)
+        time.sleep(0.15 * PACE)
 
     def act_until(self, act, predicate, what, tries=4, timeout=20):
         """Acts and waits for the result; acts again when it did not show (lost input)."""
@@ -304,11 +309,11 @@ class App:
 
     def key(self, *keys):
         self._xdo(["key", "--clearmodifiers", "--window", self.wid] + list(keys))
-        time.sleep(0.1)
+        time.sleep(0.1 * PACE)
 
     def type(self, text):
-        self._xdo(["type", "--delay", "40", "--window", self.wid, text])
-        time.sleep(0.1)
+        self._xdo(["type", "--delay", str(int(40 * PACE)), "--window", self.wid, text])
+        time.sleep(0.1 * PACE)
 
     # --- the clipboard (another X client owns it: xclip keeps serving it)
     def set_clipboard(self, text):
