@@ -59,6 +59,7 @@ TEST(Engine, Keys) {
         {"\xE5\x41\x41" "b", "\xE5\x41\x41" "b"},  // a malformed sequence is copied whole
     };
     for (const TextCase& c : gameName) EXPECT_EQ(normalizeGameName(c.in), c.want) << c.in;
+    EXPECT_TRUE(isCjkDigitChar("〇") && !isCjkDigitChar("百"));
 }
 
 TEST(Engine, MixedTitles) {
@@ -95,7 +96,11 @@ TEST(Engine, Similarity) {
         {"\xE5\x8D生化危机", "生化危机", 0.69f},  // a broken lead swallows the first byte of 生
         {repeat("龙", 200), repeat("龙", 200) + "虎", 0.97f},  // keys beyond the stack buffer
     };
-    for (const ScoreCase& c : chinese) EXPECT_NEAR(compareChinese(c.a, c.b), c.want, kTol) << c.a << " | " << c.b;
+    for (const ScoreCase& c : chinese) {
+        const ChineseKey ka = makeChineseKey(c.a), kb = makeChineseKey(c.b);
+        EXPECT_NEAR(compareChinese(c.a, c.b), c.want, kTol) << c.a << " | " << c.b;
+        EXPECT_GE(compareChineseBound(ka, kb), compareChineseKeys(ka, kb)) << c.a << " | " << c.b;
+    }
     const ScoreCase english[] = {
         {"Half-Life 2", "half life 2", 1.0f},
         {"The Witcher 3", "Witcher 3", 8.0f / 11.0f},
@@ -103,7 +108,13 @@ TEST(Engine, Similarity) {
         {"ＡＢＣ", "ＡＢＣ", 0.0f},  // full-width letters are not ASCII
         {std::string(500, 'a') + "b" + std::string(499, 'a'), std::string(1000, 'a'), 0.5f},
     };
-    for (const ScoreCase& c : english) EXPECT_NEAR(compareEnglish(c.a, c.b), c.want, kTol) << c.a << " | " << c.b;
+    for (const ScoreCase& c : english) {
+        EXPECT_NEAR(compareEnglish(c.a, c.b), c.want, kTol) << c.a << " | " << c.b;
+        EXPECT_GE(compareEnglishBound(englishKey(c.a), englishKey(c.b)), c.want - kTol) << c.a << " | " << c.b;
+    }
+    bool dropped = false;
+    EXPECT_EQ(buildChineseKey("Xbox 游戏 XIX.", dropped), "游戏十九");
+    EXPECT_TRUE(dropped);
 }
 
 TEST(Engine, StoreScores) {

@@ -47,7 +47,9 @@ TEST(Pool, Csv) {
         EXPECT_EQ(loadTranslatedCsv(dir.path + "kbdata.csv", pool, err, &note), c.ok) << c.content;
         EXPECT_EQ(c.ok ? show(pool) : err.substr(0, c.want.size()), c.want) << c.content;
         EXPECT_EQ(note.empty(), !c.gbk) << note;
-        if (c.content.empty()) EXPECT_EQ(show(pool), "1,stale,,;");
+        if (c.content.empty()) {
+            EXPECT_EQ(show(pool), "1,stale,,;");
+        }
     }
 }
 
