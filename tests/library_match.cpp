@@ -116,22 +116,22 @@ TEST_F(LibraryJobTest, SkipRulesCountersAndChangedRows) {
 
 TEST_F(LibraryJobTest, StartWithRealPoolFiles) {
     struct Case {
-        bool games;
         std::string csv, db;  // file contents; "" = no file, "key" = an encrypted pool
         std::string msg, source;
     };
     const std::string header = "appid,name,name_cn,nickname\n";
     const std::string csv = header + "1245620,ELDEN RING,艾尔登法环,老头环\n620,Portal 2,传送门2,\n";
     const Case cases[] = {
-        {false, csv, "", "请先点击【读取数据】加载游戏。", ""},
-        {true, "", "", "没有本地数据库", ""},
-        {true, csv, "key", "", "kbdata.csv"},
-        {true, header, "key", "加载 kbdata.csv 失败: CSV 内容为空或解析失败", "kbdata.db"},
-        {true, "", "not a database at all, just text......", "加载 kbdata.db 失败: 准备SQL失败: ", ""},
+        {"", "", "没有本地数据库", ""},
+        {csv, "key", "", "kbdata.csv"},
+        {header, "key", "加载 kbdata.csv 失败: CSV 内容为空或解析失败", "kbdata.db"},
+        {"", "not a database at all, just text......", "加载 kbdata.db 失败: 准备SQL失败: ", ""},
     };
-    setGames({{"传送门"}});
     gMatchState = 1;  // another match runs
     EXPECT_FALSE(startLibraryMatch(PanelOptions{}));
+    resetJobGlobals();
+    EXPECT_FALSE(startLibraryMatch(PanelOptions{}));  // no games loaded
+    EXPECT_EQ(gMatchMsg, "请先点击【读取数据】加载游戏。");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.msg + c.source);
         resetJobGlobals();
@@ -141,8 +141,7 @@ TEST_F(LibraryJobTest, StartWithRealPoolFiles) {
         if (c.db == "key")  // encrypted with the program's key; holds 20 Portal 传送门
             kbtest::writeFile(dir.path + "kbdata.db", kbtest::readFile(KB_TEST_DATA_DIR "/local/kbdata_linux.db"));
         else if (!c.db.empty()) kbtest::writeFile(dir.path + "kbdata.db", c.db);
-        if (c.games) setGames({{"传送门"}, {"老头环"}});
-        else setGames({});
+        setGames({"传送门", "老头环"});
         EXPECT_EQ(startLibraryMatch(PanelOptions{}), !c.source.empty());
         {
             std::lock_guard<std::mutex> lk(gMatchMsgMtx);
