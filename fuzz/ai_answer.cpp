@@ -1,46 +1,39 @@
 // libFuzzer target: an AI answer through the analysis, the merge of the write-back, and the
 // chat body scanners. Any answer must analyse cleanly and only ever preview whitelist text.
+#include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "ai/analysis.h"
 #include "ai/chat.h"
 #include "data/game.h"
+#include "fuzz/check.h"
+
+using fuzzcheck::check;
 
 namespace {
-
-void check(bool ok) {
-    if (!ok) std::abort();
-}
 
 const std::vector<std::string> kWhitelist = {"动作", "冒险", "RPG", " 射击 ", "《》", "手柄"};
 
 std::vector<GameInfo> makeGames() {
     std::vector<GameInfo> v;
     for (const char* n : {"塞尔达传说", "Portal 2", "", "《空洞骑士》", "dup", "DUP", "a=b"}) {
-        GameInfo g;
-        g.name = n;
-        g.category = "动作|旧";
-        v.push_back(g);
+        v.emplace_back();
+        v.back().name = n;
+        v.back().category = "动作|旧";
     }
     return v;
 }
 
 // Every '|'-separated piece of a preview is a whitelist entry, taken as it stands.
 bool onlyWhitelist(const std::string& preview) {
-    if (preview.empty()) return true;
-    size_t begin = 0;
-    for (;;) {
-        size_t bar = preview.find('|', begin);
-        const std::string piece = preview.substr(begin, bar == std::string::npos ? std::string::npos : bar - begin);
-        bool known = false;
-        for (const std::string& w : kWhitelist) known = known || w == piece;
-        if (!known) return false;
-        if (bar == std::string::npos) return true;
-        begin = bar + 1;
+    for (size_t begin = 0, bar = 0; !preview.empty() && bar != std::string::npos; begin = bar + 1) {
+        bar = preview.find('|', begin);
+        const std::string piece = preview.substr(begin, bar - begin);
+        if (std::find(kWhitelist.begin(), kWhitelist.end(), piece) == kWhitelist.end()) return false;
     }
+    return true;
 }
 
 bool validUtf8(const std::string& s) {
@@ -52,7 +45,7 @@ bool validUtf8(const std::string& s) {
             if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
         i += n;
     }
-    return true;
+    return s.find('\0') == std::string::npos;
 }
 
 }  // namespace
@@ -60,28 +53,19 @@ bool validUtf8(const std::string& s) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
 
-    static const std::vector<GameInfo> GAMES = makeGames();
-    std::vector<std::string> previews(GAMES.size() - 1, "x");  // one row without a slot
-    const AnalysisCounts c = analyzeAiAnswer(text, GAMES, kWhitelist, previews);
-    check(previews.size() == GAMES.size() - 1);
+    static const std::vector<GameInfo> kGames = makeGames();
+    std::vector<std::string> previews(kGames.size() - 1, "x");  // one row without a slot
+    const AnalysisCounts c = analyzeAiAnswer(text, kGames, kWhitelist, previews);
+    check(previews.size() == kGames.size() - 1);
     check(c.matched <= c.parsed && c.dropped >= 0 && c.invalid == (c.parsed == 0));
-    for (const std::string& p : previews) {
-        check(onlyWhitelist(p));
-        const std::string merged = mergeCategories("动作|旧", p);
-        check(merged.rfind("动作|旧", 0) == 0);
-    }
+    for (const std::string& p : previews)
+        check(onlyWhitelist(p) && mergeCategories("动作|旧", p).rfind("动作|旧", 0) == 0);
     (void)mergeCategories(text, text);
 
     const std::string content = extractChatContent(text);
-    const std::string finish = extractFinishReason(text);
-    check(finish.find('"') == std::string::npos);
+    check(extractFinishReason(text).find('"') == std::string::npos);
     // Plain ASCII without zero bytes decodes to valid UTF-8 without zero bytes.
-    bool plain = true;
-    for (unsigned char ch : text) plain = plain && ch != 0 && ch < 0x80;
-    if (plain) {
-        const std::string decoded = decodeChatString(text);
-        check(validUtf8(decoded) && decoded.find('\0') == std::string::npos);
-        check(validUtf8(content) && content.find('\0') == std::string::npos);
-    }
+    if (std::all_of(text.begin(), text.end(), [](unsigned char ch) { return ch != 0 && ch < 0x80; }))
+        check(validUtf8(decodeChatString(text)) && validUtf8(content));
     return 0;
 }

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "fuzz/match_check.h"
+#include "fuzz/check.h"
 #include "steam/info_text.h"
 
 using fuzzcheck::check;

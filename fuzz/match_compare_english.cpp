@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "fuzz/match_check.h"
+#include "fuzz/check.h"
 #include "match/compare.h"
 
 using fuzzcheck::check;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/match_check.h"
+#include "fuzz/check.h"
 #include "match/normalize.h"
 #include "match/text.h"
 
@@ -16,22 +16,16 @@ using fuzzcheck::check;
 namespace {
 
 void checkMatchKey(const std::string& k) {
-    size_t i = 0;
-    while (i < k.size()) {
+    for (size_t i = 0; i < k.size(); i += utf8SeqLen(static_cast<unsigned char>(k[i]))) {
         const auto c = static_cast<unsigned char>(k[i]);
         if (c < 0x80) {
             check((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'));
-            ++i;
             continue;
         }
-        check(c >= 0xE0 && c <= 0xEF && i + 3 <= k.size());
-        const auto b1 = static_cast<unsigned char>(k[i + 1]);
-        const auto b2 = static_cast<unsigned char>(k[i + 2]);
-        check((b1 & 0xC0) == 0x80 && (b2 & 0xC0) == 0x80);
-        const uint32_t cp = ((c & 0x0Fu) << 12) | ((b1 & 0x3Fu) << 6) | (b2 & 0x3Fu);
-        check((cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0x3400 && cp <= 0x4DBF) ||
-              (cp >= 0x3040 && cp <= 0x30FF) || (cp >= 0xAC00 && cp <= 0xD7AF));
-        i += 3;
+        check(c >= 0xE0 && c <= 0xEF && i + 3 <= k.size() && (k[i + 1] & 0xC0) == 0x80 && (k[i + 2] & 0xC0) == 0x80);
+        const uint32_t cp = ((c & 0x0Fu) << 12) | ((k[i + 1] & 0x3Fu) << 6) | (k[i + 2] & 0x3Fu);
+        check((cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0x3400 && cp <= 0x4DBF) || (cp >= 0x3040 && cp <= 0x30FF) ||
+              (cp >= 0xAC00 && cp <= 0xD7AF));
     }
 }
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "fuzz/match_check.h"
+#include "fuzz/check.h"
 #include "match/normalize.h"
 #include "match/score.h"
 #include "match/text.h"

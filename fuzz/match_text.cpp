@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "fuzz/match_check.h"
+#include "fuzz/check.h"
 #include "match/text.h"
 
 using fuzzcheck::check;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "fuzz/match_check.h"
+#include "fuzz/check.h"
 
 using fuzzcheck::check;
 

@@ -1,8 +1,9 @@
+// The folder match and the copy of the chosen folders into media/<game>/, on real folders.
 #include "match/folder_match.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <cstdio>
 #include <filesystem>
 
 #include "data/game.h"
@@ -21,90 +22,58 @@ PanelOptions optionsFor(const std::string& dir) {
     return o;
 }
 
-GameInfo game(const std::string& name, int images = 0, int texts = 0) {
+GameInfo game(const std::string& name, const std::string& folder = "", bool ticked = false) {
     GameInfo g;
     g.name = name;
-    g.imageCount = images;
-    g.textCount = texts;
+    g.ticked = ticked;
+    if (!folder.empty()) installCandidates(g, {MatchCandidate{0, "folder", folder, 1.0f}}, "精确");
     return g;
 }
 
 class FolderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        resetJobGlobals();
-        dummyGames.clear();
-    }
+    void SetUp() override { resetJobGlobals(); }
     void TearDown() override {
         dummyGames.clear();
         resetJobGlobals();
     }
 };
 
-TEST_F(FolderTest, MatchCases) {
+TEST_F(FolderTest, Match) {
     TempDir res;
     for (const char* d : {"生化危机4", "Portal 2", "Half-Life 2", "最终幻想十五"}) kbtest::makeDirs(res.path + d);
     kbtest::writeFile(res.path + "loose.txt", "not a folder");
-
-    std::vector<GameInfo> games = {
-        game("Portal 2"),                         // exact folder name
-        game("半条命 Half-Life II"),                // mixed: its English part against the folders
-        game("最终幻想XV"),                         // XV = 十五
-        game("Unrelated Title"),                  // no folder reaches 70%
-        game("生化危机4", 2, 1),                    // has resources: skipped, unchanged
-    };
-    GameInfo matched = game("Portal 2");
-    installCandidates(matched, {MatchCandidate{620, "Portal 2", "", 1.0f}}, "网络匹配");
-    games.push_back(matched);  // earlier network match: untouched and not counted
-    dummyGames = games;
+    dummyGames = {game("Portal 2"), game("半条命 Half-Life II"), game("最终幻想XV"), game("Unrelated Title"),
+                  game("生化危机4"), game("Portal 2")};
+    dummyGames[4].imageCount = 2;  // has resources: skipped, unchanged
+    dummyGames[4].textCount = 1;
+    installCandidates(dummyGames[5], {MatchCandidate{620, "Portal 2", "", 1.0f}}, "网络匹配");  // kept, not counted
 
     EXPECT_EQ(localFolderMatch(optionsFor(res.path)),
               "本地文件夹匹配完成\n命中: 3 / 6 (跳过: 1)\n子文件夹数: 4\n目录: " + res.path);
-    ASSERT_FALSE(dummyGames[0].candidates.empty());
-    EXPECT_EQ(dummyGames[0].candidates[0].appid, 0);
-    EXPECT_EQ(dummyGames[0].candidates[0].extra, res.path + "Portal 2");
-    const std::pair<const char*, const char*> want[] = {{"Portal 2", "精确"}, {"Half-Life 2", "模糊"},
+    EXPECT_EQ(dummyGames[0].candidates.at(0).extra, res.path + "Portal 2");
+    const std::pair<const char*, const char*> want[] = {{"Portal 2", "精确"},     {"Half-Life 2", "模糊"},
                                                         {"最终幻想十五", "精确"}, {"", "未命中"},
-                                                        {"", ""}, {"Portal 2", "网络匹配"}};
+                                                        {"", ""},                 {"Portal 2", "网络匹配"}};
     for (size_t i = 0; i < dummyGames.size(); ++i) {
         EXPECT_EQ(dummyGames[i].matchedName, want[i].first) << i;
         EXPECT_EQ(dummyGames[i].matchMethod, want[i].second) << i;
     }
-}
 
-TEST_F(FolderTest, MatchRefusals) {
-    TempDir res;
-    kbtest::writeFile(res.path + "a.txt", "x");
-    const std::tuple<std::string, bool, std::string> cases[] = {
-        {"", true, "请先选择有效的资源目录。"},
-        {res.path + "a.txt", true, "请先选择有效的资源目录。"},
-        {res.path, false, "请先点击【读取数据】加载游戏。"},
-        {res.path, true, "资源目录下没有子文件夹。"},
+    const std::pair<std::string, std::string> refusals[] = {
+        {res.path + "loose.txt", "请先选择有效的资源目录。"},
+        {res.path + "Portal 2", "资源目录下没有子文件夹。"},
     };
-    for (const auto& [dir, games, msg] : cases) {
-        dummyGames.clear();
-        if (games) dummyGames.push_back(game("Anything"));
-        EXPECT_EQ(localFolderMatch(optionsFor(dir)), msg) << dir;
-    }
+    for (const auto& [dir, msg] : refusals) EXPECT_EQ(localFolderMatch(optionsFor(dir)), msg);
+    dummyGames.clear();
+    EXPECT_EQ(localFolderMatch(optionsFor(res.path)), "请先点击【读取数据】加载游戏。");
 }
 
-// A resource folder with five .PNG, one .jpg, one .jpeg, two .txt and an unrelated file.
+// Five .PNG, one .jpg, one .JPEG, two texts and files that are never copied.
 void fillSource(const std::string& dir) {
-    kbtest::makeDirs(dir);
-    for (int i = 1; i <= 5; ++i) kbtest::writeFile(dir + "shot" + std::to_string(i) + ".PNG", "png" + std::to_string(i));
-    kbtest::writeFile(dir + "cover.jpg", "jpg");
-    kbtest::writeFile(dir + "wide.JPEG", "jpeg");
-    kbtest::writeFile(dir + "info.txt", "info");
-    kbtest::writeFile(dir + "readme.TXT", "readme");
-    kbtest::writeFile(dir + "notes.doc", "doc");
+    for (int i = 1; i <= 5; ++i) kbtest::writeFile(dir + "shot" + std::to_string(i) + ".PNG", "png");
+    for (const char* f : {"cover.jpg", "wide.JPEG", "info.txt", "readme.TXT", "notes.doc"}) kbtest::writeFile(dir + f, f);
     kbtest::makeDirs(dir + "sub.png");
-}
-
-GameInfo tickedWithFolder(const std::string& name, const std::string& src) {
-    GameInfo g = game(name);
-    g.ticked = true;
-    installCandidates(g, {MatchCandidate{0, "folder", src, 1.0f}}, "精确");
-    return g;
 }
 
 size_t filesIn(const std::string& dir) {
@@ -114,7 +83,7 @@ size_t filesIn(const std::string& dir) {
     return n;
 }
 
-TEST_F(FolderTest, CopyCases) {
+TEST_F(FolderTest, Copy) {
     struct Case {
         int limit;
         bool matchImages, jpg;
@@ -125,18 +94,39 @@ TEST_F(FolderTest, CopyCases) {
         SCOPED_TRACE(c.copied);
         TempDir menu, res;
         kbtest::ScopedMenuDir scope(menu.path);
+        kbtest::makeDirs(res.path + "Game");
         fillSource(res.path + "Game/");
-        dummyGames = {tickedWithFolder("My Game", res.path + "Game")};
+        dummyGames = {game("My Game", res.path + "Game", true)};
         PanelOptions o = optionsFor(res.path);
         o.imageLimitIndex = c.limit;
         o.matchImages = c.matchImages;
         o.imgTypeJpg = c.jpg;
-        const std::string msg = copyLocalResources(o);
-        EXPECT_EQ(msg, "复制资源完成\n已复制: " + std::to_string(c.copied) + " 个文件\n跳过: 0 个游戏");
+        EXPECT_EQ(copyLocalResources(o), "复制资源完成\n已复制: " + std::to_string(c.copied) + " 个文件\n跳过: 0 个游戏");
         EXPECT_EQ(filesIn(menu.path + "media/My Game"), static_cast<size_t>(c.copied));
-        EXPECT_FALSE(kbtest::fileExists(menu.path + "media/My Game/notes.doc"));
         EXPECT_EQ(dummyGames[0].textCount, 2);  // the table shows the new files at once
     }
+}
+
+TEST_F(FolderTest, CopyProblems) {
+    TempDir menu, res;
+    kbtest::ScopedMenuDir scope(menu.path);
+    kbtest::makeDirs(res.path + "Good");
+    fillSource(res.path + "Good/");
+    kbtest::writeFile(res.path + "NotAFolder", "x");
+    dummyGames = {game("Store Game", "", true),
+                  game("No Match", "", true),
+                  game("Unticked", res.path + "Good"),
+                  game("../escape", res.path + "Good", true),
+                  game("File Game", res.path + "NotAFolder", true),
+                  game("Good Game", res.path + "Good", true)};
+    installCandidates(dummyGames[0], {MatchCandidate{620, "Portal 2", "", 0.9f}}, "网络匹配");
+    EXPECT_EQ(copyLocalResources(optionsFor(res.path)),
+              "复制资源完成\n已复制: 9 个文件\n跳过: 4 个游戏\n\n[Store Game] 源目录不存在: \n[../escape] " +
+                  std::string(kMediaNameRefused) + "\n[File Game] 无法读取源目录: " + res.path +
+                  "NotAFolder (不是文件夹)\n");
+    EXPECT_EQ(filesIn(menu.path + "media/Good Game"), 9u);
+    EXPECT_EQ(filesIn(menu.path + "media"), 1u);
+    EXPECT_FALSE(fs::exists(menu.path + "escape"));
 }
 
 // A link at the target is replaced, never written through.
@@ -148,47 +138,11 @@ TEST_F(FolderTest, CopyReplacesALinkAtTheTarget) {
     kbtest::makeDirs(menu.path + "media/G");
     kbtest::writeFile(menu.path + "outside.txt", "keep");
     fs::create_symlink(menu.path + "outside.txt", menu.path + "media/G/a.txt");
-    dummyGames = {tickedWithFolder("G", res.path + "G")};
+    dummyGames = {game("G", res.path + "G", true)};
     EXPECT_EQ(copyLocalResources(optionsFor(res.path)), "复制资源完成\n已复制: 1 个文件\n跳过: 0 个游戏");
     EXPECT_EQ(kbtest::readFile(menu.path + "media/G/a.txt"), "second");
     EXPECT_EQ(kbtest::readFile(menu.path + "outside.txt"), "keep");
     EXPECT_FALSE(fs::is_symlink(menu.path + "media/G/a.txt"));
-}
-
-TEST_F(FolderTest, CopyProblems) {
-    TempDir menu, res;
-    kbtest::ScopedMenuDir scope(menu.path);
-    fillSource(res.path + "Good/");
-    kbtest::writeFile(res.path + "NotAFolder", "x");
-
-    GameInfo store = game("Store Game");
-    store.ticked = true;
-    installCandidates(store, {MatchCandidate{620, "Portal 2", "", 0.9f}}, "网络匹配");
-    GameInfo none = game("No Match");
-    none.ticked = true;
-    GameInfo unticked = tickedWithFolder("Unticked", res.path + "Good");
-    unticked.ticked = false;
-    GameInfo badIndex = tickedWithFolder("Bad Index", res.path + "Good");
-    badIndex.selectedCandidate = 5;
-    dummyGames = {store,
-                  none,
-                  unticked,
-                  badIndex,
-                  tickedWithFolder("../escape", res.path + "Good"),
-                  tickedWithFolder("File Game", res.path + "NotAFolder"),
-                  tickedWithFolder("Good Game", res.path + "Good")};
-    const std::string msg = copyLocalResources(optionsFor(res.path));
-
-    const std::string head = "复制资源完成\n已复制: 9 个文件\n跳过: 5 个游戏\n\n";
-    EXPECT_EQ(msg.substr(0, head.size()), head) << msg;
-    EXPECT_NE(msg.find("[Store Game] 源目录不存在: \n"), std::string::npos) << msg;
-    EXPECT_NE(msg.find("[../escape] " + std::string(kMediaNameRefused) + "\n"), std::string::npos) << msg;
-    EXPECT_NE(msg.find("[File Game] 无法读取源目录: " + res.path + "NotAFolder (不是文件夹)\n"), std::string::npos)
-        << msg;
-    EXPECT_EQ(msg.find("Unticked"), std::string::npos);
-    EXPECT_EQ(filesIn(menu.path + "media/Good Game"), 9u);
-    EXPECT_FALSE(fs::exists(menu.path + "escape"));
-    EXPECT_FALSE(fs::exists(menu.path + "media/Unticked"));
 }
 
 }  // namespace

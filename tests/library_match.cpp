@@ -1,6 +1,6 @@
 // The offline match against the title pool: per-game results, skip rules and counters, the
-// start handler with real pool files, cleaned trainer titles, and the fast path against the
-// straightforward evaluation.
+// start handler with real pool files, real noisy titles, and the fast path against the
+// straightforward evaluation under both rules.
 #include "match/library_match.h"
 
 #include <gtest/gtest.h>
@@ -15,35 +15,29 @@ namespace {
 
 using kbtest::TempDir;
 
-struct Row {
-    std::string name;
-    int32_t imageCount = 0, textCount = 0;
-    std::string matchedName;
+const std::vector<PoolItem> kPool = {
+    {1245620, "ELDEN RING", "艾尔登法环", "老头环"}, {1245999, "Elden Ring Nightreign", "老头环2", ""},
+    {620, "Portal 2", "传送门2", ""},              {400, "Portal", "传送门", ""},
+    {500, "Left 4 Dead", "求生之路", ""},          {500, "Left 4 Dead Demo", "求生之路", "L4D"},
+    {700, "Abcxyz", "甲乙丙丁五", ""},             {800, "", "", ""},
 };
 
-void setGames(const std::vector<Row>& rows) {
-    dummyGames.clear();
-    for (const Row& r : rows) {
-        GameInfo g;
-        g.id = static_cast<int32_t>(dummyGames.size() + 1);
-        g.name = r.name;
-        g.imageCount = r.imageCount;
-        g.textCount = r.textCount;
-        if (!r.matchedName.empty()) installCandidates(g, {MatchCandidate{42, r.matchedName, "", 0.8f}}, "网络匹配");
-        dummyGames.push_back(std::move(g));
-    }
-    aiPreview.assign(dummyGames.size(), std::string());
+void setGames(const std::vector<std::string>& names) {
+    dummyGames.assign(names.size(), GameInfo{});
+    for (size_t i = 0; i < names.size(); ++i) dummyGames[i].name = names[i];
+    aiPreview.assign(names.size(), std::string());
 }
 
-LibraryJob jobFor(std::vector<PoolItem> pool, int32_t threshold = 4, int32_t mode = 0) {
+LibraryJob jobFor(int32_t threshold = 4, int32_t mode = 0) {
     LibraryJob job;
-    job.pool = std::move(pool);
+    job.pool = kPool;
     job.sourcePath = "/menu/kbdata.csv";
     job.simThresholdIndex = threshold;
     job.existingResourceMode = job.existingMatchMode = mode;
-    for (size_t i = 0; i < dummyGames.size(); ++i)
-        job.games.push_back(LibraryGameInput{i, dummyGames[i].name, dummyGames[i].imageCount, dummyGames[i].textCount,
-                                             dummyGames[i].matchedName});
+    for (size_t i = 0; i < dummyGames.size(); ++i) {
+        const GameInfo& g = dummyGames[i];
+        job.games.push_back(LibraryGameInput{i, g.name, g.imageCount, g.textCount, g.matchedName});
+    }
     return job;
 }
 
@@ -59,13 +53,6 @@ protected:
         aiPreview.clear();
         resetJobGlobals();
     }
-};
-
-const std::vector<PoolItem> kPool = {
-    {1245620, "ELDEN RING", "艾尔登法环", "老头环"}, {1245999, "Elden Ring Nightreign", "老头环2", ""},
-    {620, "Portal 2", "传送门2", ""},              {400, "Portal", "传送门", ""},
-    {500, "Left 4 Dead", "求生之路", ""},          {500, "Left 4 Dead Demo", "求生之路", "L4D"},
-    {700, "Abcxyz", "甲乙丙丁五", ""},             {800, "", "", ""},
 };
 
 TEST_F(LibraryJobTest, GameCases) {
@@ -87,8 +74,8 @@ TEST_F(LibraryJobTest, GameCases) {
         {"", 4, "精确", 1.0f, {400, 500, 620, 700, 800, 1245999}},   // empty equals every empty field
     };
     for (const Case& c : cases) {
-        setGames({{c.name}});
-        runLibraryMatch(jobFor(kPool, c.threshold));
+        setGames({c.name});
+        runLibraryMatch(jobFor(c.threshold));
         const GameInfo& g = dummyGames[0];
         std::vector<int32_t> ids;
         for (const MatchCandidate& m : g.candidates) ids.push_back(m.appid);
@@ -101,10 +88,12 @@ TEST_F(LibraryJobTest, GameCases) {
 }
 
 TEST_F(LibraryJobTest, SkipRulesCountersAndChangedRows) {
-    setGames({{"老头环"}, {"Portal 3"}, {"Nothing Like It"}, {"传送门", 3, 1}, {"传送门2", 3, 0},
-              {"求生之路", 0, 0, "Older"}});
-    const LibraryRunSummary s = runLibraryMatch(jobFor(kPool));
-    EXPECT_EQ(s.skipped, 2);  // images and text, or an earlier match
+    setGames({"老头环", "Portal 3", "Nothing Like It", "传送门", "传送门2", "求生之路"});
+    dummyGames[3].imageCount = dummyGames[4].imageCount = 3;
+    dummyGames[3].textCount = 1;  // images and text: skipped
+    installCandidates(dummyGames[5], {MatchCandidate{42, "Older", "", 0.8f}}, "网络匹配");  // kept
+    const LibraryRunSummary s = runLibraryMatch(jobFor());
+    EXPECT_EQ(s.skipped, 2);
     EXPECT_EQ(gConfirmCount.load(), 3);
     EXPECT_EQ(gUnmatchCount.load(), 1);
     EXPECT_TRUE(dummyGames[3].matchMethod.empty());
@@ -115,10 +104,10 @@ TEST_F(LibraryJobTest, SkipRulesCountersAndChangedRows) {
         EXPECT_EQ(gMatchDebug, "本地库匹配完成\n命中: 3 / 4 (75%)\n精确: 2  模糊: 1  未命中: 1\n跳过: 2\n数据条目: 8\n"
                                "数据文件: /menu/kbdata.csv");
     }
-    EXPECT_EQ(runLibraryMatch(jobFor(kPool, 4, 1)).total, 6);  // overwrite modes take every game
+    EXPECT_EQ(runLibraryMatch(jobFor(4, 1)).total, 6);  // overwrite modes take every game
 
-    setGames({{"老头环"}, {"传送门"}});
-    LibraryJob job = jobFor(kPool);
+    setGames({"老头环", "传送门"});
+    LibraryJob job = jobFor();
     dummyGames[0].name = "Renamed";  // e.g. a reload replaced the list meanwhile
     runLibraryMatch(std::move(job));
     EXPECT_TRUE(dummyGames[0].candidates.empty());
@@ -127,22 +116,22 @@ TEST_F(LibraryJobTest, SkipRulesCountersAndChangedRows) {
 
 TEST_F(LibraryJobTest, StartWithRealPoolFiles) {
     struct Case {
-        bool games;
         std::string csv, db;  // file contents; "" = no file, "key" = an encrypted pool
         std::string msg, source;
     };
     const std::string header = "appid,name,name_cn,nickname\n";
     const std::string csv = header + "1245620,ELDEN RING,艾尔登法环,老头环\n620,Portal 2,传送门2,\n";
     const Case cases[] = {
-        {false, csv, "", "请先点击【读取数据】加载游戏。", ""},
-        {true, "", "", "没有本地数据库", ""},
-        {true, csv, "key", "", "kbdata.csv"},
-        {true, header, "key", "加载 kbdata.csv 失败: CSV 内容为空或解析失败", "kbdata.db"},
-        {true, "", "not a database at all, just text......", "加载 kbdata.db 失败: 准备SQL失败: ", ""},
+        {"", "", "没有本地数据库", ""},
+        {csv, "key", "", "kbdata.csv"},
+        {header, "key", "加载 kbdata.csv 失败: CSV 内容为空或解析失败", "kbdata.db"},
+        {"", "not a database at all, just text......", "加载 kbdata.db 失败: 准备SQL失败: ", ""},
     };
-    setGames({{"传送门"}});
     gMatchState = 1;  // another match runs
     EXPECT_FALSE(startLibraryMatch(PanelOptions{}));
+    resetJobGlobals();
+    EXPECT_FALSE(startLibraryMatch(PanelOptions{}));  // no games loaded
+    EXPECT_EQ(gMatchMsg, "请先点击【读取数据】加载游戏。");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.msg + c.source);
         resetJobGlobals();
@@ -152,8 +141,7 @@ TEST_F(LibraryJobTest, StartWithRealPoolFiles) {
         if (c.db == "key")  // encrypted with the program's key; holds 20 Portal 传送门
             kbtest::writeFile(dir.path + "kbdata.db", kbtest::readFile(KB_TEST_DATA_DIR "/local/kbdata_linux.db"));
         else if (!c.db.empty()) kbtest::writeFile(dir.path + "kbdata.db", c.db);
-        if (c.games) setGames({{"传送门"}, {"老头环"}});
-        else setGames({});
+        setGames({"传送门", "老头环"});
         EXPECT_EQ(startLibraryMatch(PanelOptions{}), !c.source.empty());
         {
             std::lock_guard<std::mutex> lk(gMatchMsgMtx);

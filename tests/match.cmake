@@ -1,6 +1,1 @@
-list(APPEND KB_TEST_SOURCES
-  tests/text.cpp
-  tests/normalize.cpp
-  tests/compare.cpp
-  tests/score.cpp
-)
+list(APPEND KB_TEST_SOURCES tests/match_engine.cpp)
