@@ -2,20 +2,17 @@
 // raw socket server for what it cannot misbehave into (cut bodies, silence).
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <functional>
+#include <optional>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "data/game.h"
 #include "data/jobs.h"
 #include "tests/loopback_http.h"
-#include "tests/platform.h"
 #include "tests/raw_server.h"
 
 namespace kbtest {
@@ -43,17 +40,13 @@ struct LoopbackHttp {
 
 // Sets KESTRELBOX_HOST_MAP for the scope (no request may run while it changes).
 struct ScopedHostMap {
-    std::string previous;
-    bool had = false;
+    std::optional<std::string> previous;
     explicit ScopedHostMap(const std::string& map) {
-        if (const char* p = std::getenv("KESTRELBOX_HOST_MAP")) {
-            previous = p;
-            had = true;
-        }
+        if (const char* p = std::getenv("KESTRELBOX_HOST_MAP")) previous = p;
         setEnv("KESTRELBOX_HOST_MAP", map);
     }
     ~ScopedHostMap() {
-        if (had) setEnv("KESTRELBOX_HOST_MAP", previous);
+        if (previous) setEnv("KESTRELBOX_HOST_MAP", *previous);
         else unsetEnv("KESTRELBOX_HOST_MAP");
     }
 };
