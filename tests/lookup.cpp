@@ -1,5 +1,5 @@
-// Manual lookups against a loopback store: by name, by appid, input validation and the
-// limited title decoding of the by-appid answer.
+// Manual lookups against a loopback store: by name and by appid, what each writes into its
+// row, input validation and the limited title decoding of the by-appid answer.
 #include "steam/lookup.h"
 
 #include "data/jobs.h"
@@ -8,9 +8,6 @@
 #include "tests/test_util.h"
 
 #include <gtest/gtest.h>
-
-using kbtest::LoopbackHttp;
-using kbtest::ScopedHostMap;
 
 namespace {
 
@@ -21,102 +18,75 @@ GameInfo matchedGame(const std::string& name) {
     return g;
 }
 
-class Lookup : public kbtest::JobTest {
-protected:
-    LoopbackHttp store;
-    std::mutex mtx;                              // the server thread reads what the test sets
-    std::map<std::string, std::string> details;  // appid -> body
-    std::string searchBody = "{\"items\":[]}";
-    std::unique_ptr<ScopedHostMap> map;
+using Lookup = kbtest::JobTest;
 
-    void SetUp() override {
-        JobTest::SetUp();
-        gDlgInputName[0] = gDlgInputAppid[0] = '\0';
+TEST_F(Lookup, WhatEachLookupWritesIntoItsRow) {
+    const std::string unavailable =
+        kbtest::readFile(std::string(KB_TEST_DATA_DIR) + "/steam/appdetails_11550_unavailable.json");
+    kbtest::LoopbackHttp store;
+    store.svr.get("/api/storesearch/", [](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
+        r.setContent(q.param("term") != "Portal" ? "{\"items\":[]}"
+                                                 : "{\"items\":[{\"name\":\"Portal Knights\",\"id\":3},"
+                                                   "{\"name\":\"Portal\",\"id\":400},{\"name\":\"Zzz\",\"id\":9}]}",
+                     "application/json");
+    });
+    store.svr.get("/api/appdetails", [&](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
+        EXPECT_EQ(q.param("cc"), "cn");
+        r.setContent(q.param("appids") == "11550" ? unavailable
+                                                  : "{\"570\":{\"success\":true,\"data\":{\"name\":\"Dota \\u00e9 "
+                                                    "\\/ \\\"2\\\"\"}}}",
+                     "application/json");
+    });
+    store.start();
+    kbtest::ScopedHostMap map(std::string(kSteamStoreHost) + "=" + store.base());
+    struct Case {
+        bool byName;
+        int32_t row;
+        const char* input;
+        std::string status;  // "" = refused before any request
+        int32_t appid;       // the row's first candidate afterwards, 0 = none
+        std::string matchedName;
+    };
+    const std::string badAppid = "请输入有效的 appid (正整数)";
+    const Case cases[] = {
+        {true, 1, "Portal", "完成，共 3 条", 400, "Portal"},  // searched as typed
+        {true, 1, "", "", 1, "old match"},
+        {true, 1, "nothing at all", "无结果", 0, ""},
+        {false, 1, "570abc", "完成", 570, "Dota \\u00e9 / \"2\""},
+        {false, 1, "11550", "未找到该编号或已下架", 0, ""},
+        {false, 7, "570", "完成", 1, "old match"},  // a row that left the list meanwhile
+        {false, 1, "0", badAppid, 1, "old match"},
+        {false, 1, "-5", badAppid, 1, "old match"},
+        {false, 1, "abc", badAppid, 1, "old match"},
+        {false, 1, "99999999999", badAppid, 1, "old match"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input);
         dummyGames = {matchedGame("Portal"), matchedGame("Dota")};
-        store.svr.get("/api/storesearch/", [this](const kbtest::HttpRequest&, kbtest::HttpResponse& r) {
-            std::lock_guard<std::mutex> lk(mtx);
-            r.setContent(searchBody, "application/json");
-        });
-        store.svr.get("/api/appdetails", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
-            const std::string id = q.param("appids");
-            EXPECT_EQ(q.param("cc"), "cn");
-            std::lock_guard<std::mutex> lk(mtx);
-            auto it = details.find(id);
-            r.setContent(it == details.end() ? "{\"" + id + "\":{\"success\":false}}" : it->second, "application/json");
-        });
-        store.start();
-        map = std::make_unique<ScopedHostMap>(std::string(kSteamStoreHost) + "=" + store.base());
+        gDlgTargetRow = c.row;
+        std::snprintf(c.byName ? gDlgInputName : gDlgInputAppid, 64, "%s", c.input);
+        auto confirm = c.byName ? confirmLookupByName : confirmLookupByAppid;
+        if (confirm()) {
+            EXPECT_TRUE(rowJobRunning());
+            EXPECT_FALSE(confirm());  // no second lookup while one runs
+            EXPECT_TRUE(kbtest::waitUntil([] { return gDlgDone.load(); }));
+            EXPECT_EQ(dlgStatusCopy(), c.status);
+            EXPECT_TRUE(collectLookup());
+            EXPECT_FALSE(gDlgRunning.load());
+        } else {
+            EXPECT_EQ(dlgStatusCopy(), c.byName ? "" : badAppid);
+        }
+        const GameInfo& g = dummyGames[1];
+        EXPECT_EQ(g.candidates.empty() ? 0 : g.candidates[0].appid, c.appid);
+        EXPECT_EQ(g.matchedName, c.matchedName);
+        EXPECT_EQ(g.matchMethod, c.appid == 1 ? "网络匹配" : c.appid ? "手动查询" : "");
+        EXPECT_EQ(dummyGames[0].matchedName, "old match");
     }
-    // Waits for the lookup, collects it like the frame does, and returns its status.
-    void set(std::string& field, const std::string& value) {
-        std::lock_guard<std::mutex> lk(mtx);
-        field = value;
-    }
-    static std::string finish() {
-        EXPECT_TRUE(kbtest::waitUntil([] { return gDlgDone.load(); }));
-        const std::string status = dlgStatusCopy();
-        EXPECT_TRUE(collectLookup());
-        EXPECT_FALSE(gDlgRunning.load());
-        return status;
-    }
-    static std::string byName(int row, const char* name) {
-        gDlgTargetRow = row;
-        std::snprintf(gDlgInputName, sizeof gDlgInputName, "%s", name);
-        return confirmLookupByName() ? finish() : "refused";
-    }
-    static std::string byAppid(int row, const char* appid) {
-        gDlgTargetRow = row;
-        std::snprintf(gDlgInputAppid, sizeof gDlgInputAppid, "%s", appid);
-        return confirmLookupByAppid() ? finish() : "refused: " + dlgStatusCopy();
-    }
-};
-
-}  // namespace
-
-TEST_F(Lookup, ByName) {
-    set(searchBody, "{\"items\":[{\"name\":\"Portal Knights\",\"id\":3},{\"name\":\"Portal\",\"id\":400},"
-                    "{\"name\":\"Zzz\",\"id\":9}]}");
-    gDlgTargetRow = 1;
-    std::snprintf(gDlgInputName, sizeof gDlgInputName, "Portal");  // searched as typed
-    ASSERT_TRUE(confirmLookupByName());
-    EXPECT_TRUE(rowJobRunning());
-    EXPECT_FALSE(confirmLookupByName());  // no second lookup while one runs
-    EXPECT_EQ(finish(), "完成，共 3 条");
-    const GameInfo& g = dummyGames[1];
-    ASSERT_EQ(g.candidates.size(), 3u);
-    EXPECT_EQ(g.candidates[0].appid, 400);
-    EXPECT_EQ(g.similarity, 1.0f);
-    EXPECT_EQ(g.matchMethod, "手动查询");
-    EXPECT_EQ(dummyGames[0].matchedName, "old match");
-
-    EXPECT_EQ(byName(0, ""), "refused");
-    set(searchBody, "{\"items\":[]}");
-    EXPECT_EQ(byName(0, "nothing at all"), "无结果");
-    EXPECT_TRUE(dummyGames[0].candidates.empty());
-    EXPECT_EQ(dummyGames[0].matchMethod, "");
 }
 
-TEST_F(Lookup, ByAppid) {
-    for (const char* bad : {"0", "-5", "abc", "99999999999"})
-        EXPECT_EQ(byAppid(0, bad), "refused: 请输入有效的 appid (正整数)") << bad;
+TEST(LookupInput, AppidAndTitleDecoding) {
     EXPECT_EQ(parseAppidInput("  +42abc"), 42);
     EXPECT_EQ(parseAppidInput("2147483648"), 0);
-
-    set(details["570"], "{\"570\":{\"success\":true,\"data\":{\"name\":\"Dota \\u00e9 \\/ \\\"2\\\"\"}}}");
-    set(details["11550"], kbtest::readFile(std::string(KB_TEST_DATA_DIR) + "/steam/appdetails_11550_unavailable.json"));
-    EXPECT_EQ(byAppid(1, "570abc"), "完成");
-    ASSERT_EQ(dummyGames[1].candidates.size(), 1u);
-    EXPECT_EQ(dummyGames[1].candidates[0].appid, 570);
-    EXPECT_EQ(dummyGames[1].matchedName, "Dota \\u00e9 / \"2\"");
-    EXPECT_EQ(dummyGames[1].matchMethod, "手动查询");
-    EXPECT_EQ(byAppid(0, "11550"), "未找到该编号或已下架");
-    EXPECT_TRUE(dummyGames[0].candidates.empty());
-    // A row that left the list meanwhile is not written.
-    EXPECT_EQ(byAppid(7, "570"), "完成");
-    EXPECT_EQ(dummyGames[0].matchedName, "");
-}
-
-TEST(LookupTitle, LimitedEscapeDecoding) {
     const std::pair<std::string, std::string> cases[] = {
         {"{\"name\":\"outer\",\"1\":{\"data\":{\"name\": \t\"A\\u00e9\"}}}", "A\\u00e9"},
         {"{\"data\":{\"name\":\"a\\\"b\\/c\\\\d\\ne\\tf\\rg\"}}", "a\"b/c\\d\ne\tf\\rg"},
@@ -124,3 +94,5 @@ TEST(LookupTitle, LimitedEscapeDecoding) {
     };
     for (const auto& [body, title] : cases) EXPECT_EQ(extractAppDetailsTitle(body), title) << body;
 }
+
+}  // namespace

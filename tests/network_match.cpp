@@ -1,10 +1,9 @@
-// The batch network match against a loopback store: selection, ranking and per-game
-// writes, failures, throttling in a job, cancel and collection.
+// The batch network match against a loopback store: selection, per-game writes, failures
+// and throttling in a job. (Its cancel is the window journey's.)
 #include "steam/network_match.h"
 
 #include "data/game.h"
 #include "data/jobs.h"
-#include "match/score.h"
 #include "steam/http.h"
 #include "steam/store_api.h"
 #include "tests/steam_servers.h"
@@ -36,21 +35,20 @@ std::string searchAnswer(const std::vector<StoreItem>& items) {
 
 // A store whose search answers are decided per term by the test; mapped for its lifetime.
 struct FakeStore {
-    LoopbackHttp http;
     std::function<void(const std::string& term, kbtest::HttpResponse&)> answer;
     std::mutex mtx;
     std::vector<std::string> terms;  // in request order
     std::unique_ptr<ScopedHostMap> map;
+    LoopbackHttp http;  // last: it stops before the rest goes away
 
     explicit FakeStore(std::function<void(const std::string&, kbtest::HttpResponse&)> a) : answer(std::move(a)) {
         http.svr.get("/api/storesearch/", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
-            const std::string term = q.param("term");
+            EXPECT_EQ(q.param("cc"), "CN");
             {
                 std::lock_guard<std::mutex> lk(mtx);
-                terms.push_back(term);
+                terms.push_back(q.param("term"));
             }
-            EXPECT_EQ(q.param("cc"), "CN");
-            answer(term, r);
+            answer(q.param("term"), r);
         });
         http.start();
         map = std::make_unique<ScopedHostMap>(std::string(kSteamStoreHost) + "=" + http.base());
@@ -92,12 +90,10 @@ TEST_F(NetworkMatch, SelectionFollowsTheOptions) {
     }
 }
 
-TEST_F(NetworkMatch, RanksHitsAndWritesEachGame) {
-    std::vector<StoreItem> many;
-    for (int i = 0; i < 24; ++i) many.push_back(StoreItem{100 + i, "Dark Souls " + std::string(static_cast<size_t>(i % 5), 'I') + " Edition " + std::to_string(i)});
-    many.push_back(StoreItem{7, "Dark Souls"});
+// Each game gets the store's hits ranked, or nothing when the store had none or failed.
+TEST_F(NetworkMatch, EachGameGetsItsHitsOrNone) {
     FakeStore store([&](const std::string& term, kbtest::HttpResponse& r) {
-        if (term == "Dark Souls") r.setContent(searchAnswer(many), "application/json");
+        if (term == "Dark Souls") r.setContent(searchAnswer({{3, "Dark Souls II"}, {7, "Dark Souls"}}), "application/json");
         else if (term == "!!!") r.setContent(searchAnswer({{1, "Alpha"}, {2, "Beta"}}), "application/json");
         else if (term == "broken") r.status = 500;
         else if (term == "监狱建筑师") r.setContent(searchAnswer({{9, "Prison"}, {233450, "监狱建筑师"}}), "application/json");
@@ -108,53 +104,17 @@ TEST_F(NetworkMatch, RanksHitsAndWritesEachGame) {
     PanelOptions opts;
     opts.existingMatchMode = 1;
     runToEnd(opts);
-
-    const GameInfo& ds = dummyGames[0];
-    const std::vector<MatchCandidate> expected = rankStoreItems("Dark Souls", many);
-    ASSERT_EQ(ds.candidates.size(), 10u);
-    for (size_t i = 0; i < 10; ++i) EXPECT_EQ(ds.candidates[i].appid, expected[i].appid);
-    EXPECT_EQ(ds.matchedName, "Dark Souls");
-    EXPECT_EQ(ds.matchMethod, "网络匹配");
-    // Every hit scores 0 and the best one still becomes the match.
-    EXPECT_EQ(dummyGames[1].similarity, 0.0f);
-    EXPECT_EQ(dummyGames[1].matchMethod, "网络匹配");
-    for (size_t row : {2u, 3u}) {
-        EXPECT_TRUE(dummyGames[row].candidates.empty()) << row;
-        EXPECT_EQ(dummyGames[row].matchMethod, "") << row;
+    // Every hit of "!!!" scores 0 and the best one still becomes the match.
+    const int32_t best[] = {7, 1, 0, 0, 233450};
+    for (size_t i = 0; i < std::size(best); ++i) {
+        const GameInfo& g = dummyGames[i];
+        EXPECT_EQ(g.candidates.empty() ? 0 : g.candidates[0].appid, best[i]) << g.name;
+        EXPECT_EQ(g.matchMethod, best[i] ? "网络匹配" : "") << g.name;
     }
-    EXPECT_EQ(dummyGames[4].candidates.at(0).appid, 233450);
     EXPECT_EQ(gConfirmCount.load(), 3);
     EXPECT_EQ(gUnmatchCount.load(), 2);
     EXPECT_EQ(gMatchDone.load(), 5);
     EXPECT_EQ(store.count("broken"), 1);  // a plain failure is not retried
-}
-
-TEST_F(NetworkMatch, CancelDuringTheThirdOfTenGames) {
-    std::atomic<bool> thirdReached{false}, release{false};
-    FakeStore store([&](const std::string& term, kbtest::HttpResponse& r) {
-        if (term == "g3") {
-            thirdReached = true;
-            waitUntil([&] { return release.load(); });
-        }
-        r.setContent(searchAnswer({{30, term}}), "application/json");
-    });
-    for (int i = 1; i <= 10; ++i) dummyGames.push_back(game("g" + std::to_string(i), true));
-    PanelOptions opts;
-    opts.existingMatchMode = 1;
-    ASSERT_TRUE(startNetworkMatch(opts));
-    ASSERT_TRUE(waitUntil([&] { return thirdReached.load(); }));
-    EXPECT_TRUE(rowJobRunning());  // the frame refuses sorting and 读取数据 meanwhile
-    cancelNetworkMatch();
-    EXPECT_FALSE(pollNetworkMatchJob());
-    EXPECT_EQ(progressTextCopy(), "网络匹配 2/10 (取消中...)");
-    release = true;
-    ASSERT_TRUE(waitUntil([] { return gMatchState.load() == 2; }));
-    EXPECT_TRUE(pollNetworkMatchJob());
-    EXPECT_FALSE(rowJobRunning());
-    EXPECT_EQ(gPendingCount.load(), 7);
-    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(dummyGames[i].matchedName, dummyGames[i].name);
-    for (size_t i = 3; i < 10; ++i) EXPECT_TRUE(dummyGames[i].candidates.empty()) << i;
-    EXPECT_EQ(store.count("g4"), 0);
 }
 
 // 429 is waited out; a store that still refuses (403) after its one pause stops the run.
