@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 using kbtest::LoopbackHttp;
 using kbtest::ScopedHostMap;
 using kbtest::waitUntil;
@@ -26,48 +28,13 @@ GameInfo game(const std::string& name, bool matched = false, int images = 0, int
 }
 
 std::string searchAnswer(const std::vector<StoreItem>& items) {
-    std::string s = "{\"total\":" + std::to_string(items.size()) + ",\"items\":[";
-    for (size_t i = 0; i < items.size(); ++i)
-        s += (i ? "," : "") + std::string("{\"type\":\"app\",\"name\":\"") + items[i].name +
-             "\",\"id\":" + std::to_string(items[i].appid) + "}";
-    return s + "]}";
+    std::string s;
+    for (const StoreItem& it : items)
+        s += (s.empty() ? "{\"name\":\"" : ",{\"name\":\"") + it.name + "\",\"id\":" + std::to_string(it.appid) + "}";
+    return "{\"items\":[" + s + "]}";
 }
 
-// A store whose search answers are decided per term by the test; mapped for its lifetime.
-struct FakeStore {
-    std::function<void(const std::string& term, kbtest::HttpResponse&)> answer;
-    std::mutex mtx;
-    std::vector<std::string> terms;  // in request order
-    std::unique_ptr<ScopedHostMap> map;
-    LoopbackHttp http;  // last: it stops before the rest goes away
-
-    explicit FakeStore(std::function<void(const std::string&, kbtest::HttpResponse&)> a) : answer(std::move(a)) {
-        http.svr.get("/api/storesearch/", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
-            EXPECT_EQ(q.param("cc"), "CN");
-            {
-                std::lock_guard<std::mutex> lk(mtx);
-                terms.push_back(q.param("term"));
-            }
-            answer(q.param("term"), r);
-        });
-        http.start();
-        map = std::make_unique<ScopedHostMap>(std::string(kSteamStoreHost) + "=" + http.base());
-    }
-    int count(const std::string& term) {
-        std::lock_guard<std::mutex> lk(mtx);
-        return static_cast<int>(std::count(terms.begin(), terms.end(), term));
-    }
-};
-
-class NetworkMatch : public kbtest::JobTest {
-protected:
-    static void runToEnd(const PanelOptions& opts = PanelOptions{}) {
-        ASSERT_TRUE(startNetworkMatch(opts));
-        ASSERT_TRUE(waitUntil([] { return gMatchState.load() == 2; }));
-        EXPECT_TRUE(pollNetworkMatchJob());
-        EXPECT_EQ(gMatchState.load(), 0);
-    }
-};
+using NetworkMatch = kbtest::JobTest;
 
 }  // namespace
 
@@ -90,54 +57,54 @@ TEST_F(NetworkMatch, SelectionFollowsTheOptions) {
     }
 }
 
-// Each game gets the store's hits ranked, or nothing when the store had none or failed.
-TEST_F(NetworkMatch, EachGameGetsItsHitsOrNone) {
-    FakeStore store([&](const std::string& term, kbtest::HttpResponse& r) {
-        if (term == "Dark Souls") r.setContent(searchAnswer({{3, "Dark Souls II"}, {7, "Dark Souls"}}), "application/json");
-        else if (term == "!!!") r.setContent(searchAnswer({{1, "Alpha"}, {2, "Beta"}}), "application/json");
-        else if (term == "broken") r.status = 500;
-        else if (term == "监狱建筑师") r.setContent(searchAnswer({{9, "Prison"}, {233450, "监狱建筑师"}}), "application/json");
-        else r.setContent("{\"total\":0}", "application/json");
-    });
-    dummyGames = {game("Dark Souls"), game("!!!"), game("broken", true), game("nothing", true),
-                  game("监狱建筑师 v2023.05.16 七项修改器")};  // a trainer catalogue title: searched cleaned
-    PanelOptions opts;
-    opts.existingMatchMode = 1;
-    runToEnd(opts);
-    // Every hit of "!!!" scores 0 and the best one still becomes the match.
-    const int32_t best[] = {7, 1, 0, 0, 233450};
-    for (size_t i = 0; i < std::size(best); ++i) {
-        const GameInfo& g = dummyGames[i];
-        EXPECT_EQ(g.candidates.empty() ? 0 : g.candidates[0].appid, best[i]) << g.name;
-        EXPECT_EQ(g.matchMethod, best[i] ? "网络匹配" : "") << g.name;
-    }
-    EXPECT_EQ(gConfirmCount.load(), 3);
-    EXPECT_EQ(gUnmatchCount.load(), 2);
-    EXPECT_EQ(gMatchDone.load(), 5);
-    EXPECT_EQ(store.count("broken"), 1);  // a plain failure is not retried
-}
-
-// 429 is waited out; a store that still refuses (403) after its one pause stops the run.
-TEST_F(NetworkMatch, ThrottledGamesAreRetriedAndARefusingStoreStopsTheRun) {
-    std::atomic<int> busyCalls{0};
-    FakeStore store([&](const std::string& term, kbtest::HttpResponse& r) {
-        if (term == "busy" && busyCalls++ < 2) {
+// One run over every kind of store answer: each game gets its best hit or nothing; 429 is
+// waited out, and a store that still refuses (403) after its one pause stops the run.
+TEST_F(NetworkMatch, OneRunOverEveryKindOfAnswer) {
+    std::mutex mtx;
+    std::multiset<std::string> terms;  // every search, guarded by mtx
+    LoopbackHttp store;
+    store.svr.get("/api/storesearch/", [&](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
+        const std::string term = q.param("term");
+        EXPECT_EQ(q.param("cc"), "CN");
+        std::lock_guard<std::mutex> lk(mtx);
+        terms.insert(term);
+        if (term == "busy" && terms.count(term) <= 2) {
             r.status = 429;
             r.setHeader("Retry-After", "0");
-        } else if (term == "blocked") {
-            r.status = 403;
+        } else if (term == "broken" || term == "blocked") {
+            r.status = term == "broken" ? 500 : 403;
+        } else if (term == "nothing") {
+            r.setContent("{\"total\":0}", "application/json");
         } else {
-            r.setContent(searchAnswer({{5, term}}), "application/json");
+            std::vector<StoreItem> hits = {{5, term}};
+            if (term == "Dark Souls") hits = {{3, "Dark Souls II"}, {7, "Dark Souls"}};
+            if (term == "!!!") hits = {{1, "Alpha"}, {2, "Beta"}};  // all score 0: the best is still a match
+            if (term == "监狱建筑师") hits = {{9, "Prison"}, {233450, "监狱建筑师"}};
+            r.setContent(searchAnswer(hits), "application/json");
         }
     });
-    dummyGames = {game("busy"), game("blocked"), game("after")};
+    store.start();
+    ScopedHostMap map(std::string(kSteamStoreHost) + "=" + store.base());
+    // A trainer catalogue title is searched cleaned, never as it is.
+    dummyGames = {game("busy"), game("Dark Souls"), game("!!!"), game("broken", true), game("nothing", true),
+                  game("监狱建筑师 v2023.05.16 七项修改器"), game("blocked"), game("after")};
+    const std::pair<int32_t, size_t> want[] = {{5, 3}, {7, 1}, {1, 1}, {0, 1}, {0, 1}, {233450, 0}, {0, 2}, {0, 0}};
+    PanelOptions opts;
+    opts.existingMatchMode = 1;
     throttleSetTestForbiddenPauseSec(0);
-    runToEnd();
+    ASSERT_TRUE(startNetworkMatch(opts));
+    ASSERT_TRUE(waitUntil([] { return gMatchState.load() == 2; }));
+    EXPECT_TRUE(pollNetworkMatchJob());
     throttleSetTestForbiddenPauseSec(-1);
-    EXPECT_EQ(dummyGames[0].matchedName, "busy");
-    EXPECT_EQ(store.count("busy"), 3);
-    EXPECT_EQ(store.count("blocked"), 2);
-    EXPECT_EQ(store.count("after"), 0);
+    std::lock_guard<std::mutex> lk(mtx);
+    for (size_t i = 0; i < std::size(want); ++i) {
+        const GameInfo& g = dummyGames[i];
+        EXPECT_EQ(g.candidates.empty() ? 0 : g.candidates[0].appid, want[i].first) << g.name;
+        EXPECT_EQ(g.matchMethod, want[i].first ? "网络匹配" : "") << g.name;
+        EXPECT_EQ(terms.count(g.name), want[i].second) << g.name;  // a plain failure is not retried
+    }
+    EXPECT_EQ(gConfirmCount.load(), 4);
+    EXPECT_EQ(gUnmatchCount.load(), 2);
     EXPECT_EQ(gPendingCount.load(), 2);
     EXPECT_EQ(gMatchMsg, std::string("网络匹配已停止：") + kStoreRefusedError);
     EXPECT_EQ(networkMatchProgressText(0, 5, false, 60), "网络匹配 0/5 (商店限流，60 秒后重试)");

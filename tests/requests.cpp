@@ -17,72 +17,57 @@ namespace {
 
 char gBox[65536];
 
-struct AiRequests : ::testing::Test {
-    void SetUp() override {
-        resetJobGlobals();
-        dummyGames.clear();
-        gCategoryList.clear();
-        std::memset(gBox, 0, sizeof gBox);
+void loadGames(const std::vector<std::pair<std::string, std::string>>& games) {
+    for (const auto& [name, cat] : games) {
+        GameInfo g;
+        g.name = name;
+        g.category = cat;
+        dummyGames.push_back(g);
     }
-    void TearDown() override {
-        shutdownJobs();
-        resetJobGlobals();
-        dummyGames.clear();
-        gCategoryList.clear();
-    }
-    static void loadGames(const std::vector<std::pair<std::string, std::string>>& games) {
-        for (const auto& [name, cat] : games) {
-            GameInfo g;
-            g.name = name;
-            g.category = cat;
-            dummyGames.push_back(g);
-        }
-        gCategoryList = {"动作", "冒险"};
-    }
-    // Waits for the request to end, then collects it; returns whether the popup opened.
-    static bool collectWhenDone() {
-        EXPECT_TRUE(kbtest::waitUntil([] { return gAiState.load() != 1; }));
-        return collectAiRequest(gBox, sizeof gBox);
-    }
-};
+    gCategoryList = {"动作", "冒险"};
+}
+
+// Waits for the request to end, then collects it; returns whether the popup opened.
+bool collectWhenDone() {
+    EXPECT_TRUE(kbtest::waitUntil([] { return gAiState.load() != 1; }));
+    return collectAiRequest(gBox, sizeof gBox);
+}
+
+using AiRequests = kbtest::JobTest;
 
 }  // namespace
 
 TEST_F(AiRequests, StartsRefusedWithTheirMessages) {
     struct Case {
-        const char* what;
-        int data;  // 0 nothing read, 1 games and whitelist, 2 games without a whitelist
-        int32_t scope;
-        int32_t caller;  // 1 games, 2 box, 3 test
-        std::string key, box, msg;
+        int data;        // 0 nothing read, 1 games and whitelist, 2 games without a whitelist
+        int32_t caller;  // 1 games (uncategorized ones), 2 box (empty), 3 test
+        std::string key, msg;
         std::string promptBox;  // what 生成AI提示词 writes instead (games only)
     };
     const Case cases[] = {
-        {"no data", 0, 0, 1, "k", "", "请先点击【读取数据】按钮加载游戏与分类。",
+        {0, 1, "k", "请先点击【读取数据】按钮加载游戏与分类。",
          "[错误] 请先点击左上角【读取数据】按钮，加载游戏列表与分类白名单。\n"},
-        {"no whitelist", 2, 0, 1, "k", "", kNoCategoriesMessage, std::string("[错误] ") + kNoCategoriesMessage + "\n"},
-        {"all categorized", 1, 1, 1, "k", "", "当前没有可处理的游戏（未分类范围下全部已分类）。",
-         "[提示] 当前没有未分类的游戏（所有游戏都已具有分类）。\n"},
-        {"box: key checked before the text", 0, 0, 2, "", "", "请先输入 API 密钥。"},
-        {"box empty", 0, 0, 2, "k", "", "大文本框为空，请先在大文本框中输入或生成提示词。"},
-        {"test without a key", 0, 0, 3, "", "", "请先输入 API 密钥。"},
+        {2, 1, "k", kNoCategoriesMessage, std::string("[错误] ") + kNoCategoriesMessage + "\n"},
+        {1, 1, "k", "当前没有可处理的游戏（未分类范围下全部已分类）。", "[提示] 当前没有未分类的游戏（所有游戏都已具有分类）。\n"},
+        {0, 2, "", "请先输入 API 密钥。"},  // the key is checked before the text
+        {0, 2, "k", "大文本框为空，请先在大文本框中输入或生成提示词。"},
+        {0, 3, "", "请先输入 API 密钥。"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.msg);
         dummyGames.clear();
         gCategoryList.clear();
         if (c.data) loadGames({{"A", "动作"}});
         if (c.data == 2) gCategoryList.clear();
         gGenOk = true;
-        const bool popup = c.caller == 1   ? onGenerateFromGames(c.scope, 0, 0, c.key)
-                           : c.caller == 2 ? onGenerateFromBox(c.box.c_str(), 0, 0, c.key)
-                                           : onTestConnection(0, 0, c.key);
-        EXPECT_TRUE(popup);
+        EXPECT_TRUE(c.caller == 1   ? onGenerateFromGames(1, 0, 0, c.key)
+                    : c.caller == 2 ? onGenerateFromBox("", 0, 0, c.key)
+                                    : onTestConnection(0, 0, c.key));
         EXPECT_FALSE(gGenOk);
         EXPECT_EQ(gGenMsg, c.msg);
         EXPECT_FALSE(gAiThread.joinable());
         if (c.caller == 1) {
-            EXPECT_EQ(promptTextForBox(c.scope), c.promptBox);
+            EXPECT_EQ(promptTextForBox(1), c.promptBox);
         }
     }
 }

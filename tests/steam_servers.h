@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "data/game.h"
+#include "data/ini.h"
 #include "data/jobs.h"
 #include "tests/loopback_http.h"
 #include "tests/raw_server.h"
@@ -51,17 +52,14 @@ struct ScopedHostMap {
     }
 };
 
-// Fresh job globals and no games for each test; a job the test left running is joined first.
-class JobTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        resetJobGlobals();
-        dummyGames.clear();
-    }
+// A clean slate of jobs, games and categories before and after each test; a job the test
+// left running is cancelled and joined first.
+struct JobTest : ::testing::Test {
+    void SetUp() override { TearDown(); }
     void TearDown() override {
-        for (std::thread* t : {&gMatchThread, &gDlgThread, &gDlThread})
-            if (t->joinable()) t->join();
+        shutdownJobs();
         dummyGames.clear();
+        gCategoryList.clear();
         resetJobGlobals();
     }
 };
