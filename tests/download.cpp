@@ -1,5 +1,5 @@
-// The asset download against loopback stand-ins for the store, the image CDN and a
-// screenshot host, with real store answers; plus the start handler and picture signatures.
+// The asset download against one loopback server standing in for the store, the image CDN
+// and the screenshot host, with real store answers; plus the start handler and picture signatures.
 #include "steam/download.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +18,6 @@
 #include "tests/steam_servers.h"
 #include "tests/test_util.h"
 
-using kbtest::LoopbackHttp;
 using Files = std::set<std::string>;
 
 namespace {
@@ -48,17 +47,12 @@ std::string dlMsg() {
     return gDlMsg;
 }
 
-std::vector<DlBatchItem> results() {
-    std::lock_guard<std::mutex> lk(gDlResultMtx);
-    return gDlResults;
-}
-
-// A ticked menu row; appid > 0 gives it a network match on that appid.
+// A ticked menu row; appid >= 0 gives it a network match on that appid (0 is no appid).
 GameInfo row(const std::string& name, int32_t appid) {
     GameInfo g;
     g.name = name;
     g.ticked = true;
-    if (appid > 0) installCandidates(g, {MatchCandidate{appid, name, "", 0.9f}}, "网络匹配");
+    if (appid >= 0) installCandidates(g, {MatchCandidate{appid, name, "", 0.9f}}, "网络匹配");
     return g;
 }
 
@@ -66,54 +60,44 @@ class Download : public kbtest::JobTest {
 protected:
     kbtest::TempDir menu;
     kbtest::ScopedMenuDir menuDir{menu.path};
-    LoopbackHttp store, cdn;  // cdn also stands in for the screenshot host
-    std::unique_ptr<kbtest::ScopedHostMap> hostMap;
-
-    std::mutex mtx;  // guards everything below, written by the server threads
-    std::map<std::string, std::string> details;  // "appid/cc" -> body
+    std::mutex mtx;  // guards the four below, read by the server's threads
+    std::map<std::string, std::string> details;  // "appid/cc" -> body; "" or none: success:false
     std::map<std::string, int> failPaths;        // image path -> status
-    std::vector<std::string> storeLog;           // "appid/cc" of each request
-    std::vector<int> firstAnswers;  // statuses answered first, in order (429 waits 300 s, 200 is empty)
+    std::vector<int> firstAnswers;  // statuses the store answers first (a 429 asks for 300 s, a 200 is empty)
+    int storeRequests = 0;
+    kbtest::LoopbackHttp server;  // last: it stops before the state above goes away
+    std::unique_ptr<kbtest::ScopedHostMap> hostMap;
 
     void SetUp() override {
         JobTest::SetUp();
-        store.svr.get("/api/appdetails", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
-            const std::string key = q.param("appids") + "/" + q.param("cc");
-            EXPECT_EQ(q.param("l"), "schinese");
+        server.svr.get("*", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
             std::lock_guard<std::mutex> lk(mtx);
-            storeLog.push_back(key);
+            if (q.path != "/api/appdetails") {
+                auto it = failPaths.find(q.path);
+                r.status = it == failPaths.end() ? 200 : it->second;
+                if (it == failPaths.end()) r.setContent(imageBytes(q.path), "image/jpeg");
+                else r.setContent("not here", "text/plain");
+                return;
+            }
+            EXPECT_EQ(q.param("l"), "schinese");
+            ++storeRequests;
+            const std::string body = details[q.param("appids") + "/" + q.param("cc")];
             if (!firstAnswers.empty()) {
                 r.status = firstAnswers.front();
                 firstAnswers.erase(firstAnswers.begin());
                 r.setHeader("Retry-After", "300");
-            } else if (auto it = details.find(key); it != details.end()) {
-                r.setContent(it->second, "application/json");
             } else {
-                r.setContent("{\"" + q.param("appids") + "\":{\"success\":false}}", "application/json");
+                r.setContent(body.empty() ? "{\"" + q.param("appids") + "\":{\"success\":false}}" : body, "application/json");
             }
         });
-        cdn.svr.get("/steam/apps/*", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
-            std::lock_guard<std::mutex> lk(mtx);
-            if (auto it = failPaths.find(q.path); it != failPaths.end()) {
-                r.status = it->second;
-                r.setContent("not here", "text/plain");
-            } else {
-                r.setContent(imageBytes(q.path), "image/jpeg");
-            }
-        });
-        store.start();
-        cdn.start();
-        hostMap = std::make_unique<kbtest::ScopedHostMap>(std::string(kSteamStoreHost) + "=" + store.base() + "," +
-                                                          kSteamCdnHost + "=" + cdn.base() +
-                                                          ",steamcdn-a.akamaihd.net=" + cdn.base());
+        server.start();
+        const std::string base = server.base();
+        hostMap = std::make_unique<kbtest::ScopedHostMap>(std::string(kSteamStoreHost) + "=" + base + "," +
+                                                          kSteamCdnHost + "=" + base + ",steamcdn-a.akamaihd.net=" + base);
     }
-    void serve(const std::string& key, const std::string& body) {
+    int requestsSoFar() {
         std::lock_guard<std::mutex> lk(mtx);
-        if (!body.empty()) details[key] = body;
-    }
-    size_t storeRequests() {
-        std::lock_guard<std::mutex> lk(mtx);
-        return storeLog.size();
+        return storeRequests;
     }
     std::string gameDir(const std::string& name) const { return menu.path + "media/" + name + "/"; }
 };
@@ -126,32 +110,31 @@ TEST_F(Download, PerGameOutcomes) {
     const std::string shot = "http://steamcdn-a.akamaihd.net/steam/apps/620/"
                              "ss_f3f6787d74739d3b2ec8a484b5c994b3d31ef325.1920x1080.jpg?t=1490208943";
     const std::string ssFalse = "success=false (区域不可用/地区封禁)";
-    const std::string noDetails = "appdetails: cn=" + ssFalse + " | us=" + ssFalse + "\n";
     const std::string info = buildInfoTxt(body, "G"), ss = "ss_01_1920x1080.jpg", cap = kCapsuleFileName;
     struct Case {
         const char* what;
-        int capsuleStatus;  // 0 = served; 200 = a text page; -1 = a folder stands in its place
-        std::string cn, us;  // details per region; "" = success:false
+        std::vector<int> firstAnswers;  // of the store, before the details
+        int capsuleStatus;              // 0 = served; 200 = a text page
+        std::string cn, us;             // details per region; "" = success:false
         int status;
         std::string report;  // the game's block in the final message
         Files files;
         std::string infoTxt;  // "" = no info.txt
     };
     const Case cases[] = {
-        {"all there", 0, body, "", 0, "", {cap, "info.txt", ss}, info},
-        {"capsule 404", 404, body, "", 1, "部分失败:\ncapsule: HTTP 404\n", {"info.txt", ss}, info},
-        {"capsule is no picture", 200, body, "", 1, "部分失败:\ncapsule: 内容不是图片（Content-Type: text/plain）\n",
-         {"info.txt", ss}, info},
-        {"capsule cannot be written", -1, body, "", 1,
-         "部分失败:\ncapsule: 重命名失败 errno=" + std::to_string(kbtest::kErr.renameOntoDir) +
-             " path=" + gameDir("G") + cap + "\n",
-         {cap, "info.txt", ss}, info},
-        {"details not JSON", 0, body.substr(0, 200), "", 1, "部分失败:\nappdetails: JSON 解析失败: unterminated string\n", {cap}, ""},
-        {"details in no region", 0, "", "", 1, "部分失败:\n" + noDetails, {cap}, ""},
-        {"nothing at all", 404, "", "", 2, "完全失败:\ncapsule: HTTP 404\n" + noDetails, {}, ""},
+        {"all there after one failure", {500}, 0, body, "", 0, "", {cap, "info.txt", ss}, info},
+        {"capsule 404", {}, 404, body, "", 1, "部分失败:\ncapsule: HTTP 404\n", {"info.txt", ss}, info},
+        {"capsule is no picture", {}, 200, body, "", 1,
+         "部分失败:\ncapsule: 内容不是图片（Content-Type: text/plain）\n", {"info.txt", ss}, info},
+        {"details not JSON", {}, 0, body.substr(0, 200), "", 1,
+         "部分失败:\nappdetails: JSON 解析失败: unterminated string\n", {cap}, ""},
+        {"details fail twice, then in no region", {404, 200}, 0, body, "", 1,
+         "部分失败:\nappdetails: cn=HTTP 404 | 重试: 响应为空 | us=" + ssFalse + "\n", {cap}, ""},
+        {"nothing at all", {}, 404, "", "", 2,
+         "完全失败:\ncapsule: HTTP 404\nappdetails: cn=" + ssFalse + " | us=" + ssFalse + "\n", {}, ""},
         // US data: a notice heads info.txt and no screenshot is fetched.
-        {"US only", 0, "", body, 0, "", {cap, "info.txt"}, kUsDataNotice + info},
-        {"screenshot over http", 0, httpShot, "", 1, "部分失败:\nss #1: URL 不是 https: " + shot.substr(0, 80) + "\n",
+        {"US only", {}, 0, "", body, 0, "", {cap, "info.txt"}, kUsDataNotice + info},
+        {"screenshot over http", {}, 0, httpShot, "", 1, "部分失败:\nss #1: URL 不是 https: " + shot.substr(0, 80) + "\n",
          {cap, "info.txt"}, info},
     };
     for (const Case& c : cases) {
@@ -160,20 +143,16 @@ TEST_F(Download, PerGameOutcomes) {
         std::filesystem::remove_all(pathFromUtf8(gameDir("G")));
         {
             std::lock_guard<std::mutex> lk(mtx);
-            details.clear();
+            details = {{"620/cn", c.cn}, {"620/us", c.us}};
             failPaths.clear();
             if (c.capsuleStatus > 0) failPaths[capsule] = c.capsuleStatus;
+            firstAnswers = c.firstAnswers;
         }
-        if (c.capsuleStatus < 0) kbtest::makeDirs(gameDir("G") + cap);
-        serve("620/cn", c.cn);
-        serve("620/us", c.us);
         runDownloadJob({{620, "G"}}, 1);
         const std::string head = std::string("下载完成  完整:") + (c.status == 0 ? "1" : "0") +
                                  "  不全:" + (c.status == 1 ? "1" : "0") + "  失败:" + (c.status == 2 ? "1" : "0") +
                                  "  → media/";
         EXPECT_EQ(dlMsg(), c.report.empty() ? head : head + "\n[G] " + c.report);
-        ASSERT_EQ(results().size(), 1u);
-        EXPECT_EQ(results()[0].status, c.status);
         EXPECT_EQ(filesIn(gameDir("G")), c.files);
         if (!c.infoTxt.empty()) {
             EXPECT_EQ(kbtest::readFile(gameDir("G") + "info.txt"), c.infoTxt);
@@ -184,22 +163,18 @@ TEST_F(Download, PerGameOutcomes) {
     }
 }
 
+// A name the media rule refuses fails before any request; separators nest folders.
 TEST_F(Download, NamesAreFoldersBelowMediaOrRefused) {
-    serve("620/cn", fixture("appdetails_620.json"));
-    const std::vector<std::string> names = {"..", "", "../escape", "/abs", "a/../b", "CON", "G."};
-    DownloadWorkList work;
-    for (const std::string& n : names) work.emplace_back(620, n);
-    runDownloadJob(work, 2);
-    EXPECT_EQ(gDlFail.load(), static_cast<int32_t>(names.size()));
-    EXPECT_EQ(storeRequests(), 0u);
-    const std::string msg = dlMsg();
-    for (const std::string& n : names)
-        EXPECT_NE(msg.find("[" + n + "] 完全失败:\n" + kMediaNameRefused + "\n"), std::string::npos) << n;
-    // Nothing but the (empty) media folder was made in the menu folder.
+    {
+        std::lock_guard<std::mutex> lk(mtx);
+        details["620/cn"] = fixture("appdetails_620.json");
+    }
+    runDownloadJob({{620, "../escape"}, {620, "Fate\\stay night"}}, 1);
+    EXPECT_EQ(dlMsg(), "下载完成  完整:1  不全:0  失败:1  → media/\n[../escape] 完全失败:\n" +
+                           std::string(kMediaNameRefused) + "\n");
+    EXPECT_EQ(requestsSoFar(), 1);
     EXPECT_EQ(filesIn(menu.path), Files{"media"});
-    EXPECT_TRUE(filesIn(menu.path + "media").empty());
-    // Separators nest folders.
-    runDownloadJob({{620, "Fate\\stay night"}}, 1);
+    EXPECT_EQ(filesIn(menu.path + "media"), Files{"Fate"});
     EXPECT_EQ(filesIn(gameDir("Fate/stay night")).size(), 3u);
 }
 
@@ -211,46 +186,22 @@ TEST_F(Download, CancelEndsTheJobAndSaysSo) {
     }
     dummyGames = {row("A", 620), row("B", 570)};
     ASSERT_TRUE(startDownloadJob(PanelOptions{}));
-    ASSERT_TRUE(kbtest::waitUntil([&] { return storeRequests() > 0; }));
+    ASSERT_TRUE(kbtest::waitUntil([&] { return requestsSoFar() > 0; }));
     cancelDownloadJob();
     ASSERT_TRUE(kbtest::waitUntil([] { return pollDownloadJob(); }));
     EXPECT_EQ(dlMsg(), "下载已取消  完整:0  不全:1  失败:0  未开始:1  → media/\n[A] 部分失败:\n已取消\n");
-    EXPECT_EQ(storeRequests(), 1u);
+    EXPECT_EQ(requestsSoFar(), 1);
     EXPECT_EQ(filesIn(gameDir("A")), Files{kCapsuleFileName});
 }
 
-// Any failure but throttling gets one more request; the error names both.
-TEST_F(Download, FetchAppDetailsRetriesOnceAfterAFailure) {
-    const std::string okBody = "{\"5\":{\"success\": true,\"data\":{}}}";
-    serve("5/cn", okBody);
-    const std::pair<std::vector<int>, std::string> cases[] = {
-        {{500}, ""}, {{500, 502}, "HTTP 500 | 重试: HTTP 502"}, {{404, 200}, "HTTP 404 | 重试: 响应为空"}};
-    for (const auto& [answers, wantErr] : cases) {
-        {
-            std::lock_guard<std::mutex> lk(mtx);
-            firstAnswers = answers;
-            storeLog.clear();
-        }
-        std::string json, err;
-        EXPECT_EQ(fetchAppDetails(5, "cn", json, err), wantErr.empty()) << wantErr;
-        EXPECT_EQ(err, wantErr);
-        EXPECT_EQ(json, wantErr.empty() ? okBody : "");
-        EXPECT_EQ(storeRequests(), 2u);
-    }
-}
-
-using DownloadStart = kbtest::JobTest;
-
-TEST_F(DownloadStart, NothingToFetchStartsNothing) {
-    dummyGames = {row("X", 10)};
-    dummyGames[0].ticked = false;
-    EXPECT_FALSE(startDownloadJob(PanelOptions{}));
-    EXPECT_EQ(dlMsg(), "请先勾选要下载的行");
-    dummyGames = {row("A", 0), dummyGames[0], row("B", 0)};
-    installCandidates(dummyGames[2], {MatchCandidate{0, "B", "", 0.9f}}, "网络匹配");  // appid 0 is no match
+TEST_F(Download, NothingToFetchStartsNothing) {
+    dummyGames = {row("A", -1), row("X", 10), row("B", 0)};
+    dummyGames[1].ticked = false;
     EXPECT_FALSE(startDownloadJob(PanelOptions{}));
     EXPECT_EQ(dlMsg(), "这些勾选的游戏还没匹配到 Steam appid：\n  - A\n  - B\n");
-    EXPECT_EQ(gDlState.load(), 0);
+    dummyGames = {dummyGames[1]};
+    EXPECT_FALSE(startDownloadJob(PanelOptions{}));
+    EXPECT_EQ(dlMsg(), "请先勾选要下载的行");
     EXPECT_FALSE(gDlThread.joinable());
 }
 

@@ -1,6 +1,7 @@
 #include "tests/loopback_http.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 
 #include "tests/platform.h"
@@ -98,53 +99,47 @@ void HttpResponse::setContent(const std::string& content, const std::string& typ
 void HttpResponse::setHeader(const std::string& name, const std::string& value) { headers.emplace_back(name, value); }
 
 void HttpServer::route(const std::string& method, const std::string& pattern, HttpHandler h) {
-    std::lock_guard<std::mutex> lk(mtx_);
     routes_.push_back({method, pattern, std::move(h)});
 }
 
 int HttpServer::start() {
     fd_ = tcpListenLoopback(port_);
-    acceptor_ = std::thread([this] { acceptLoop(); });
+    thread_ = std::thread([this] { acceptLoop(); });
     return port_;
 }
 
+// One connection at a time: every client here sends its requests one after another.
 void HttpServer::acceptLoop() {
     for (;;) {
         const long long c = tcpAccept(fd_);
-        std::lock_guard<std::mutex> lk(mtx_);
-        if (c < 0 || stopping_) {
-            if (c >= 0) tcpClose(c);
-            return;
+        {
+            std::lock_guard<std::mutex> lk(mtx_);
+            if (c < 0 || stopping_) {
+                if (c >= 0) tcpClose(c);
+                return;
+            }
+            conn_ = c;
         }
-        open_.push_back(c);
-        workers_.emplace_back([this, c] { serve(c); });
+        serve(c);
+        std::lock_guard<std::mutex> lk(mtx_);
+        conn_ = -1;
+        tcpShutdown(c);
+        tcpClose(c);
     }
 }
 
 void HttpServer::serve(long long conn) {
     HttpRequest q;
-    if (readRequest(conn, q)) {
-        HttpHandler handler;
-        {
-            std::lock_guard<std::mutex> lk(mtx_);
-            for (const Route& r : routes_)
-                if ((r.method.empty() || r.method == q.method) && matches(r.pattern, q.path)) {
-                    handler = r.handler;
-                    break;
-                }
+    if (!readRequest(conn, q)) return;
+    HttpResponse r;
+    r.status = 404;
+    for (const Route& route : routes_)
+        if ((route.method.empty() || route.method == q.method) && matches(route.pattern, q.path)) {
+            r.status = 200;
+            route.handler(q, r);
+            break;
         }
-        HttpResponse r;
-        if (handler) handler(q, r);
-        else r.status = 404;
-        writeResponse(conn, r);
-    }
-    std::lock_guard<std::mutex> lk(mtx_);
-    // Closed here unless stop() is already ending it.
-    if (auto it = std::find(open_.begin(), open_.end(), conn); it != open_.end()) {
-        open_.erase(it);
-        tcpShutdown(conn);
-        tcpClose(conn);
-    }
+    writeResponse(conn, r);
 }
 
 void HttpServer::stop() {
@@ -152,12 +147,10 @@ void HttpServer::stop() {
         std::lock_guard<std::mutex> lk(mtx_);
         if (fd_ < 0 || stopping_) return;
         stopping_ = true;
-        for (long long c : open_) tcpShutdown(c);  // wakes workers blocked in a read
+        if (conn_ >= 0) tcpShutdown(conn_);  // wakes a handler blocked in a read
     }
     tcpPoke(port_);
-    if (acceptor_.joinable()) acceptor_.join();
-    for (std::thread& t : workers_) t.join();  // no new workers once stopping_ is set
-    for (long long c : open_) tcpClose(c);
+    thread_.join();
     tcpClose(fd_);
 }
 

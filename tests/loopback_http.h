@@ -1,5 +1,5 @@
 // A small HTTP/1.1 server on 127.0.0.1 for the tests of both platforms: routes by method and
-// path, one connection per request.
+// path, one connection per request, served one at a time.
 #pragma once
 #include <functional>
 #include <mutex>
@@ -37,11 +37,11 @@ public:
     ~HttpServer() { stop(); }
     void get(const std::string& pattern, HttpHandler h) { route("GET", pattern, std::move(h)); }
     void post(const std::string& pattern, HttpHandler h) { route("POST", pattern, std::move(h)); }
-    // method "" serves every method.
+    // Routes are set before start(). method "" serves every method.
     void route(const std::string& method, const std::string& pattern, HttpHandler h);
     // Listens on a free port and serves from a thread of its own; returns the port.
     int start();
-    // Stops listening, ends open connections and joins every thread.
+    // Stops listening, ends the open connection and joins the thread.
     void stop();
 
 private:
@@ -53,14 +53,13 @@ private:
     void acceptLoop();
     void serve(long long conn);
 
-    std::mutex mtx_;
     std::vector<Route> routes_;
-    std::vector<long long> open_;
-    std::vector<std::thread> workers_;
-    std::thread acceptor_;
+    std::thread thread_;
+    std::mutex mtx_;  // guards the two below
+    long long conn_ = -1;  // the connection being served
+    bool stopping_ = false;
     long long fd_ = -1;
     int port_ = 0;
-    bool stopping_ = false;
 };
 
 }  // namespace kbtest
