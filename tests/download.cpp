@@ -60,9 +60,9 @@ class Download : public kbtest::JobTest {
 protected:
     kbtest::TempDir menu;
     kbtest::ScopedMenuDir menuDir{menu.path};
-    std::mutex mtx;  // guards the four below, read by the server's threads
-    std::map<std::string, std::string> details;  // "appid/cc" -> body; "" or none: success:false
-    std::map<std::string, int> failPaths;        // image path -> status
+    std::mutex mtx;  // guards the four below, read by the server's thread
+    std::map<std::string, std::string> details;  // region -> details of appid 620; "" or none: success:false
+    int capsuleStatus = 0;                       // of appid 620's capsule: 0 = the picture; 200 = a text page
     std::vector<int> firstAnswers;  // statuses the store answers first (a 429 asks for 300 s, a 200 is empty)
     int storeRequests = 0;
     kbtest::LoopbackHttp server;  // last: it stops before the state above goes away
@@ -73,22 +73,21 @@ protected:
         server.svr.get("*", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
             std::lock_guard<std::mutex> lk(mtx);
             if (q.path != "/api/appdetails") {
-                auto it = failPaths.find(q.path);
-                r.status = it == failPaths.end() ? 200 : it->second;
-                if (it == failPaths.end()) r.setContent(imageBytes(q.path), "image/jpeg");
-                else r.setContent("not here", "text/plain");
+                const bool fail = q.path == capsulePath(620) && capsuleStatus;
+                r.status = fail ? capsuleStatus : 200;
+                r.setContent(fail ? "not here" : imageBytes(q.path), fail ? "text/plain" : "image/jpeg");
                 return;
             }
             EXPECT_EQ(q.param("l"), "schinese");
             ++storeRequests;
-            const std::string body = details[q.param("appids") + "/" + q.param("cc")];
             if (!firstAnswers.empty()) {
                 r.status = firstAnswers.front();
                 firstAnswers.erase(firstAnswers.begin());
                 r.setHeader("Retry-After", "300");
-            } else {
-                r.setContent(body.empty() ? "{\"" + q.param("appids") + "\":{\"success\":false}}" : body, "application/json");
+                return;
             }
+            const std::string body = q.param("appids") == "620" ? details[q.param("cc")] : "";
+            r.setContent(body.empty() ? "{\"" + q.param("appids") + "\":{\"success\":false}}" : body, "application/json");
         });
         server.start();
         const std::string base = server.base();
@@ -107,8 +106,6 @@ TEST_F(Download, PerGameOutcomes) {
     const std::string body = fixture("appdetails_620.json"), capsule = capsulePath(620);
     std::string httpShot = body;
     httpShot.replace(httpShot.find("\"path_full\":\"https:"), 19, "\"path_full\":\"http:");
-    const std::string shot = "http://steamcdn-a.akamaihd.net/steam/apps/620/"
-                             "ss_f3f6787d74739d3b2ec8a484b5c994b3d31ef325.1920x1080.jpg?t=1490208943";
     const std::string ssFalse = "success=false (区域不可用/地区封禁)";
     const std::string info = buildInfoTxt(body, "G"), ss = "ss_01_1920x1080.jpg", cap = kCapsuleFileName;
     struct Case {
@@ -134,7 +131,8 @@ TEST_F(Download, PerGameOutcomes) {
          "完全失败:\ncapsule: HTTP 404\nappdetails: cn=" + ssFalse + " | us=" + ssFalse + "\n", {}, ""},
         // US data: a notice heads info.txt and no screenshot is fetched.
         {"US only", {}, 0, "", body, 0, "", {cap, "info.txt"}, kUsDataNotice + info},
-        {"screenshot over http", {}, 0, httpShot, "", 1, "部分失败:\nss #1: URL 不是 https: " + shot.substr(0, 80) + "\n",
+        {"screenshot over http", {}, 0, httpShot, "", 1, "部分失败:\nss #1: URL 不是 https: "
+         "http://steamcdn-a.akamaihd.net/steam/apps/620/ss_f3f6787d74739d3b2ec8a484b5c994b\n",
          {cap, "info.txt"}, info},
     };
     for (const Case& c : cases) {
@@ -143,9 +141,8 @@ TEST_F(Download, PerGameOutcomes) {
         std::filesystem::remove_all(pathFromUtf8(gameDir("G")));
         {
             std::lock_guard<std::mutex> lk(mtx);
-            details = {{"620/cn", c.cn}, {"620/us", c.us}};
-            failPaths.clear();
-            if (c.capsuleStatus > 0) failPaths[capsule] = c.capsuleStatus;
+            details = {{"cn", c.cn}, {"us", c.us}};
+            capsuleStatus = c.capsuleStatus;
             firstAnswers = c.firstAnswers;
         }
         runDownloadJob({{620, "G"}}, 1);
@@ -167,7 +164,7 @@ TEST_F(Download, PerGameOutcomes) {
 TEST_F(Download, NamesAreFoldersBelowMediaOrRefused) {
     {
         std::lock_guard<std::mutex> lk(mtx);
-        details["620/cn"] = fixture("appdetails_620.json");
+        details["cn"] = fixture("appdetails_620.json");
     }
     runDownloadJob({{620, "../escape"}, {620, "Fate\\stay night"}}, 1);
     EXPECT_EQ(dlMsg(), "下载完成  完整:1  不全:0  失败:1  → media/\n[../escape] 完全失败:\n" +

@@ -79,14 +79,6 @@ bool matches(const std::string& pattern, const std::string& path) {
     return path.compare(0, pattern.size() - 1, pattern, 0, pattern.size() - 1) == 0;
 }
 
-void writeResponse(long long conn, const HttpResponse& r) {
-    if (r.raw) return r.raw(conn);
-    // Clients read the number only; the reason phrase is always "-".
-    std::string head = "HTTP/1.1 " + std::to_string(r.status) + " -\r\nConnection: close\r\n";
-    for (const auto& [k, v] : r.headers) head += k + ": " + v + "\r\n";
-    tcpSend(conn, head + "Content-Length: " + std::to_string(r.body.size()) + "\r\n\r\n" + r.body);
-}
-
 }  // namespace
 
 std::string HttpRequest::header(const std::string& name) const { return find(headers, lower(name)); }
@@ -95,11 +87,6 @@ std::string HttpRequest::param(const std::string& name) const { return find(para
 void HttpResponse::setContent(const std::string& content, const std::string& type) {
     body = content;
     setHeader("Content-Type", type);
-}
-void HttpResponse::setHeader(const std::string& name, const std::string& value) { headers.emplace_back(name, value); }
-
-void HttpServer::route(const std::string& method, const std::string& pattern, HttpHandler h) {
-    routes_.push_back({method, pattern, std::move(h)});
 }
 
 int HttpServer::start() {
@@ -139,7 +126,11 @@ void HttpServer::serve(long long conn) {
             route.handler(q, r);
             break;
         }
-    writeResponse(conn, r);
+    if (r.raw) return r.raw(conn);
+    // Clients read the number only; the reason phrase is always "-".
+    std::string head = "HTTP/1.1 " + std::to_string(r.status) + " -\r\nConnection: close\r\n";
+    for (const auto& [k, v] : r.headers) head += k + ": " + v + "\r\n";
+    tcpSend(conn, head + "Content-Length: " + std::to_string(r.body.size()) + "\r\n\r\n" + r.body);
 }
 
 void HttpServer::stop() {

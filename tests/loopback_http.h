@@ -27,7 +27,7 @@ struct HttpResponse {
     // on purpose. The connection is closed once it returns.
     std::function<void(long long conn)> raw;
     void setContent(const std::string& content, const std::string& type);
-    void setHeader(const std::string& name, const std::string& value);
+    void setHeader(const std::string& name, const std::string& value) { headers.emplace_back(name, value); }
 };
 
 using HttpHandler = std::function<void(const HttpRequest&, HttpResponse&)>;
@@ -38,7 +38,9 @@ public:
     void get(const std::string& pattern, HttpHandler h) { route("GET", pattern, std::move(h)); }
     void post(const std::string& pattern, HttpHandler h) { route("POST", pattern, std::move(h)); }
     // Routes are set before start(). method "" serves every method.
-    void route(const std::string& method, const std::string& pattern, HttpHandler h);
+    void route(const std::string& method, const std::string& pattern, HttpHandler h) {
+        routes_.push_back({method, pattern, std::move(h)});
+    }
     // Listens on a free port and serves from a thread of its own; returns the port.
     int start();
     // Stops listening, ends the open connection and joins the thread.
