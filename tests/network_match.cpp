@@ -1,6 +1,6 @@
-// The store's search jobs against a loopback store: the batch network match (selection,
-// per-game writes, failures and throttling; its cancel is the window journey's) and the
-// manual lookups by name and by appid.
+// The store's search jobs against a loopback store: the batch network match (per-game writes,
+// failures and throttling; which games it takes is the skip rule of the library match's tests,
+// its cancel the window journey's) and the manual lookups by name and by appid.
 #include "steam/network_match.h"
 
 #include "data/game.h"
@@ -21,11 +21,9 @@ using kbtest::waitUntil;
 
 namespace {
 
-GameInfo game(const std::string& name, bool matched = false, int images = 0, int texts = 0) {
+GameInfo game(const std::string& name, bool matched = false) {
     GameInfo g;
     g.name = name;
-    g.imageCount = images;
-    g.textCount = texts;
     if (matched) installCandidates(g, {MatchCandidate{1, "old", "", 0.5f}}, "网络匹配");
     return g;
 }
@@ -42,28 +40,11 @@ std::string searchAnswer(const std::vector<StoreItem>& items) {
 using NetworkMatch = kbtest::JobTest;
 using Lookup = kbtest::JobTest;
 
-TEST_F(NetworkMatch, SelectionFollowsTheOptions) {
-    EXPECT_FALSE(startNetworkMatch(PanelOptions{}));
-    EXPECT_EQ(gMatchMsg, "请先点击【读取数据】加载游戏。");
-    const std::tuple<int, int, std::vector<int32_t>> cases[] = {
-        {0, 0, {0, 3}}, {0, 1, {0, 1, 3}}, {1, 0, {0, 2, 3}}, {1, 1, {0, 1, 2, 3}}};
-    for (const auto& [resourceMode, matchMode, want] : cases) {
-        dummyGames = {game("plain"), game("matched", true), game("has media", false, 2, 1), game("images only", false, 3, 0)};
-        PanelOptions opts;
-        opts.existingResourceMode = resourceMode;
-        opts.existingMatchMode = matchMode;
-        std::vector<int32_t> rows;
-        for (const NetMatchItem& w : selectNetworkMatchGames(opts)) {
-            rows.push_back(w.row);
-            EXPECT_TRUE(dummyGames[static_cast<size_t>(w.row)].candidates.empty());  // cleared for the run
-        }
-        EXPECT_EQ(rows, want);
-    }
-}
-
 // One run over every kind of store answer: each game gets its best hit or nothing; 429 is
 // waited out, and a store that still refuses (403) after its one pause stops the run.
 TEST_F(NetworkMatch, OneRunOverEveryKindOfAnswer) {
+    EXPECT_FALSE(startNetworkMatch(PanelOptions{}));
+    EXPECT_EQ(gMatchMsg, "请先点击【读取数据】加载游戏。");
     std::mutex mtx;
     std::multiset<std::string> terms;  // every search, guarded by mtx
     LoopbackHttp store;
