@@ -116,24 +116,23 @@ TEST_F(Download, PerGameOutcomes) {
         int status;
         std::string report;  // the game's block in the final message
         Files files;
-        std::string infoTxt;  // "" = no info.txt
     };
     const Case cases[] = {
-        {"all there after one failure", {500}, 0, body, "", 0, "", {cap, "info.txt", ss}, info},
-        {"capsule 404", {}, 404, body, "", 1, "部分失败:\ncapsule: HTTP 404\n", {"info.txt", ss}, info},
+        {"all there after one failure", {500}, 0, body, "", 0, "", {cap, "info.txt", ss}},
+        {"capsule 404", {}, 404, body, "", 1, "部分失败:\ncapsule: HTTP 404\n", {"info.txt", ss}},
         {"capsule is no picture", {}, 200, body, "", 1,
-         "部分失败:\ncapsule: 内容不是图片（Content-Type: text/plain）\n", {"info.txt", ss}, info},
+         "部分失败:\ncapsule: 内容不是图片（Content-Type: text/plain）\n", {"info.txt", ss}},
         {"details not JSON", {}, 0, body.substr(0, 200), "", 1,
-         "部分失败:\nappdetails: JSON 解析失败: unterminated string\n", {cap}, ""},
+         "部分失败:\nappdetails: JSON 解析失败: unterminated string\n", {cap}},
         {"details fail twice, then in no region", {404, 200}, 0, body, "", 1,
-         "部分失败:\nappdetails: cn=HTTP 404 | 重试: 响应为空 | us=" + ssFalse + "\n", {cap}, ""},
+         "部分失败:\nappdetails: cn=HTTP 404 | 重试: 响应为空 | us=" + ssFalse + "\n", {cap}},
         {"nothing at all", {}, 404, "", "", 2,
-         "完全失败:\ncapsule: HTTP 404\nappdetails: cn=" + ssFalse + " | us=" + ssFalse + "\n", {}, ""},
+         "完全失败:\ncapsule: HTTP 404\nappdetails: cn=" + ssFalse + " | us=" + ssFalse + "\n", {}},
         // US data: a notice heads info.txt and no screenshot is fetched.
-        {"US only", {}, 0, "", body, 0, "", {cap, "info.txt"}, kUsDataNotice + info},
+        {"US only", {}, 0, "", body, 0, "", {cap, "info.txt"}},
         {"screenshot over http", {}, 0, httpShot, "", 1, "部分失败:\nss #1: URL 不是 https: "
          "http://steamcdn-a.akamaihd.net/steam/apps/620/ss_f3f6787d74739d3b2ec8a484b5c994b\n",
-         {cap, "info.txt"}, info},
+         {cap, "info.txt"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -151,8 +150,8 @@ TEST_F(Download, PerGameOutcomes) {
                                  "  → media/";
         EXPECT_EQ(dlMsg(), c.report.empty() ? head : head + "\n[G] " + c.report);
         EXPECT_EQ(filesIn(gameDir("G")), c.files);
-        if (!c.infoTxt.empty()) {
-            EXPECT_EQ(kbtest::readFile(gameDir("G") + "info.txt"), c.infoTxt);
+        if (c.files.count("info.txt")) {
+            EXPECT_EQ(kbtest::readFile(gameDir("G") + "info.txt"), (c.cn.empty() ? kUsDataNotice : "") + info);
         }
         if (c.capsuleStatus == 0) {
             EXPECT_EQ(kbtest::readFile(gameDir("G") + cap), imageBytes(capsule));
@@ -175,8 +174,18 @@ TEST_F(Download, NamesAreFoldersBelowMediaOrRefused) {
     EXPECT_EQ(filesIn(gameDir("Fate/stay night")).size(), 3u);
 }
 
-// 取消下载 ends the throttling pause at once; the game keeps its capsule and the rest never starts.
-TEST_F(Download, CancelEndsTheJobAndSaysSo) {
+// Ticked rows without an appid are named and nothing starts; 取消下载 ends the throttling
+// pause at once, the game keeps its capsule and the rest never starts.
+TEST_F(Download, StartAndCancel) {
+    dummyGames = {row("A", -1), row("X", 10), row("B", 0)};
+    dummyGames[1].ticked = false;
+    EXPECT_FALSE(startDownloadJob(PanelOptions{}));
+    EXPECT_EQ(dlMsg(), "这些勾选的游戏还没匹配到 Steam appid：\n  - A\n  - B\n");
+    dummyGames = {dummyGames[1]};
+    EXPECT_FALSE(startDownloadJob(PanelOptions{}));
+    EXPECT_EQ(dlMsg(), "请先勾选要下载的行");
+    EXPECT_FALSE(gDlThread.joinable());
+
     {
         std::lock_guard<std::mutex> lk(mtx);
         firstAnswers.assign(100, 429);
@@ -189,17 +198,6 @@ TEST_F(Download, CancelEndsTheJobAndSaysSo) {
     EXPECT_EQ(dlMsg(), "下载已取消  完整:0  不全:1  失败:0  未开始:1  → media/\n[A] 部分失败:\n已取消\n");
     EXPECT_EQ(requestsSoFar(), 1);
     EXPECT_EQ(filesIn(gameDir("A")), Files{kCapsuleFileName});
-}
-
-TEST_F(Download, NothingToFetchStartsNothing) {
-    dummyGames = {row("A", -1), row("X", 10), row("B", 0)};
-    dummyGames[1].ticked = false;
-    EXPECT_FALSE(startDownloadJob(PanelOptions{}));
-    EXPECT_EQ(dlMsg(), "这些勾选的游戏还没匹配到 Steam appid：\n  - A\n  - B\n");
-    dummyGames = {dummyGames[1]};
-    EXPECT_FALSE(startDownloadJob(PanelOptions{}));
-    EXPECT_EQ(dlMsg(), "请先勾选要下载的行");
-    EXPECT_FALSE(gDlThread.joinable());
 }
 
 TEST(DownloadFiles, PictureSignatures) {

@@ -158,12 +158,3 @@ TEST_F(Lookup, WhatEachLookupWritesIntoItsRow) {
         EXPECT_EQ(dummyGames[0].matchedName, "old");
     }
 }
-
-TEST(LookupTitle, DecodingOfTheDetailsAnswer) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"{\"name\":\"outer\",\"1\":{\"data\":{\"name\": \t\"A\\u00e9\"}}}", "A\\u00e9"},
-        {"{\"data\":{\"name\":\"a\\\"b\\/c\\\\d\\ne\\tf\\rg\"}}", "a\"b/c\\d\ne\tf\\rg"},
-        {"{\"data\":{\"name\":42}}", ""},
-    };
-    for (const auto& [body, title] : cases) EXPECT_EQ(extractAppDetailsTitle(body), title) << body;
-}
