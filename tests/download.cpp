@@ -87,12 +87,13 @@ protected:
                 return;
             }
             const std::string body = q.param("appids") == "620" ? details[q.param("cc")] : "";
-            r.setContent(body.empty() ? "{\"" + q.param("appids") + "\":{\"success\":false}}" : body, "application/json");
+            const std::string refused = "{\"" + q.param("appids") + "\":{\"success\":false}}";
+            r.setContent(body.empty() ? refused : body, "application/json");
         });
         server.start();
         const std::string base = server.base();
-        hostMap = std::make_unique<kbtest::ScopedHostMap>(std::string(kSteamStoreHost) + "=" + base + "," +
-                                                          kSteamCdnHost + "=" + base + ",steamcdn-a.akamaihd.net=" + base);
+        hostMap = std::make_unique<kbtest::ScopedHostMap>(std::string(kSteamStoreHost) + "=" + base + "," + kSteamCdnHost +
+                                                          "=" + base + ",steamcdn-a.akamaihd.net=" + base);
     }
     int requestsSoFar() {
         std::lock_guard<std::mutex> lk(mtx);

@@ -32,6 +32,7 @@ TEST(Http, OutcomesAndMessagesPerServer) {
     const std::string cut = "WinHttpReadData 失败（连接中断）", cutNo = std::to_string(kbtest::kErr.cutBody);
     const std::string stall = "WinHttpReadData 失败（接收数据超时）", timeNo = std::to_string(kbtest::kErr.timedOut);
     const std::string silent = "WinHttpReceiveResponse 失败（等待响应超时）", tooBig = "响应超过 16 MiB 上限，已放弃";
+    const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
     // A body cut mid-chunk: Wine's WinHTTP takes it as complete.
     const bool chunkCut = kbtest::kErr.cutChunkedBodyDetected;
     struct Case {
@@ -45,8 +46,8 @@ TEST(Http, OutcomesAndMessagesPerServer) {
     const Case cases[] = {
         {"body cut before its length", "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + std::string(100, '{'), false,
          0, cut + ": " + cutNo, cut + "errno=" + cutNo},
-        {"chunked body cut", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\n0123456789abcdef\r\n", false, 0,
-         chunkCut ? cut + ": " + cutNo : "", chunkCut ? cut + "errno=" + cutNo : "", "0123456789abcdef"},
+        {"chunked body cut", chunked + "10\r\n0123456789abcdef\r\n", false, 0, chunkCut ? cut + ": " + cutNo : "",
+         chunkCut ? cut + "errno=" + cutNo : "", "0123456789abcdef"},
         {"silence", "", true, 0, silent, silent + "errno=" + timeNo},
         {"body stalls", "HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\nabc", true, 0, stall + ": " + timeNo,
          stall + "errno=" + timeNo},
@@ -57,8 +58,7 @@ TEST(Http, OutcomesAndMessagesPerServer) {
         // Ends after a few rounds; the wording is the platform's.
         {"redirect loop", "HTTP/1.1 302 -\r\nLocation: /x\r\nContent-Length: 0\r\n\r\n", false, 0, "*", "*"},
         {"big body", answer("200 OK", big), false, 0, tooBig, "", big},
-        {"big chunked body", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + std::string(chunk) + big +
-                                 "\r\n0\r\n\r\n", false, 0, tooBig, "", big},
+        {"big chunked body", chunked + chunk + big + "\r\n0\r\n\r\n", false, 0, tooBig, "", big},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
