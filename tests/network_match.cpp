@@ -35,41 +35,56 @@ std::string searchAnswer(const std::vector<StoreItem>& items) {
     return "{\"items\":[" + s + "]}";
 }
 
-}  // namespace
+// A store whose answers depend on the term or appid asked; it records every search term.
+class StoreJobs : public kbtest::JobTest {
+protected:
+    std::mutex mtx;
+    std::multiset<std::string> terms;  // guarded by mtx
+    const std::string unavailable =
+        kbtest::readFile(std::string(KB_TEST_DATA_DIR) + "/steam/appdetails_11550_unavailable.json");
+    LoopbackHttp store;  // last but one: it stops before the state above goes away
+    std::unique_ptr<ScopedHostMap> map;
 
-using NetworkMatch = kbtest::JobTest;
-using Lookup = kbtest::JobTest;
+    void SetUp() override {
+        JobTest::SetUp();
+        store.svr.get("/api/storesearch/", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
+            const std::string term = q.param("term");
+            EXPECT_EQ(q.param("cc"), "CN");
+            std::lock_guard<std::mutex> lk(mtx);
+            terms.insert(term);
+            if (term == "busy" && terms.count(term) <= 2) {
+                r.status = 429;
+                r.setHeader("Retry-After", "0");
+            } else if (term == "broken" || term == "blocked") {
+                r.status = term == "broken" ? 500 : 403;
+            } else if (term == "nothing") {
+                r.setContent("{\"total\":0}", "application/json");
+            } else {
+                std::vector<StoreItem> hits = {{5, term}};
+                if (term == "Dark Souls") hits = {{3, "Dark Souls II"}, {7, "Dark Souls"}};
+                if (term == "!!!") hits = {{1, "Alpha"}, {2, "Beta"}};  // all score 0: the best is still a match
+                if (term == "监狱建筑师") hits = {{9, "Prison"}, {233450, "监狱建筑师"}};
+                if (term == "Portal") hits = {{3, "Portal Knights"}, {400, "Portal"}, {9, "Zzz"}};
+                r.setContent(searchAnswer(hits), "application/json");
+            }
+        });
+        store.svr.get("/api/appdetails", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
+            EXPECT_EQ(q.param("cc"), "cn");
+            const std::string dota = "{\"570\":{\"success\":true,\"data\":{\"name\":\"Dota \\u00e9 \\/ \\\"2\\\"\"}}}";
+            r.setContent(q.param("appids") == "11550" ? unavailable : dota, "application/json");
+        });
+        store.start();
+        map = std::make_unique<ScopedHostMap>(std::string(kSteamStoreHost) + "=" + store.base());
+    }
+};
+
+}  // namespace
 
 // One run over every kind of store answer: each game gets its best hit or nothing; 429 is
 // waited out, and a store that still refuses (403) after its one pause stops the run.
-TEST_F(NetworkMatch, OneRunOverEveryKindOfAnswer) {
+TEST_F(StoreJobs, NetworkMatchOverEveryKindOfAnswer) {
     EXPECT_FALSE(startNetworkMatch(PanelOptions{}));
     EXPECT_EQ(gMatchMsg, "请先点击【读取数据】加载游戏。");
-    std::mutex mtx;
-    std::multiset<std::string> terms;  // every search, guarded by mtx
-    LoopbackHttp store;
-    store.svr.get("/api/storesearch/", [&](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
-        const std::string term = q.param("term");
-        EXPECT_EQ(q.param("cc"), "CN");
-        std::lock_guard<std::mutex> lk(mtx);
-        terms.insert(term);
-        if (term == "busy" && terms.count(term) <= 2) {
-            r.status = 429;
-            r.setHeader("Retry-After", "0");
-        } else if (term == "broken" || term == "blocked") {
-            r.status = term == "broken" ? 500 : 403;
-        } else if (term == "nothing") {
-            r.setContent("{\"total\":0}", "application/json");
-        } else {
-            std::vector<StoreItem> hits = {{5, term}};
-            if (term == "Dark Souls") hits = {{3, "Dark Souls II"}, {7, "Dark Souls"}};
-            if (term == "!!!") hits = {{1, "Alpha"}, {2, "Beta"}};  // all score 0: the best is still a match
-            if (term == "监狱建筑师") hits = {{9, "Prison"}, {233450, "监狱建筑师"}};
-            r.setContent(searchAnswer(hits), "application/json");
-        }
-    });
-    store.start();
-    ScopedHostMap map(std::string(kSteamStoreHost) + "=" + store.base());
     // A trainer catalogue title is searched cleaned, never as it is.
     dummyGames = {game("busy"), game("Dark Souls"), game("!!!"), game("broken", true), game("nothing", true),
                   game("监狱建筑师 v2023.05.16 七项修改器"), game("blocked"), game("after")};
@@ -95,25 +110,7 @@ TEST_F(NetworkMatch, OneRunOverEveryKindOfAnswer) {
     EXPECT_EQ(networkMatchProgressText(0, 5, false, 60), "网络匹配 0/5 (商店限流，60 秒后重试)");
 }
 
-TEST_F(Lookup, WhatEachLookupWritesIntoItsRow) {
-    const std::string unavailable =
-        kbtest::readFile(std::string(KB_TEST_DATA_DIR) + "/steam/appdetails_11550_unavailable.json");
-    LoopbackHttp store;
-    store.svr.get("/api/storesearch/", [](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
-        r.setContent(q.param("term") != "Portal" ? "{\"items\":[]}"
-                                                 : "{\"items\":[{\"name\":\"Portal Knights\",\"id\":3},"
-                                                   "{\"name\":\"Portal\",\"id\":400},{\"name\":\"Zzz\",\"id\":9}]}",
-                     "application/json");
-    });
-    store.svr.get("/api/appdetails", [&](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
-        EXPECT_EQ(q.param("cc"), "cn");
-        r.setContent(q.param("appids") == "11550" ? unavailable
-                                                  : "{\"570\":{\"success\":true,\"data\":{\"name\":\"Dota \\u00e9 "
-                                                    "\\/ \\\"2\\\"\"}}}",
-                     "application/json");
-    });
-    store.start();
-    ScopedHostMap map(std::string(kSteamStoreHost) + "=" + store.base());
+TEST_F(StoreJobs, LookupsWriteIntoTheirRow) {
     struct Case {
         bool byName;
         int32_t row;
@@ -126,7 +123,7 @@ TEST_F(Lookup, WhatEachLookupWritesIntoItsRow) {
     const Case cases[] = {
         {true, 1, "Portal", "完成，共 3 条", 400, "Portal"},  // searched as typed
         {true, 1, "", "", 1, "old"},
-        {true, 1, "nothing at all", "无结果", 0, ""},
+        {true, 1, "nothing", "无结果", 0, ""},
         {false, 1, "  +570abc", "完成", 570, "Dota \\u00e9 / \"2\""},
         {false, 1, "11550", "未找到该编号或已下架", 0, ""},
         {false, 7, "570", "完成", 1, "old"},  // a row that left the list meanwhile
