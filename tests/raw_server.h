@@ -1,5 +1,5 @@
 // A loopback server for what an ordinary answer cannot be: cut bodies, silence, bytes that
-// trickle. Needs nothing but sockets and threads.
+// trickle, sent through the raw hook of the loopback HTTP server.
 #pragma once
 #include <chrono>
 #include <string>

@@ -1,5 +1,6 @@
-// Loopback servers for the steam layer's tests: the HTTP server for ordinary answers and a
-// raw socket server for what it cannot misbehave into (cut bodies, silence).
+// What the tests of the network jobs share: the loopback servers (ordinary answers, and raw
+// bytes for cut bodies and silence), the host map that sends requests to them, a polling
+// deadline and a clean slate of job globals.
 #pragma once
 
 #include <chrono>
