@@ -73,7 +73,7 @@ protected:
         server.svr.get("*", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
             std::lock_guard<std::mutex> lk(mtx);
             if (q.path != "/api/appdetails") {
-                const bool fail = q.path == capsulePath(620) && capsuleStatus;
+                const bool fail = q.path == capsulePath(620) && capsuleStatus > 0;
                 r.status = fail ? capsuleStatus : 200;
                 r.setContent(fail ? "not here" : imageBytes(q.path), fail ? "text/plain" : "image/jpeg");
                 return;
@@ -112,7 +112,7 @@ TEST_F(Download, PerGameOutcomes) {
     struct Case {
         const char* what;
         std::vector<int> firstAnswers;  // of the store, before the details
-        int capsuleStatus;              // 0 = served; 200 = a text page
+        int capsuleStatus;              // 0 = served; 200 = a text page; -1 = a folder stands in its place
         std::string cn, us;             // details per region; "" = success:false
         int status;
         std::string report;  // the game's block in the final message
@@ -123,6 +123,10 @@ TEST_F(Download, PerGameOutcomes) {
         {"capsule 404", {}, 404, body, "", 1, "部分失败:\ncapsule: HTTP 404\n", {"info.txt", ss}},
         {"capsule is no picture", {}, 200, body, "", 1,
          "部分失败:\ncapsule: 内容不是图片（Content-Type: text/plain）\n", {"info.txt", ss}},
+        {"capsule cannot be written", {}, -1, body, "", 1,
+         "部分失败:\ncapsule: 重命名失败 errno=" + std::to_string(kbtest::kErr.renameOntoDir) + " path=" + gameDir("G") +
+             cap + "\n",
+         {cap, "info.txt", ss}},
         {"details not JSON", {}, 0, body.substr(0, 200), "", 1,
          "部分失败:\nappdetails: JSON 解析失败: unterminated string\n", {cap}},
         {"details fail twice, then in no region", {404, 200}, 0, body, "", 1,
@@ -139,6 +143,7 @@ TEST_F(Download, PerGameOutcomes) {
         SCOPED_TRACE(c.what);
         resetJobGlobals();
         std::filesystem::remove_all(pathFromUtf8(gameDir("G")));
+        if (c.capsuleStatus < 0) kbtest::makeDirs(gameDir("G") + cap);
         {
             std::lock_guard<std::mutex> lk(mtx);
             details = {{"cn", c.cn}, {"us", c.us}};
