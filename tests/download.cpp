@@ -135,8 +135,9 @@ TEST_F(Download, PerGameOutcomes) {
          "完全失败:\ncapsule: HTTP 404\nappdetails: cn=" + ssFalse + " | us=" + ssFalse + "\n", {}},
         // US data: a notice heads info.txt and no screenshot is fetched.
         {"US only", {}, 0, "", body, 0, "", {cap, "info.txt"}},
-        {"screenshot over http", {}, 0, httpShot, "", 1, "部分失败:\nss #1: URL 不是 https: "
-         "http://steamcdn-a.akamaihd.net/steam/apps/620/ss_f3f6787d74739d3b2ec8a484b5c994b\n",
+        {"screenshot over http", {}, 0, httpShot, "", 1,
+         "部分失败:\nss #1: URL 不是 https: "
+         "http://steamcdn-a.akamaihd.net/steam/apps/620/ss_f3f6787d74739d3b2ec8a484b5c994b\n",  // its first 80 bytes
          {cap, "info.txt"}},
     };
     for (const Case& c : cases) {
