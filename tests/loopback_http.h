@@ -1,5 +1,5 @@
 // A small HTTP/1.1 server on 127.0.0.1 for the tests of both platforms: routes by method and
-// regular expression, fixed or chunked answers, one connection per request.
+// path, one connection per request, served one at a time.
 #pragma once
 #include <functional>
 #include <mutex>
@@ -19,23 +19,15 @@ struct HttpRequest {
     std::string param(const std::string& name) const;
 };
 
-// Handed to a chunked provider: write sends one chunk (false once the client is gone),
-// done ends the body.
-struct HttpSink {
-    std::function<bool(const char*, size_t)> write;
-    std::function<void()> done;
-};
-
 struct HttpResponse {
     int status = 200;
     std::string body;
     HttpFields headers;
-    // Called with the offset sent so far until it calls done; returning false cuts the body.
-    std::function<bool(size_t, HttpSink&)> provider;
+    // When set, writes the whole answer on the connection itself: for servers that misbehave
+    // on purpose. The connection is closed once it returns.
+    std::function<void(long long conn)> raw;
     void setContent(const std::string& content, const std::string& type);
-    void setHeader(const std::string& name, const std::string& value);
-    void setRedirect(const std::string& location, int code = 302);
-    void setChunkedProvider(const std::string& type, std::function<bool(size_t, HttpSink&)> p);
+    void setHeader(const std::string& name, const std::string& value) { headers.emplace_back(name, value); }
 };
 
 using HttpHandler = std::function<void(const HttpRequest&, HttpResponse&)>;
@@ -45,9 +37,13 @@ public:
     ~HttpServer() { stop(); }
     void get(const std::string& pattern, HttpHandler h) { route("GET", pattern, std::move(h)); }
     void post(const std::string& pattern, HttpHandler h) { route("POST", pattern, std::move(h)); }
+    // Routes are set before start(). method "" serves every method.
+    void route(const std::string& method, const std::string& pattern, HttpHandler h) {
+        routes_.push_back({method, pattern, std::move(h)});
+    }
     // Listens on a free port and serves from a thread of its own; returns the port.
     int start();
-    // Stops listening, ends open connections and joins every thread.
+    // Stops listening, ends the open connection and joins the thread.
     void stop();
 
 private:
@@ -56,18 +52,16 @@ private:
         std::string pattern;  // the whole path, or a prefix followed by "*"
         HttpHandler handler;
     };
-    void route(const std::string& method, const std::string& pattern, HttpHandler h);
     void acceptLoop();
     void serve(long long conn);
 
-    std::mutex mtx_;
     std::vector<Route> routes_;
-    std::vector<long long> open_;
-    std::vector<std::thread> workers_;
-    std::thread acceptor_;
+    std::thread thread_;
+    std::mutex mtx_;  // guards the two below
+    long long conn_ = -1;  // the connection being served
+    bool stopping_ = false;
     long long fd_ = -1;
     int port_ = 0;
-    bool stopping_ = false;
 };
 
 }  // namespace kbtest

@@ -1,101 +1,53 @@
-// TLS verification of the Linux transport against a loopback server whose certificate is
-// made here. The server needs OpenSSL, which Debian does not build for mingw, so this file is
-// not part of the Windows tests.
+// TLS verification of the Linux transport against a loopback server with a certificate of its
+// own (tests/data/tls). The server needs OpenSSL, which Debian does not build for mingw, so
+// this file is not part of the Windows tests.
 #include "data/net.h"
 
 #include "tests/steam_servers.h"
-#include "tests/test_util.h"
 
 #include <gtest/gtest.h>
-#include <openssl/pem.h>
 #include <openssl/ssl.h>
-#include <openssl/x509v3.h>
 
-#include <cstdio>
-
-using kbtest::RawServer;
-using kbtest::ScopedHostMap;
+#include <atomic>
 
 namespace {
 
-// A self-signed certificate for 127.0.0.1, written as PEM into dir.
-bool makeCertificate(const std::string& certPath, const std::string& keyPath) {
-    EVP_PKEY* key = EVP_EC_gen("P-256");
-    X509* x = X509_new();
-    if (!key || !x) return false;
-    X509_set_version(x, 2);
-    ASN1_INTEGER_set(X509_get_serialNumber(x), 1);
-    X509_gmtime_adj(X509_getm_notBefore(x), -60);
-    X509_gmtime_adj(X509_getm_notAfter(x), 3600);
-    X509_set_pubkey(x, key);
-    X509_NAME* name = X509_get_subject_name(x);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1,
-                               0);
-    X509_set_issuer_name(x, name);
-    X509V3_CTX ctx;
-    X509V3_set_ctx_nodb(&ctx);
-    X509V3_set_ctx(&ctx, x, x, nullptr, nullptr, 0);
-    for (auto [nid, value] : {std::pair{NID_subject_alt_name, "IP:127.0.0.1,DNS:localhost"},
-                              std::pair{NID_basic_constraints, "critical,CA:TRUE"}}) {
-        X509_EXTENSION* e = X509V3_EXT_conf_nid(nullptr, &ctx, nid, value);
-        X509_add_ext(x, e, -1);
-        X509_EXTENSION_free(e);
-    }
-    X509_sign(x, key, EVP_sha256());
-    FILE* cf = std::fopen(certPath.c_str(), "wb");
-    FILE* kf = std::fopen(keyPath.c_str(), "wb");
-    const bool ok = cf && kf && PEM_write_X509(cf, x) && PEM_write_PrivateKey(kf, key, nullptr, nullptr, 0, nullptr, nullptr);
-    if (cf) std::fclose(cf);
-    if (kf) std::fclose(kf);
-    X509_free(x);
-    EVP_PKEY_free(key);
-    return ok;
-}
+const std::string kTlsDir = std::string(KB_TEST_DATA_DIR) + "/tls/";
 
-// One TLS connection at a time; answers every request with "ok".
+// Answers "ok" on every TLS connection, one at a time, until destroyed.
 struct TlsServer {
-    SSL_CTX* ctx = nullptr;
-    RawServer tcp;  // only for its listening socket and port
-    std::thread th;
+    SSL_CTX* ctx = SSL_CTX_new(TLS_server_method());
+    int port = 0;
+    long long fd = -1;
     std::atomic<bool> stopping{false};
+    std::thread th;
 
-    bool start(const std::string& cert, const std::string& key) {
-        ctx = SSL_CTX_new(TLS_server_method());
-        if (SSL_CTX_use_certificate_file(ctx, cert.c_str(), SSL_FILETYPE_PEM) != 1) return false;
-        if (SSL_CTX_use_PrivateKey_file(ctx, key.c_str(), SSL_FILETYPE_PEM) != 1) return false;
-        tcp.fd = kbtest::tcpListenLoopback(tcp.port);
-        th = std::thread([this] { run(); });
-        return true;
-    }
-    void run() {
-        for (;;) {
-            const long long c = kbtest::tcpAccept(tcp.fd);
-            if (c < 0 || stopping.load()) {
-                if (c >= 0) kbtest::tcpClose(c);
-                return;
-            }
-            SSL* ssl = SSL_new(ctx);
-            SSL_set_fd(ssl, static_cast<int>(c));
-            if (SSL_accept(ssl) == 1) {
-                std::string head;
-                char buf[2048];
-                while (head.find("\r\n\r\n") == std::string::npos) {
-                    const int n = SSL_read(ssl, buf, sizeof buf);
-                    if (n <= 0) break;
-                    head.append(buf, static_cast<size_t>(n));
+    bool start() {
+        if (SSL_CTX_use_certificate_file(ctx, (kTlsDir + "cert.pem").c_str(), SSL_FILETYPE_PEM) != 1 ||
+            SSL_CTX_use_PrivateKey_file(ctx, (kTlsDir + "key.pem").c_str(), SSL_FILETYPE_PEM) != 1)
+            return false;
+        fd = kbtest::tcpListenLoopback(port);
+        th = std::thread([this] {
+            for (long long c; (c = kbtest::tcpAccept(fd)) >= 0; kbtest::tcpClose(c)) {
+                if (stopping.load()) return kbtest::tcpClose(c);
+                SSL* ssl = SSL_new(ctx);
+                SSL_set_fd(ssl, static_cast<int>(c));
+                char buf[4096];  // the request head of a GET comes in one record
+                if (SSL_accept(ssl) == 1 && SSL_read(ssl, buf, sizeof buf) > 0) {
+                    const std::string reply = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
+                    SSL_write(ssl, reply.data(), static_cast<int>(reply.size()));
+                    SSL_shutdown(ssl);
                 }
-                const std::string reply = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
-                SSL_write(ssl, reply.data(), static_cast<int>(reply.size()));
-                SSL_shutdown(ssl);
+                SSL_free(ssl);
             }
-            SSL_free(ssl);
-            kbtest::tcpClose(c);
-        }
+        });
+        return true;
     }
     ~TlsServer() {
         stopping.store(true);
-        kbtest::tcpPoke(tcp.port);
+        kbtest::tcpPoke(port);
         if (th.joinable()) th.join();
+        kbtest::tcpClose(fd);
         SSL_CTX_free(ctx);
     }
 };
@@ -103,12 +55,9 @@ struct TlsServer {
 }  // namespace
 
 TEST(Net, TlsIsVerifiedAndTrustedOnlyThroughTheTestCa) {
-    kbtest::TempDir dir;
-    const std::string cert = dir.path + "cert.pem", key = dir.path + "key.pem";
-    ASSERT_TRUE(makeCertificate(cert, key));
     TlsServer s;
-    ASSERT_TRUE(s.start(cert, key));
-    ScopedHostMap map("secure.test=https://127.0.0.1:" + std::to_string(s.tcp.port));
+    ASSERT_TRUE(s.start());
+    kbtest::ScopedHostMap map("secure.test=https://127.0.0.1:" + std::to_string(s.port));
     NetRequest req;
     req.host = "secure.test";
 
@@ -116,7 +65,7 @@ TEST(Net, TlsIsVerifiedAndTrustedOnlyThroughTheTestCa) {
     EXPECT_EQ(untrusted.step, NetStep::Send);
     EXPECT_NE(untrusted.curlCode, 0);
 
-    netSetTestCaFile(cert);
+    netSetTestCaFile(kTlsDir + "cert.pem");
     NetResult trusted = netRequest(req);
     netSetTestCaFile("");
     EXPECT_EQ(trusted.step, NetStep::None) << trusted.detail;

@@ -3,7 +3,6 @@ list(APPEND KB_TEST_SOURCES
   tests/http.cpp
   tests/json.cpp
   tests/network_match.cpp
-  tests/lookup.cpp
 )
 if(NOT WIN32)
   list(APPEND KB_TEST_SOURCES tests/net_tls.cpp)

@@ -1,21 +1,20 @@
-// Loopback servers for the steam layer's tests: the HTTP server for ordinary answers and a
-// raw socket server for what it cannot misbehave into (cut bodies, silence).
+// What the tests of the network jobs share: the loopback servers (ordinary answers, and raw
+// bytes for cut bodies and silence), the host map that sends requests to them, a polling
+// deadline and a clean slate of job globals.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <functional>
+#include <optional>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "data/game.h"
+#include "data/ini.h"
 #include "data/jobs.h"
 #include "tests/loopback_http.h"
-#include "tests/platform.h"
 #include "tests/raw_server.h"
 
 namespace kbtest {
@@ -43,32 +42,25 @@ struct LoopbackHttp {
 
 // Sets KESTRELBOX_HOST_MAP for the scope (no request may run while it changes).
 struct ScopedHostMap {
-    std::string previous;
-    bool had = false;
+    std::optional<std::string> previous;
     explicit ScopedHostMap(const std::string& map) {
-        if (const char* p = std::getenv("KESTRELBOX_HOST_MAP")) {
-            previous = p;
-            had = true;
-        }
+        if (const char* p = std::getenv("KESTRELBOX_HOST_MAP")) previous = p;
         setEnv("KESTRELBOX_HOST_MAP", map);
     }
     ~ScopedHostMap() {
-        if (had) setEnv("KESTRELBOX_HOST_MAP", previous);
+        if (previous) setEnv("KESTRELBOX_HOST_MAP", *previous);
         else unsetEnv("KESTRELBOX_HOST_MAP");
     }
 };
 
-// Fresh job globals and no games for each test; a job the test left running is joined first.
-class JobTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        resetJobGlobals();
-        dummyGames.clear();
-    }
+// A clean slate of jobs, games and categories before and after each test; a job the test
+// left running is cancelled and joined first.
+struct JobTest : ::testing::Test {
+    void SetUp() override { TearDown(); }
     void TearDown() override {
-        for (std::thread* t : {&gMatchThread, &gDlgThread, &gDlThread})
-            if (t->joinable()) t->join();
+        shutdownJobs();
         dummyGames.clear();
+        gCategoryList.clear();
         resetJobGlobals();
     }
 };
