@@ -12,9 +12,8 @@
 namespace kbtest {
 
 struct ChatServer {
-    struct Seen {
+    struct Seen : HttpRequest {
         int count = 0;
-        std::string method, path, body, contentType, auth, userAgent;
     };
 
     ScopedHostMap map{""};
@@ -30,13 +29,8 @@ struct ChatServer {
     ChatServer() {
         auto handler = [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
             std::unique_lock<std::mutex> lk(mtx);
+            static_cast<HttpRequest&>(seen) = q;
             ++seen.count;
-            seen.method = q.method;
-            seen.path = q.path;
-            seen.body = q.body;
-            seen.contentType = q.header("Content-Type");
-            seen.auth = q.header("Authorization");
-            seen.userAgent = q.header("User-Agent");
             cv.notify_all();
             cv.wait(lk, [this] { return !hold; });
             r.status = status;

@@ -6,6 +6,8 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,7 +16,21 @@
 
 namespace kbtest {
 
-TempDir::TempDir() : path(makeTempDir()) {}
+// create_directory fails on a name taken by another test or process, so the loop ends on a
+// folder of our own.
+TempDir::TempDir() {
+    static std::atomic<unsigned> counter{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    for (;;) {
+        const auto dir = std::filesystem::temp_directory_path() /
+                         ("kbtest-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+        if (std::filesystem::create_directory(dir)) {
+            const std::u8string u = dir.generic_u8string();
+            path = std::string(u.begin(), u.end()) + "/";
+            return;
+        }
+    }
+}
 
 TempDir::~TempDir() {
     std::error_code ec;
@@ -81,12 +97,11 @@ void execSql(const std::string& path, const std::string& sql) {
 std::vector<std::string> queryColumn(const std::string& dbPath, const std::string& sql) {
     std::vector<std::string> out;
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
-        throw std::runtime_error("open " + dbPath);
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
-        throw std::runtime_error("prepare " + sql);
+        throw std::runtime_error("query " + dbPath + ": " + sql);
     }
     while (sqlite3_step(st) == SQLITE_ROW) {
         const unsigned char* t = sqlite3_column_text(st, 0);
