@@ -9,12 +9,12 @@
 #include "ai/analysis.h"
 #include "data/game.h"
 #include "data/ini.h"
-#include "data/jobs.h"
 #include "tests/test_util.h"
 
 namespace {
 
 // A menu folder with data.db (games named by id 1..n), loaded into dummyGames, and a whitelist.
+// Each has a path of its own, so the write-back's memory of copies made needs no reset.
 struct Menu {
     kbtest::TempDir dir;
     kbtest::ScopedMenuDir scoped{dir.path};
@@ -26,13 +26,11 @@ struct Menu {
         kbtest::makeGamesDb(db, rows);
         loadGamesFromDB();
         gCategoryList = std::move(whitelist);
-        forgetDatabaseBackups();
     }
     ~Menu() {
         dummyGames.clear();
         aiPreview.clear();
         gCategoryList.clear();
-        forgetDatabaseBackups();
     }
     std::vector<std::string> categories(const std::string& file) {
         return kbtest::queryColumn(file, "SELECT category FROM games ORDER BY id");
@@ -63,9 +61,8 @@ TEST(Analysis, PastedAnswerToPreviews) {
          {"", "", "", "", "", ""}, {2, 2, 2, false}},
         {"equal keys: the byte-equal name, else the first row", "dup=动作\nDUP=冒险", {"", "", "", "", "冒险", "动作"},
          {2, 2, 0, false}},
-        {"an empty name names no game", "=动作\n  =动作", {"", "", "", "", "", ""}, {2, 0, 0, false}},
-        {"first '=' splits, unknown game parsed only", "a=b=动作\n未知=动作\n塞尔达传说=b=动作",
-         {"", "", "", "", "", ""}, {3, 1, 1, false}},
+        {"an empty name names no game, the first '=' splits, unknown games are only parsed",
+         "=动作\n  =动作\na=b=动作\n未知=动作\n塞尔达传说=b=动作", {"", "", "", "", "", ""}, {5, 1, 1, false}},
         {"no '=' anywhere", "好的，这是结果：\n\n```\n", {"", "", "", "", "", ""}, {0, 0, 0, true}},
     };
     static char box[65536];
@@ -76,9 +73,7 @@ TEST(Analysis, PastedAnswerToPreviews) {
         const AnalysisCounts got = analyzeAiAnswer(box);
         EXPECT_EQ(aiPreview, c.previews);
         EXPECT_EQ(std::tuple(got.parsed, got.matched, got.dropped, got.invalid), c.counts);
-        EXPECT_EQ(got.gameTotal, 6);
     }
-    EXPECT_NE(gGenMsg.find("（65535 / " + std::to_string(cut.size()) + " 字节）"), std::string::npos);
 }
 
 // 追加 then 覆盖 on a real file: the copy made before the first write stays the state
@@ -114,8 +109,6 @@ TEST(WriteBack, RefusedPressWritesNothing) {
     };
     const Case cases[] = {
         {"missing", [](const std::string& db) { std::filesystem::remove(db); }, "无法打开 data.db 或准备 SQL 语句。"},
-        {"not a database", [](const std::string& db) { kbtest::writeFile(db, "just text\n"); },
-         "无法打开 data.db 或准备 SQL 语句。"},
         {"backup impossible",
          [](const std::string& db) {
              kbtest::makeDirs(db + ".bak.tmp/inside");  // the temporary copy cannot be created

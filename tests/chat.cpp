@@ -60,8 +60,6 @@ TEST(Chat, AnswersAndFailureTexts) {
         {"content null", 200, msg + "null}}]}", false, "响应解析失败（无 content 字段）。片段: " + msg + "null}}]}",
          false},
         {"finish length", 200, msg + "\"x\"},\"finish_reason\":\"length\"}]}", true, "x", true},
-        {"the first finish reason counts", 200, msg + "\"x\"},\"finish_reason\" : \"stop\",\"finish_reason\":\"length\"}",
-         true, "x", false},
         {"escapes, \\u4e2d, a surrogate pair, zero left out", 200,
          msg + " \"说\\\"好\\\"\\u4e2d\\n\\ud83d\\ude00\\u0000!\"}}]}", true, "说\"好\"中\n\xF0\x9F\x98\x80!", false},
         {"lone surrogate replaced, short \\u and a final backslash kept", 200, msg + "\"\\ud83d\\x\\u12\\",

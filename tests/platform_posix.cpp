@@ -16,8 +16,6 @@ void unsetEnv(const std::string& name) { ::unsetenv(name.c_str()); }
 
 long long tcpListenLoopback(int& port) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    int one = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);

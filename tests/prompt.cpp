@@ -1,48 +1,35 @@
 // Categorization prompt: wording byte for byte, and which games it lists.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <tuple>
-
 #include "ai/prompt.h"
 #include "data/game.h"
 #include "tests/test_util.h"
 
 namespace {
 
-std::vector<GameInfo> games(const std::vector<std::pair<std::string, std::string>>& nameCat) {
+std::vector<GameInfo> games(const std::vector<std::pair<const char*, const char*>>& nameCat) {
     std::vector<GameInfo> v(nameCat.size());
-    for (size_t i = 0; i < v.size(); ++i) std::tie(v[i].name, v[i].category) = nameCat[i];
+    for (size_t i = 0; i < v.size(); ++i) {
+        v[i].name = nameCat[i].first;
+        v[i].category = nameCat[i].second;
+    }
     return v;
 }
 
 }  // namespace
 
-TEST(Prompt, WholeTextMatchesDocumentedWording) {
+TEST(Prompt, WholeTextAndScope) {
     const std::string want = kbtest::readFile(std::string(KB_TEST_DATA_DIR) + "/ai/prompt_three_games.txt");
     ASSERT_FALSE(want.empty());
+    const std::vector<std::string> whitelist = {"动作", "冒险", "手柄"};
     const auto list = games({{"塞尔达传说", "动作"}, {"Portal 2", ""}, {"塞尔达传说", ""}});
-    EXPECT_EQ(buildAIPrompt(list, {"动作", "冒险", "手柄"}, 0), want);
-    // Any scope other than 1 lists every game.
-    EXPECT_EQ(buildAIPrompt(list, {"动作", "冒险", "手柄"}, 7), want);
-}
+    EXPECT_EQ(buildAIPrompt(list, whitelist, 0), want);
+    EXPECT_EQ(buildAIPrompt(list, whitelist, 7), want);  // any scope but 1 lists every game
 
-TEST(Prompt, OnlyUncategorizedGamesOrNothing) {
-    struct Case {
-        std::vector<std::pair<std::string, std::string>> list;
-        std::vector<std::string> whitelist;
-        std::string listPart;  // "" = empty prompt
-    };
-    const Case cases[] = {
-        {{}, {"动作"}, ""},
-        {{{"A", ""}}, {}, ""},
-        {{{"A", "动作"}, {"B", "冒险|动作"}}, {"动作"}, ""},
-        // A single blank is a category; repeated and raw names are listed as they are.
-        {{{"A", " "}, {"《Half-Life 2》", ""}, {"《Half-Life 2》", ""}, {"", ""}}, {"动作"},
-         "# 待处理游戏列表（共 3 个）\n《Half-Life 2》\n《Half-Life 2》\n\n"},
-    };
-    for (const Case& c : cases) {
-        const std::string p = buildAIPrompt(games(c.list), c.whitelist, 1);
-        EXPECT_EQ(p.substr(std::min(p.size(), p.find("# 待处理游戏列表"))), c.listPart);
-    }
+    // Scope 1: only games without a category (a single blank is one), repeats and raw names as they are.
+    const std::string p = buildAIPrompt(games({{"A", " "}, {"《H》", ""}, {"《H》", ""}, {"", ""}}), whitelist, 1);
+    EXPECT_EQ(p.substr(p.find("# 待处理游戏列表")), "# 待处理游戏列表（共 3 个）\n《H》\n《H》\n\n");
+    EXPECT_EQ(buildAIPrompt(games({{"A", "动作"}}), whitelist, 1), "");
+    EXPECT_EQ(buildAIPrompt({}, whitelist, 0), "");
+    EXPECT_EQ(buildAIPrompt(list, {}, 0), "");
 }

@@ -4,7 +4,6 @@
 #include "tests/platform.h"
 
 #include <sqlite3.h>
-#include <sys/stat.h>
 
 #include <atomic>
 #include <chrono>
@@ -39,58 +38,47 @@ TempDir::~TempDir() {
 }
 
 ScopedMenuDir::ScopedMenuDir(const std::string& dir) {
-    if (const char* p = std::getenv("KESTRELBOX_DIR")) {
-        previous = p;
-        hadPrevious = true;
-    }
+    if (const char* p = std::getenv("KESTRELBOX_DIR")) previous = p;
     setEnv("KESTRELBOX_DIR", dir);
 }
 
 ScopedMenuDir::~ScopedMenuDir() {
-    if (hadPrevious) setEnv("KESTRELBOX_DIR", previous);
+    if (previous) setEnv("KESTRELBOX_DIR", *previous);
     else unsetEnv("KESTRELBOX_DIR");
 }
 
-static void exec(sqlite3* db, const char* sql) {
-    char* err = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &err) != SQLITE_OK) {
-        std::string m = err ? err : "?";
-        sqlite3_free(err);
-        throw std::runtime_error("sql: " + m);
+// NULL, a quoted text or a hex blob literal.
+static std::string sqlLiteral(const std::optional<std::string>& v, bool blob) {
+    if (!v) return "NULL";
+    static const char kHex[] = "0123456789abcdef";
+    std::string out = blob ? "X'" : "'";
+    for (const unsigned char c : *v) {
+        if (blob) out += {kHex[c >> 4], kHex[c & 15]};
+        else out += c == '\'' ? "''" : std::string(1, static_cast<char>(c));
     }
+    return out + "'";
 }
 
 void makeGamesDb(const std::string& path, const std::vector<DbRow>& rows) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) throw std::runtime_error("open " + path);
-    exec(db, "CREATE TABLE IF NOT EXISTS games (id INTEGER PRIMARY KEY, name TEXT, category TEXT, icon BLOB, path TEXT)");
     // One transaction: without it every row is its own synced commit (minutes for 20,000 rows).
-    exec(db, "BEGIN");
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO games (id, name, category, icon) VALUES (?,?,?,?)", -1, &st, nullptr);
-    auto bind = [&](int i, const std::optional<std::string>& v, bool blob) {
-        const int n = v ? static_cast<int>(v->size()) : 0;
-        if (!v) sqlite3_bind_null(st, i);
-        else if (blob) sqlite3_bind_blob(st, i, v->data(), n, SQLITE_TRANSIENT);
-        else sqlite3_bind_text(st, i, v->data(), n, SQLITE_TRANSIENT);
-    };
-    for (const DbRow& r : rows) {
-        sqlite3_reset(st);
-        sqlite3_bind_int64(st, 1, r.id);
-        bind(2, r.name, false);
-        bind(3, r.category, false);
-        bind(4, r.icon, true);
-        if (sqlite3_step(st) != SQLITE_DONE) throw std::runtime_error("insert");
-    }
-    sqlite3_finalize(st);
-    exec(db, "COMMIT");
-    sqlite3_close(db);
+    std::string sql =
+        "CREATE TABLE IF NOT EXISTS games (id INTEGER PRIMARY KEY, name TEXT, category TEXT, icon BLOB, path TEXT);"
+        "BEGIN;";
+    for (const DbRow& r : rows)
+        sql += "INSERT INTO games (id, name, category, icon) VALUES (" + std::to_string(r.id) + "," +
+               sqlLiteral(r.name, false) + "," + sqlLiteral(r.category, false) + "," + sqlLiteral(r.icon, true) + ");";
+    execSql(path, sql + "COMMIT;");
 }
 
 void execSql(const std::string& path, const std::string& sql) {
     sqlite3* db = nullptr;
-    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) throw std::runtime_error("open " + path);
-    exec(db, sql.c_str());
+    char* err = nullptr;
+    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK || sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+        const std::string m = err ? err : "open";
+        sqlite3_free(err);
+        sqlite3_close(db);
+        throw std::runtime_error("sql on " + path + ": " + m);
+    }
     sqlite3_close(db);
 }
 

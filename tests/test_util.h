@@ -20,8 +20,7 @@ struct TempDir {
 struct ScopedMenuDir {
     explicit ScopedMenuDir(const std::string& dir);
     ~ScopedMenuDir();
-    std::string previous;
-    bool hadPrevious = false;
+    std::optional<std::string> previous;
 };
 
 struct DbRow {
