@@ -16,7 +16,7 @@ struct ChatServer {
         int count = 0;
     };
 
-    ScopedHostMap map{""};
+    ScopedHostMap map{""};  // every provider's host, once the server runs
     std::mutex mtx;
     std::condition_variable cv;
     Seen seen;
@@ -39,7 +39,7 @@ struct ChatServer {
         for (const AiProvider& p : kAiProviders) http.svr.post(p.path, handler);
         http.start();
         std::string m;
-        for (const AiProvider& p : kAiProviders) m += std::string(m.empty() ? "" : ",") + p.host + "=" + http.base();
+        for (const AiProvider& p : kAiProviders) m += std::string(p.host) + "=" + http.base() + ",";
         setEnv("KESTRELBOX_HOST_MAP", m);
     }
     ~ChatServer() { release(); }

@@ -47,6 +47,34 @@ ScopedMenuDir::~ScopedMenuDir() {
     else unsetEnv("KESTRELBOX_DIR");
 }
 
+// Runs sql on path; with rows, collects the first column of every result row ("<NULL>" for
+// NULL) and opens the file read-only.
+static void runSql(const std::string& path, const std::string& sql, std::vector<std::string>* rows) {
+    auto collect = [](void* out, int, char** values, char**) {
+        static_cast<std::vector<std::string>*>(out)->push_back(values[0] ? values[0] : "<NULL>");
+        return 0;
+    };
+    sqlite3* db = nullptr;
+    char* err = nullptr;
+    const int flags = rows ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK ||
+        sqlite3_exec(db, sql.c_str(), rows ? +collect : nullptr, rows, &err) != SQLITE_OK) {
+        const std::string m = err ? err : "open";
+        sqlite3_free(err);
+        sqlite3_close(db);
+        throw std::runtime_error("sql on " + path + ": " + m);
+    }
+    sqlite3_close(db);
+}
+
+void execSql(const std::string& path, const std::string& sql) { runSql(path, sql, nullptr); }
+
+std::vector<std::string> queryColumn(const std::string& dbPath, const std::string& sql) {
+    std::vector<std::string> out;
+    runSql(dbPath, sql, &out);
+    return out;
+}
+
 // NULL, a quoted text or a hex blob literal.
 static std::string sqlLiteral(const std::optional<std::string>& v, bool blob) {
     if (!v) return "NULL";
@@ -68,37 +96,6 @@ void makeGamesDb(const std::string& path, const std::vector<DbRow>& rows) {
         sql += "INSERT INTO games (id, name, category, icon) VALUES (" + std::to_string(r.id) + "," +
                sqlLiteral(r.name, false) + "," + sqlLiteral(r.category, false) + "," + sqlLiteral(r.icon, true) + ");";
     execSql(path, sql + "COMMIT;");
-}
-
-void execSql(const std::string& path, const std::string& sql) {
-    sqlite3* db = nullptr;
-    char* err = nullptr;
-    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK || sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
-        const std::string m = err ? err : "open";
-        sqlite3_free(err);
-        sqlite3_close(db);
-        throw std::runtime_error("sql on " + path + ": " + m);
-    }
-    sqlite3_close(db);
-}
-
-std::vector<std::string> queryColumn(const std::string& dbPath, const std::string& sql) {
-    std::vector<std::string> out;
-    sqlite3* db = nullptr;
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
-        sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
-        throw std::runtime_error("query " + dbPath + ": " + sql);
-    }
-    while (sqlite3_step(st) == SQLITE_ROW) {
-        const unsigned char* t = sqlite3_column_text(st, 0);
-        out.push_back(t ? std::string(reinterpret_cast<const char*>(t), static_cast<size_t>(sqlite3_column_bytes(st, 0)))
-                        : std::string("<NULL>"));
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return out;
 }
 
 void writeFile(const std::string& path, const std::string& bytes) {

@@ -25,8 +25,7 @@ struct ScopedMenuDir {
 
 struct DbRow {
     int64_t id = 0;
-    std::optional<std::string> name;
-    std::optional<std::string> category;
+    std::optional<std::string> name, category;
     std::optional<std::string> icon;  // blob bytes; nullopt = NULL
 };
 
