@@ -99,9 +99,10 @@ TEST(WriteBack, FirstWriteKeepsABackup) {
 TEST(WriteBack, RefusedPressWritesNothing) {
     struct Case {
         const char* what;
-        std::function<void(const std::string& db)> spoil;  // null: another program holds a write
+        std::function<void(const std::string& db)> spoil;
         std::string popup;
     };
+    sqlite3* holder = nullptr;  // another program's connection, in the middle of a write
     const Case cases[] = {
         {"missing", [](const std::string& db) { std::filesystem::remove(db); }, "无法打开 data.db 或准备 SQL 语句。"},
         {"backup impossible",
@@ -110,20 +111,17 @@ TEST(WriteBack, RefusedPressWritesNothing) {
              kbtest::makeDirs(db + ".bak/inside");      // nor can an existing copy be replaced
          },
          "无法在写入前备份 data.db，未写入任何内容。"},
-        {"held by the menu", nullptr, "写入失败，data.db 未作任何改动："},
+        {"held by the menu",
+         [&holder](const std::string& db) {
+             sqlite3_open(db.c_str(), &holder);
+             sqlite3_exec(holder, "BEGIN IMMEDIATE; UPDATE games SET name='held' WHERE id=2;", nullptr, nullptr, nullptr);
+         },
+         "写入失败，data.db 未作任何改动："},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Menu m({"A", "B"}, {"旧A", "旧B"}, {"动作"});
-        sqlite3* holder = nullptr;
-        if (c.spoil) {
-            c.spoil(m.db);
-        } else {
-            ASSERT_EQ(sqlite3_open(m.db.c_str(), &holder), SQLITE_OK);
-            ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE; UPDATE games SET name='held' WHERE id=2;", nullptr,
-                                   nullptr, nullptr),
-                      SQLITE_OK);
-        }
+        c.spoil(m.db);
         const std::string bytes = kbtest::readFile(m.db);
         aiPreview = {"动作", "动作"};
         const WriteBackCounts w = writeBackPreviews(0);

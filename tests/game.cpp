@@ -8,13 +8,11 @@
 
 TEST(LoadGames, ReadsRowsInIdOrderWithNullsAndIcons) {
     kbtest::TempDir dir;
-    kbtest::ScopedMenuDir menu(dir.path);
-    kbtest::makeGamesDb(dir.path + "data.db",
-                        {{3, std::string("黑神话：悟空"), std::string("动作|冒险"), std::string("\x89PNG", 4)},
-                         {1, std::nullopt, std::nullopt, std::nullopt},
-                         {2, std::string("Portal 2"), std::string(""), std::string("")},
-                         {4294967297, std::string("Big"), std::nullopt, std::nullopt}});
-    EXPECT_EQ(loadGamesFromDB(), "");
+    kbtest::makeGamesDb(dir.path + "data.db", {{3, "黑神话：悟空", "动作|冒险", "\x89PNG"},
+                                               {1, {}, {}, {}},
+                                               {2, "Portal 2", "", ""},
+                                               {4294967297, "Big", {}, {}}});
+    EXPECT_EQ(loadGamesFromDB(dir.path + "data.db"), "");
     std::vector<std::tuple<int64_t, std::string, std::string, bool>> got;
     for (const GameInfo& g : dummyGames) got.emplace_back(g.id, g.name, g.category, g.hasIcon);
     EXPECT_EQ(got, (decltype(got){{1, "", "", false},
