@@ -49,10 +49,11 @@ TEST(Analysis, PastedAnswerToPreviews) {
         std::vector<std::string> previews;  // per row
         std::tuple<int, int, int, bool> counts;  // parsed, matched, dropped, invalid
     };
-    // The box holds 65535 bytes: the cut lands inside 中, and the last line is lost.
-    const std::string cut = "塞尔达传说=动作\n" + std::string(65511, 'x') + "中\nPortal 2=RPG";
+    // The box holds 65535 bytes: the cut lands inside 中, and the last line is lost. What the
+    // later, shorter answers leave of it would count "Dup" again unless the box is cleared.
+    const std::string cut = std::string(40000, 'x') + "\nDup=动作\n" + std::string(25522, 'y') + "中\nPortal 2=RPG";
     const Case cases[] = {
-        {"what does not fit the box is lost", cut, {"动作", "", "", "", "", ""}, {1, 1, 0, false}},
+        {"what does not fit the box is lost", cut, {"", "", "", "", "动作", ""}, {1, 1, 0, false}},
         {"blanks, CR, a category kept once where first named", "塞尔达传说 = 动作 | 冒险||动作\r\n",
          {"动作|冒险", "", "", "", "", ""}, {1, 1, 0, false}},
         {"whitelist keyed without case, spacing or brackets", "portal2=rpg|射击游戏|\t冒险\t\r\n空洞骑士=【动作】",
@@ -68,7 +69,6 @@ TEST(Analysis, PastedAnswerToPreviews) {
     static char box[65536];
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        // The short pastes after the long one show the box is cleared, not just overwritten.
         EXPECT_EQ(pasteIntoPromptBox(box, sizeof box, c.answer), c.answer.size() >= sizeof box);
         const AnalysisCounts got = analyzeAiAnswer(box);
         EXPECT_EQ(aiPreview, c.previews);
