@@ -22,7 +22,7 @@ struct Menu {
     Menu(const std::vector<std::optional<std::string>>& names, const std::vector<std::optional<std::string>>& cats,
          std::vector<std::string> whitelist) {
         std::vector<kbtest::DbRow> rows;
-        for (size_t i = 0; i < names.size(); ++i) rows.push_back({static_cast<int64_t>(i) + 1, names[i], cats[i], std::nullopt});
+        for (size_t i = 0; i < names.size(); ++i) rows.push_back({static_cast<int64_t>(i) + 1, names[i], cats[i], {}});
         kbtest::makeGamesDb(db, rows);
         loadGamesFromDB();
         gCategoryList = std::move(whitelist);
@@ -114,7 +114,7 @@ TEST(WriteBack, RefusedPressWritesNothing) {
         {"held by the menu",
          [&holder](const std::string& db) {
              sqlite3_open(db.c_str(), &holder);
-             sqlite3_exec(holder, "BEGIN IMMEDIATE; UPDATE games SET name='held' WHERE id=2;", nullptr, nullptr, nullptr);
+             sqlite3_exec(holder, "BEGIN IMMEDIATE; UPDATE games SET name='x' WHERE id=2;", nullptr, nullptr, nullptr);
          },
          "写入失败，data.db 未作任何改动："},
     };

@@ -60,8 +60,8 @@ TEST(Chat, AnswersAndFailureTexts) {
          msg + " \"说\\\"好\\\"\\u4e2d\\n\\ud83d\\ude00\\u0000!\"}}]}", true, "说\"好\"中\n\xF0\x9F\x98\x80!"},
         {"lone surrogate replaced, short \\u and a final backslash kept", 200, msg + "\"\\ud83d\\x\\u12\\",
          true, "\xEF\xBF\xBDxu12\\"},
-        {"the message's content, not the first", 200, "{\"content\":\"top\",\"message\":{\"xcontent\":\"no\",\"content\":\"in\"}}",
-         true, "in"},
+        {"the message's content, not the first", 200,
+         "{\"content\":\"top\",\"message\":{\"xcontent\":\"no\",\"content\":\"in\"}}", true, "in"},
         {"no message key, blanks before the value", 200, "{\"delta\":{\"content\" :\r\n\t\"d\"}}", true, "d"},
     };
     ChatServer s;

@@ -33,7 +33,8 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
     std::error_code ec;
-    std::filesystem::permissions(pathFromUtf8(path), std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    namespace fs = std::filesystem;
+    fs::permissions(pathFromUtf8(path), fs::perms::owner_all, fs::perm_options::add, ec);
     std::filesystem::remove_all(pathFromUtf8(path), ec);
 }
 
