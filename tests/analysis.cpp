@@ -73,6 +73,7 @@ TEST(Analysis, PastedAnswerToPreviews) {
         const AnalysisCounts got = analyzeAiAnswer(box);
         EXPECT_EQ(aiPreview, c.previews);
         EXPECT_EQ(std::tuple(got.parsed, got.matched, got.dropped, got.invalid), c.counts);
+        EXPECT_EQ(analysisPopupLines(got).at(0).colored, got.invalid);  // a failure never reads as a result
     }
 }
 
@@ -80,7 +81,7 @@ TEST(Analysis, PastedAnswerToPreviews) {
 // drive both write modes through the window.)
 TEST(WriteBack, FirstWriteKeepsABackup) {
     Menu m({"塞尔达传说", "Portal 2"}, {"", " 动作 |\t射击\r||"}, {"动作", "冒险", "射击"});
-    EXPECT_TRUE(writeBackPreviews(0).nothing);  // nothing to write: no copy either
+    EXPECT_EQ(writePopupLines(writeBackPreviews(0)).at(0).text, "没有需要写入的条目。");  // and no copy either
     EXPECT_FALSE(kbtest::fileExists(m.db + ".bak"));
 
     analyzeAiAnswer("portal 2=冒险|动作");
@@ -88,9 +89,14 @@ TEST(WriteBack, FirstWriteKeepsABackup) {
     EXPECT_EQ(m.categories(m.db), (std::vector<std::string>{"", "动作|射击|冒险"}));
     EXPECT_TRUE(writeBackPreviews(1).nothing);  // the written preview is gone
 
-    analyzeAiAnswer("塞尔达传说=动作");
-    EXPECT_EQ(writeBackPreviews(0).succeeded, 1);
-    EXPECT_EQ(m.categories(m.db), (std::vector<std::string>{"动作", "动作|射击|冒险"}));
+    // The menu renamed a game since loading: that row fails and keeps its preview.
+    analyzeAiAnswer("塞尔达传说=动作\nportal 2=射击");
+    kbtest::execSql(m.db, "UPDATE games SET name='改名' WHERE id=1");
+    const WriteBackCounts w = writeBackPreviews(0);
+    EXPECT_EQ(std::pair(w.succeeded, w.failed), std::pair(1, 1));
+    EXPECT_EQ(writePopupLines(w).at(2).text, kRowChangedMessage);
+    EXPECT_EQ(aiPreview, (std::vector<std::string>{"动作", ""}));
+    EXPECT_EQ(m.categories(m.db), (std::vector<std::string>{"", "射击"}));
     EXPECT_EQ(m.categories(m.db + ".bak"), (std::vector<std::string>{"", " 动作 |\t射击\r||"}));
 }
 
