@@ -12,12 +12,11 @@
 namespace kbtest {
 
 struct ChatServer {
-    struct Seen {
+    struct Seen : HttpRequest {
         int count = 0;
-        std::string method, path, body, contentType, auth, userAgent;
     };
 
-    ScopedHostMap map{""};
+    ScopedHostMap map{""};  // every provider's host, once the server runs
     std::mutex mtx;
     std::condition_variable cv;
     Seen seen;
@@ -30,13 +29,8 @@ struct ChatServer {
     ChatServer() {
         auto handler = [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
             std::unique_lock<std::mutex> lk(mtx);
+            static_cast<HttpRequest&>(seen) = q;
             ++seen.count;
-            seen.method = q.method;
-            seen.path = q.path;
-            seen.body = q.body;
-            seen.contentType = q.header("Content-Type");
-            seen.auth = q.header("Authorization");
-            seen.userAgent = q.header("User-Agent");
             cv.notify_all();
             cv.wait(lk, [this] { return !hold; });
             r.status = status;
@@ -45,7 +39,7 @@ struct ChatServer {
         for (const AiProvider& p : kAiProviders) http.svr.post(p.path, handler);
         http.start();
         std::string m;
-        for (const AiProvider& p : kAiProviders) m += std::string(m.empty() ? "" : ",") + p.host + "=" + http.base();
+        for (const AiProvider& p : kAiProviders) m += std::string(p.host) + "=" + http.base() + ",";
         setEnv("KESTRELBOX_HOST_MAP", m);
     }
     ~ChatServer() { release(); }

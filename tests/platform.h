@@ -1,6 +1,5 @@
-// What the tests need from the operating system beyond standard C++: environment variables,
-// a fresh temporary folder and plain loopback TCP sockets. One source per platform
-// (platform_posix.cpp, platform_win.cpp), chosen by CMake.
+// What the tests need from the operating system beyond standard C++: environment variables
+// and loopback TCP sockets. One source per platform (platform_posix.cpp, platform_win.cpp).
 #pragma once
 #include <cstddef>
 #include <string>
@@ -12,17 +11,13 @@ namespace kbtest {
 struct PlatformErrors {
     int timedOut;      // a request waited longer than its timeout
     int cutBody;       // a body ended before its announced length
-    int notDir;        // a file stands where a folder should be made
     int renameOntoDir; // a file cannot replace a folder
-    int noFolder;      // a file cannot be made in a missing folder
     bool cutChunkedBodyDetected;  // false: Wine's WinHTTP takes a body cut mid-chunk as complete
 };
 extern const PlatformErrors kErr;
 
 void setEnv(const std::string& name, const std::string& value);
 void unsetEnv(const std::string& name);
-// A new empty folder under the system's temporary folder; its UTF-8 path ends with "/".
-std::string makeTempDir();
 
 // A listening TCP socket on 127.0.0.1 and a free port; -1 on failure.
 long long tcpListenLoopback(int& port);

@@ -6,26 +6,16 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
-#include <stdexcept>
 
 namespace kbtest {
 
-const PlatformErrors kErr{28, 18, ENOTDIR, EISDIR, ENOENT, true};
+const PlatformErrors kErr{28, 18, EISDIR, true};
 
 void setEnv(const std::string& name, const std::string& value) { ::setenv(name.c_str(), value.c_str(), 1); }
 void unsetEnv(const std::string& name) { ::unsetenv(name.c_str()); }
 
-std::string makeTempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "kbtest-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-    return tmpl + "/";
-}
-
 long long tcpListenLoopback(int& port) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    int one = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);

@@ -4,16 +4,13 @@
 #include <windows.h>
 #include <winhttp.h>
 
-#include <atomic>
 #include <cstdlib>
-#include <filesystem>
 
 #include "data/paths.h"
 
 namespace kbtest {
 
-const PlatformErrors kErr{ERROR_WINHTTP_TIMEOUT, ERROR_WINHTTP_CONNECTION_ERROR, ERROR_DIRECTORY, ERROR_ACCESS_DENIED,
-                          ERROR_PATH_NOT_FOUND, false};
+const PlatformErrors kErr{ERROR_WINHTTP_TIMEOUT, ERROR_WINHTTP_CONNECTION_ERROR, ERROR_ACCESS_DENIED, false};
 
 namespace {
 // Winsock must be started once per process before the first socket.
@@ -27,18 +24,6 @@ void setEnv(const std::string& name, const std::string& value) {
     _wputenv_s(utf8ToWide(name).c_str(), utf8ToWide(value).c_str());
 }
 void unsetEnv(const std::string& name) { _wputenv_s(utf8ToWide(name).c_str(), L""); }
-
-std::string makeTempDir() {
-    static std::atomic<unsigned> counter{0};
-    for (;;) {
-        const auto dir = std::filesystem::temp_directory_path() /
-                         ("kbtest-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++));
-        if (std::filesystem::create_directory(dir)) {
-            const std::u8string u = dir.generic_u8string();
-            return std::string(u.begin(), u.end()) + "/";
-        }
-    }
-}
 
 long long tcpListenLoopback(int& port) {
     if (!gWinsockReady) return -1;

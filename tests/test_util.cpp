@@ -4,8 +4,9 @@
 #include "tests/platform.h"
 
 #include <sqlite3.h>
-#include <sys/stat.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,88 +15,88 @@
 
 namespace kbtest {
 
-TempDir::TempDir() : path(makeTempDir()) {}
+// create_directory fails on a name taken by another test or process, so the loop ends on a
+// folder of our own.
+TempDir::TempDir() {
+    static std::atomic<unsigned> counter{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    for (;;) {
+        const auto dir = std::filesystem::temp_directory_path() /
+                         ("kbtest-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+        if (std::filesystem::create_directory(dir)) {
+            const std::u8string u = dir.generic_u8string();
+            path = std::string(u.begin(), u.end()) + "/";
+            return;
+        }
+    }
+}
 
 TempDir::~TempDir() {
     std::error_code ec;
-    std::filesystem::permissions(pathFromUtf8(path), std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    namespace fs = std::filesystem;
+    fs::permissions(pathFromUtf8(path), fs::perms::owner_all, fs::perm_options::add, ec);
     std::filesystem::remove_all(pathFromUtf8(path), ec);
 }
 
 ScopedMenuDir::ScopedMenuDir(const std::string& dir) {
-    if (const char* p = std::getenv("KESTRELBOX_DIR")) {
-        previous = p;
-        hadPrevious = true;
-    }
+    if (const char* p = std::getenv("KESTRELBOX_DIR")) previous = p;
     setEnv("KESTRELBOX_DIR", dir);
 }
 
 ScopedMenuDir::~ScopedMenuDir() {
-    if (hadPrevious) setEnv("KESTRELBOX_DIR", previous);
+    if (previous) setEnv("KESTRELBOX_DIR", *previous);
     else unsetEnv("KESTRELBOX_DIR");
 }
 
-static void exec(sqlite3* db, const char* sql) {
-    char* err = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &err) != SQLITE_OK) {
-        std::string m = err ? err : "?";
-        sqlite3_free(err);
-        throw std::runtime_error("sql: " + m);
-    }
-}
-
-void makeGamesDb(const std::string& path, const std::vector<DbRow>& rows) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) throw std::runtime_error("open " + path);
-    exec(db, "CREATE TABLE IF NOT EXISTS games (id INTEGER PRIMARY KEY, name TEXT, category TEXT, icon BLOB, path TEXT)");
-    // One transaction: without it every row is its own synced commit (minutes for 20,000 rows).
-    exec(db, "BEGIN");
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO games (id, name, category, icon) VALUES (?,?,?,?)", -1, &st, nullptr);
-    auto bind = [&](int i, const std::optional<std::string>& v, bool blob) {
-        const int n = v ? static_cast<int>(v->size()) : 0;
-        if (!v) sqlite3_bind_null(st, i);
-        else if (blob) sqlite3_bind_blob(st, i, v->data(), n, SQLITE_TRANSIENT);
-        else sqlite3_bind_text(st, i, v->data(), n, SQLITE_TRANSIENT);
+// Runs sql on path; with rows, collects the first column of every result row ("<NULL>" for
+// NULL) and opens the file read-only.
+static void runSql(const std::string& path, const std::string& sql, std::vector<std::string>* rows) {
+    auto collect = [](void* out, int, char** values, char**) {
+        static_cast<std::vector<std::string>*>(out)->push_back(values[0] ? values[0] : "<NULL>");
+        return 0;
     };
-    for (const DbRow& r : rows) {
-        sqlite3_reset(st);
-        sqlite3_bind_int64(st, 1, r.id);
-        bind(2, r.name, false);
-        bind(3, r.category, false);
-        bind(4, r.icon, true);
-        if (sqlite3_step(st) != SQLITE_DONE) throw std::runtime_error("insert");
+    sqlite3* db = nullptr;
+    char* err = nullptr;
+    const int flags = rows ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK ||
+        sqlite3_exec(db, sql.c_str(), rows ? +collect : nullptr, rows, &err) != SQLITE_OK) {
+        const std::string m = err ? err : "open";
+        sqlite3_free(err);
+        sqlite3_close(db);
+        throw std::runtime_error("sql on " + path + ": " + m);
     }
-    sqlite3_finalize(st);
-    exec(db, "COMMIT");
     sqlite3_close(db);
 }
 
-void execSql(const std::string& path, const std::string& sql) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) throw std::runtime_error("open " + path);
-    exec(db, sql.c_str());
-    sqlite3_close(db);
-}
+void execSql(const std::string& path, const std::string& sql) { runSql(path, sql, nullptr); }
 
 std::vector<std::string> queryColumn(const std::string& dbPath, const std::string& sql) {
     std::vector<std::string> out;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
-        throw std::runtime_error("open " + dbPath);
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
-        throw std::runtime_error("prepare " + sql);
-    }
-    while (sqlite3_step(st) == SQLITE_ROW) {
-        const unsigned char* t = sqlite3_column_text(st, 0);
-        out.push_back(t ? std::string(reinterpret_cast<const char*>(t), static_cast<size_t>(sqlite3_column_bytes(st, 0)))
-                        : std::string("<NULL>"));
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
+    runSql(dbPath, sql, &out);
     return out;
+}
+
+// NULL, a quoted text or a hex blob literal.
+static std::string sqlLiteral(const std::optional<std::string>& v, bool blob) {
+    if (!v) return "NULL";
+    static const char kHex[] = "0123456789abcdef";
+    std::string out = blob ? "X'" : "'";
+    for (const unsigned char c : *v) {
+        if (blob) out += {kHex[c >> 4], kHex[c & 15]};
+        else out += c == '\'' ? "''" : std::string(1, static_cast<char>(c));
+    }
+    return out + "'";
+}
+
+void makeGamesDb(const std::string& path, const std::vector<DbRow>& rows) {
+    // One transaction: without it every row is its own synced commit (minutes for 20,000 rows).
+    std::string sql =
+        "CREATE TABLE IF NOT EXISTS games (id INTEGER PRIMARY KEY, name TEXT, category TEXT, icon BLOB, path TEXT);"
+        "BEGIN;";
+    for (const DbRow& r : rows)
+        sql += "INSERT INTO games (id, name, category, icon) VALUES (" + std::to_string(r.id) + "," +
+               sqlLiteral(r.name, false) + "," + sqlLiteral(r.category, false) + "," + sqlLiteral(r.icon, true) + ");";
+    execSql(path, sql + "COMMIT;");
 }
 
 void writeFile(const std::string& path, const std::string& bytes) {

@@ -20,14 +20,12 @@ struct TempDir {
 struct ScopedMenuDir {
     explicit ScopedMenuDir(const std::string& dir);
     ~ScopedMenuDir();
-    std::string previous;
-    bool hadPrevious = false;
+    std::optional<std::string> previous;
 };
 
 struct DbRow {
     int64_t id = 0;
-    std::optional<std::string> name;
-    std::optional<std::string> category;
+    std::optional<std::string> name, category;
     std::optional<std::string> icon;  // blob bytes; nullopt = NULL
 };
 
