@@ -99,20 +99,4 @@ TEST(TableTicks, ShiftRangesFollowTheAnchor) {
     EXPECT_EQ(anchor, 8);
 }
 
-TEST(TableLabels, Utf8CutsKeepWholeCharacters) {
-    struct Case {
-        std::string in;
-        size_t max;
-        std::string out;
-    };
-    const std::string zh = "空洞骑士";  // 12 bytes
-    const Case CASES[] = {
-        {"abc", 3, "abc"}, {"abcd", 3, "abc"}, {zh, 12, zh},          {zh, 11, "空洞骑"},
-        {zh, 9, "空洞骑"}, {zh, 2, ""},        {"a" + zh, 4, "a空"}, {"", 0, ""},
-    };
-    for (const Case& c : CASES) EXPECT_EQ(utf8Prefix(c.in, c.max), c.out) << c.in << " " << c.max;
-    // The visible name is cut, the id suffix that keeps the row's controls apart never is.
-    EXPECT_EQ(rowLabel(GameInfo{.id = 12, .name = std::string(62, 'n') + "空"}), std::string(62, 'n') + "##row_12");
-}
-
 }  // namespace

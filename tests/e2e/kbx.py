@@ -1,10 +1,7 @@
-"""Helpers shared by the window tests and benchmarks: a private Xvfb, the program's
-environment, waiting for conditions, and App, which drives the real program with xdotool
-by window-relative coordinates and reads its window back from captures.
-
-After each action the journeys wait for an observable result (a file, the database, a
-change in the window capture) instead of sleeping for a fixed time; actions that may be
-lost while the program is busy are repeated until their result shows.
+"""Helpers of the window tests and benchmarks: a private Xvfb, the program's environment, and
+App, which drives the real program with xdotool at window-relative positions and reads its
+window back. After an action the journeys wait for its result (a file, the database, a change
+in the window) rather than for a fixed time; actions that a busy program may lose are repeated.
 """
 import ctypes
 import ctypes.util
@@ -14,8 +11,6 @@ import subprocess
 import sys
 import tempfile
 import time
-
-SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 
 
 class Failure(Exception):
@@ -74,8 +69,8 @@ class Xvfb:
 
 
 def make_demo(folder):
-    subprocess.run([sys.executable, os.path.join(SOURCE_DIR, "scripts", "make-demo"), folder, "--fast"],
-                   check=True, stdout=subprocess.DEVNULL)
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "make-demo")
+    subprocess.run([sys.executable, script, folder, "--fast"], check=True, stdout=subprocess.DEVNULL)
 
 
 def program_env(display, menu_dir, **extra):
@@ -212,9 +207,8 @@ class App:
 
     # The clipboard: xclip, another X client, keeps serving what it was given.
     def set_clipboard(self, text):
-        p = subprocess.Popen(["xclip", "-selection", "clipboard", "-i"], env=self.env, stdin=subprocess.PIPE,
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        p.communicate(text.encode("utf-8"), timeout=30)
+        subprocess.run(["xclip", "-selection", "clipboard", "-i"], input=text.encode("utf-8"), env=self.env,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
 
     def get_clipboard(self):
         r = subprocess.run(["xclip", "-selection", "clipboard", "-o"], env=self.env, capture_output=True, timeout=30)
