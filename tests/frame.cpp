@@ -11,27 +11,18 @@
 #include <gtest/gtest.h>
 #include <imgui.h>
 
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
 
-std::string gameName(int i) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "游戏%05d", i);
-    return buf;
-}
-
 struct FrameTest : ::testing::Test {
     kbtest::TempDir dir;
-    std::unique_ptr<kbtest::ScopedMenuDir> menu;
+    kbtest::ScopedMenuDir menu{dir.path};
     FrameState st;
 
     void SetUp() override {
         clearAll();
-        menu = std::make_unique<kbtest::ScopedMenuDir>(dir.path);
         createHeadlessContext();
     }
     void TearDown() override {
@@ -51,7 +42,7 @@ struct FrameTest : ::testing::Test {
     // Loads games with ids 1..n in reverse name order, so a name sort visibly reorders them.
     void loadMenu(int n) {
         std::vector<kbtest::DbRow> rows;
-        for (int i = 1; i <= n; ++i) rows.push_back({i, gameName(n - i), {}, {}});
+        for (int i = 1; i <= n; ++i) rows.push_back({i, "游戏" + std::to_string(100000 + n - i), {}, {}});
         kbtest::makeGamesDb(dir.path + "data.db", rows);
         kbtest::writeFile(dir.path + "set.ini", "[Categories]\ncategories=动作|冒险\n");
         ASSERT_TRUE(readDataAction());
