@@ -93,10 +93,8 @@ TEST(TableTicks, ShiftRangesFollowTheAnchor) {
     for (const GameInfo& g : games) EXPECT_EQ(g.downloadState, kRowNotDownloaded);  // any click clears them
     EXPECT_EQ(click(7, true), "0001111100");
     EXPECT_EQ(click(5, true), "0001100000");  // unticks 5..7
-    EXPECT_EQ(anchor, 5);
     anchor = 50;  // left over from a longer list: ignored
     EXPECT_EQ(click(8, true), "0001100010");
-    EXPECT_EQ(anchor, 8);
 }
 
 }  // namespace

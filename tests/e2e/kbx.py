@@ -33,13 +33,12 @@ def wait_for(predicate, what, timeout=60.0, interval=0.1):
 
 def end_process(proc):
     """Terminates a process still running, killing it when it does not end within 10 s."""
-    if proc.poll() is None:
-        proc.terminate()
-        try:
-            proc.wait(10)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
+    proc.terminate()
+    try:
+        proc.wait(10)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait()
 
 
 class Xvfb:
@@ -133,7 +132,7 @@ class App:
             found = self._run(["xdotool", "search", "--sync", "--name", "Kestrelbox"], timeout=90)
             self.wid = found.split()[0].decode()
             # The window is up once the top bar's 帮助 and 读取数据 buttons are drawn.
-            self.wait_capture(lambda c: not is_dark(c[28, 24]) and not is_dark(c[106, 24]), "the first frame", 90)
+            self.wait_capture(lambda c: min(max(c[28, 24]), max(c[106, 24])) > 45, "the first frame", 90)
             # No window manager here: give the window the keyboard focus ourselves.
             self._xdo("windowfocus", "--sync", self.wid)
         except Exception:
@@ -213,10 +212,6 @@ class App:
     def get_clipboard(self):
         r = subprocess.run(["xclip", "-selection", "clipboard", "-o"], env=self.env, capture_output=True, timeout=30)
         return r.stdout.decode("utf-8", "replace") if r.returncode == 0 else ""
-
-
-def is_dark(p):
-    return max(p) <= 45
 
 
 def colour_share(capture, box, pred, step=2, other=None):
