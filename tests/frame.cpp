@@ -21,23 +21,17 @@ struct FrameTest : ::testing::Test {
     kbtest::ScopedMenuDir menu{dir.path};
     FrameState st;
 
-    void SetUp() override {
-        clearAll();
-        createHeadlessContext();
-    }
+    void SetUp() override { createHeadlessContext(); }
     void TearDown() override {
         destroyHeadlessContext();
-        clearAll();
-    }
-    static void clearAll() {
         resetJobGlobals();
         resetTableState();
         dummyGames.clear();
         aiPreview.clear();
         gCategoryList.clear();
     }
-    void frames(int n, float w = 1200) {
-        for (int i = 0; i < n; ++i) runHeadlessFrame(st, w, 800, 1.0f / 60.0f);
+    void frames(int n) {
+        for (int i = 0; i < n; ++i) runHeadlessFrame(st, 1200, 800, 1.0f / 60.0f);
     }
     // Loads games with ids 1..n in reverse name order, so a name sort visibly reorders them.
     void loadMenu(int n) {
@@ -83,32 +77,6 @@ TEST_F(FrameTest, FontLoadingSkipsMissingAndBrokenFiles) {
     for (ImWchar c : {0x6E38, 0xD55C, 0x30A2, 0x2122, 0x2162, 0x2460})  // 游 한 ア ™ Ⅲ ①
         EXPECT_TRUE(ImGui::GetIO().Fonts->Fonts[0]->IsGlyphInFont(c)) << std::hex << c;
     frames(2);
-}
-
-// Twenty thousand rows scrolled both ways at two widths under the help window, the wait
-// dialog and a running download's progress line; the dialog's 取消 raises its job's flag.
-TEST_F(FrameTest, ManyRowsUnderEveryOverlay) {
-    loadMenu(20000);
-    std::atomic<bool> cancel{false};
-    openWaitDialog("本地库匹配中", "正在匹配游戏库，请稍候...", &cancel);
-    ImGuiIO& io = ImGui::GetIO();
-    for (int f = 0; f < 120; ++f) {
-        io.AddMousePosEvent(300, 400);
-        io.AddMouseWheelEvent(0, f < 60 ? -20.0f : 15.0f);
-        st.showHelp = (f / 20) % 2 == 1;
-        gDlState = f < 90 ? kJobIdle : kJobRunning;
-        gDlTotal = 400;
-        gDlFileBytesDone = 1024 * f;
-        frames(1, f % 30 < 15 ? 1200.0f : 1000.0f);
-    }
-    st.showHelp = false;
-    io.AddMousePosEvent(725, 447);  // 取消 in the centred 350x140 dialog
-    frames(1);
-    io.AddMouseButtonEvent(0, true);
-    frames(1);
-    io.AddMouseButtonEvent(0, false);
-    frames(1);
-    EXPECT_TRUE(cancel.load());
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ import urllib.parse
 import kbx
 
 # Window-relative positions of the controls in the fixed 1200x800 layout.
+HELP = (28, 24)
 READ_DATA = (106, 24)
 MODE_LOCAL = (203, 78)
 STEAM_MATCH = (65, 344)
@@ -222,6 +223,9 @@ def journey_offline(app, menu, services):
 
 
 LOCAL_BROWSE = (341, 106)
+# The window's own folder browser (centred, 520x420): its second entry and its 选择 button.
+BROWSER_SECOND = (370, 302)
+BROWSER_CHOOSE = (397, 587)
 LOCAL_START = (65, 295)
 LOCAL_COPY = (174, 295)
 LOCAL_ROW0_Y = 346
@@ -234,14 +238,15 @@ RESOURCE_FOLDERS = {
 
 
 def make_resources(folder, bin_dir):
-    """The resource folders, and a desktop folder dialog stand-in in bin_dir that chooses them."""
+    """The resource folders, and in bin_dir a desktop folder dialog that the shell cannot run (127),
+    so that the window's own folder browser opens."""
     for name, files in RESOURCE_FOLDERS.items():
         os.makedirs(os.path.join(folder, name))
         for f in files:
             open(os.path.join(folder, name, f), "wb").close()
     os.makedirs(bin_dir)
     with open(os.path.join(bin_dir, "zenity"), "w", encoding="utf-8") as f:
-        f.write(f"#!/bin/sh\necho '{folder}'\n")
+        f.write("#!/bin/sh\nexit 127\n")
     os.chmod(os.path.join(bin_dir, "zenity"), 0o755)
 
 
@@ -251,9 +256,11 @@ def journey_local(app, menu, services):
     app.click_until(*MODE_LOCAL, lambda r: kbx.diff_share(before, r, (9, 90, 693, 360)) > 0.05, "local mode")
     app.park()
     empty_field = app.capture()
-    field = (100, 98, 300, 114)
-    app.click_until(*LOCAL_BROWSE, lambda r: kbx.diff_share(empty_field, r, field) > 0.02,
-                    "the chosen folder in the 资源目录 field")
+    app.click_until(*LOCAL_BROWSE, popup_shown, "the folder browser")
+    # It opens in HOME, which holds bin/ and 资源/: choose 资源.
+    app.click(*BROWSER_SECOND)
+    app.click_until(*BROWSER_CHOOSE, lambda r: kbx.diff_share(empty_field, r, (100, 98, 300, 114)) > 0.02,
+                    "the chosen folder in the 资源目录 field", tries=1)
     # 艾尔登法环, Stardew Valley and 空洞骑士 match a folder: what is copied below shows it.
     app.click(*LOCAL_START)
     close_popup(app, "match-popup")
@@ -333,6 +340,7 @@ def journey_online(app, menu, services):
     # Only the store's answer for that appid can fill the row.
     app.click_until(*APPID_OK, lambda r: not popup_shown(r) and row_state(r, target) != "red",
                     "the lookup to fill the row", tries=1, timeout=60)
+    app.click_until(*HELP, popup_shown, "the help window")
 
 
 def check_no_display(binary, menu):
@@ -350,6 +358,7 @@ def run(name, binary, shots_root):
     url = f"http://127.0.0.1:{services.server_address[1]}"
     hosts = ["store.steampowered.com", "cdn.akamai.steamstatic.com", "shared.akamai.steamstatic.com",
              "dashscope.aliyuncs.com"]
+    env = {"KESTRELBOX_HOST_MAP": ",".join(f"{h}={url}" for h in hosts), "HOME": menu + "-res"}
     steps = {"offline": [journey_offline], "online": [journey_online], "local-ai": [journey_local, journey_ai]}[name]
     t0 = time.monotonic()
     try:
@@ -358,8 +367,7 @@ def run(name, binary, shots_root):
             check_no_display(binary, menu)
         stub_bin = os.path.join(menu + "-res", "bin")
         make_resources(os.path.join(menu + "-res", "资源"), stub_bin)
-        app = kbx.App(binary, menu, shots, extra_env={"KESTRELBOX_HOST_MAP": ",".join(f"{h}={url}" for h in hosts)},
-                      path_prefix=stub_bin)
+        app = kbx.App(binary, menu, shots, extra_env=env, path_prefix=stub_bin)
         try:
             for step in steps:
                 step(app, menu, services)
