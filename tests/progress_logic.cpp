@@ -44,52 +44,40 @@ TEST_F(ProgressLogic, ResultsGoToTheFirstRowWithTheByteEqualName) {
     EXPECT_EQ(games[0].textCount, 1);
 }
 
-TEST_F(ProgressLogic, OverlayAndFraction) {
+// What the bottom line shows for a snapshot: the bar's fraction and overlay, the status text.
+TEST_F(ProgressLogic, BarAndStatusLine) {
     struct Case {
         ProgressSnapshot s;
         float fraction;
         std::string overlay;
+        StatusKind kind;
+        std::string status;
     };
+    const std::string twoLines = std::string(250, 'm') + "\n第二行";
     const Case CASES[] = {
         // The match's text is cut to 95 bytes, never inside a character (匹).
-        {{.progress = 0.25f, .progressText = std::string(94, 'p') + "匹配"}, 0.25f, std::string(94, 'p')},
-        {{.dlState = 1, .dlTotal = 3, .bytesDone = 524288, .fileName = "shot1.jpg"}, 0.0f, "shot1.jpg  512.0 KB"},
-        {{.dlState = 1, .dlTotal = 3, .bytesDone = 1024, .bytesTotal = 2048, .fileName = "capsule.jpg"}, 0.5f,
-         "capsule.jpg  1.0 KB/2.0 KB (50%)"},
-        {{.dlState = 1, .dlTotal = 3, .bytesDone = 3 << 20, .bytesTotal = 1 << 20}, 1.0f, "...  3.0 MB/1.0 MB (100%)"},
-        {{.dlState = 2, .dlTotal = 4}, 1.0f, "完成 4 / 4"},
+        {{.progress = 0.25f, .progressText = std::string(94, 'p') + "匹配", .total = 120, .pending = 119, .confirmed = 1},
+         0.25f, std::string(94, 'p'), StatusKind::Counts, "共 120 | 待处理 119 | 已匹配 1 | 无匹配 0"},
+        // The current game's number is capped at the total.
+        {{.dlState = 1, .dlDone = 4, .dlTotal = 5, .dlFail = 1, .fileIdx = 2, .fileCount = 9, .bytesDone = 524288,
+          .fileName = "shot1.jpg"},
+         0.0f, "shot1.jpg  512.0 KB", StatusKind::Download, "5/5 当前:-  文件:2/9  完整:4 不全:0 失败:1"},
+        {{.dlState = 1, .dlTotal = 3, .bytesDone = 3 << 20, .bytesTotal = 1 << 20, .curGame = "空洞骑士"}, 1.0f,
+         "...  3.0 MB/1.0 MB (100%)", StatusKind::Download, "1/3 当前:空洞骑士  文件:0/0  完整:0 不全:0 失败:0"},
+        {{.dlState = 2, .dlTotal = 4, .dlFail = 1, .msg = twoLines}, 1.0f, "完成 4 / 4", StatusKind::Message,
+         std::string(200, 'm') + "...  ← 悬停看明细"},
+        // An empty first line brings the counts back.
+        {{.dlState = 2, .msg = "\n第二行"}, 0.0f, "", StatusKind::Counts, "共 0 | 待处理 0 | 已匹配 0 | 无匹配 0"},
     };
     for (const Case& c : CASES) {
         const ProgressView v = progressView(c.s);
         EXPECT_FLOAT_EQ(v.fraction, c.fraction) << c.overlay;
         EXPECT_EQ(v.overlay, c.overlay);
-    }
-}
-
-TEST_F(ProgressLogic, StatusLineForms) {
-    struct Case {
-        ProgressSnapshot s;
-        StatusKind kind;
-        std::string text;
-        bool warn;
-    };
-    const std::string twoLines = std::string(250, 'm') + "\n第二行";
-    const Case CASES[] = {
-        // The current game's number is capped at the total.
-        {{.dlState = 1, .dlDone = 4, .dlTotal = 5, .dlFail = 1, .fileIdx = 2, .fileCount = 9, .msg = "准备"},
-         StatusKind::Download, "5/5 当前:-  文件:2/9  完整:4 不全:0 失败:1", true},
-        {{.dlState = 2, .dlTotal = 5, .dlFail = 1, .msg = twoLines}, StatusKind::Message,
-         std::string(200, 'm') + "...  ← 悬停看明细", true},
-        // An empty first line brings the counts back.
-        {{.dlState = 2, .dlFail = 1, .msg = "\n第二行", .total = 120, .pending = 119, .confirmed = 1},
-         StatusKind::Counts, "共 120 | 待处理 119 | 已匹配 1 | 无匹配 0", false},
-    };
-    for (const Case& c : CASES) {
         const StatusLine st = statusLine(c.s);
-        EXPECT_EQ(st.kind, c.kind) << c.text;
-        EXPECT_EQ(st.text, c.text);
-        EXPECT_EQ(st.warn, c.warn) << c.text;
-        EXPECT_EQ(st.tooltip, c.kind == StatusKind::Counts ? "" : c.s.msg) << c.text;
+        EXPECT_EQ(st.kind, c.kind) << c.status;
+        EXPECT_EQ(st.text, c.status);
+        EXPECT_EQ(st.warn, c.s.dlFail > 0 && c.kind != StatusKind::Counts) << c.status;
+        EXPECT_EQ(st.tooltip, c.kind == StatusKind::Counts ? "" : c.s.msg) << c.status;
     }
 }
 
