@@ -4,7 +4,6 @@
 
 #include "app/table.h"
 #include "data/game.h"
-#include "data/ini.h"
 #include "data/jobs.h"
 #include "tests/test_util.h"
 
@@ -28,7 +27,6 @@ struct FrameTest : ::testing::Test {
         resetTableState();
         dummyGames.clear();
         aiPreview.clear();
-        gCategoryList.clear();
     }
     void frames(int n) {
         for (int i = 0; i < n; ++i) runHeadlessFrame(st, 1200, 800, 1.0f / 60.0f);

@@ -52,29 +52,24 @@ POOL = [
     (292030, "The Witcher 3: Wild Hunt", "巫师 3：狂猎", ""), (1426210, "It Takes Two", "双人成行", ""),
     (374320, "DARK SOULS III", "黑暗之魂3", "黑魂3"), (2622380, "ELDEN RING NIGHTREIGN", "艾尔登法环：黑夜君临", ""),
 ]
-CATEGORIES = ["动作", "冒险", "角色扮演", "策略", "模拟", "生存", "多人"]
 
 
 def make_menu(folder):
     os.makedirs(folder, exist_ok=True)
-    con = sqlite3.connect(os.path.join(folder, "data.db"))
-    con.execute("CREATE TABLE games (id INTEGER PRIMARY KEY, name TEXT, path TEXT, category TEXT, icon BLOB)")
-    con.executemany("INSERT INTO games (name, category) VALUES (?, ?)", GAMES.items())
-    con.commit()
-    con.close()
+    with contextlib.closing(sqlite3.connect(os.path.join(folder, "data.db"))) as con:
+        con.execute("CREATE TABLE games (id INTEGER PRIMARY KEY, name TEXT, path TEXT, category TEXT, icon BLOB)")
+        con.executemany("INSERT INTO games (name, category) VALUES (?, ?)", GAMES.items())
+        con.commit()
     with open(os.path.join(folder, "set.ini"), "w", encoding="utf-8") as f:
-        f.write("[Categories]\ncategories=" + "|".join(CATEGORIES) + "\n")
+        f.write("[Categories]\ncategories=动作|冒险|角色扮演|策略|模拟|生存|多人\n")
     with open(os.path.join(folder, "kbdata.csv"), "w", encoding="utf-8") as f:
         f.write("appid,name,name_cn,nickname\n" + "".join(f'{a},"{en}",{zh},{nick}\n' for a, en, zh, nick in POOL))
 
 
 def categories_in_db(folder):
-    con = sqlite3.connect(os.path.join(folder, "data.db"))
-    try:
+    with contextlib.closing(sqlite3.connect(os.path.join(folder, "data.db"))) as con:
         kbx.check(con.execute("PRAGMA integrity_check").fetchone()[0] == "ok", "data.db is damaged")
         return dict(con.execute("SELECT name, IFNULL(category, '') FROM games"))
-    finally:
-        con.close()
 
 
 def row_y(i):
@@ -124,8 +119,6 @@ def row_state(rows, i):
     return "other"
 
 
-# --- loopback services ---------------------------------------------------------------
-
 CHAT_ANSWER = "巫师3 The Witcher 3=角色扮演|冒险\n"
 
 
@@ -133,7 +126,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     """The store API, its image CDN and a chat service in one, answering by path (see answer)."""
     protocol_version = "HTTP/1.1"
 
-    def log_message(self, *a):
+    def log_message(self, *args):  # quiet
         pass
 
     def do_GET(self):
@@ -182,8 +175,6 @@ def answer(path):
     # Compact like the real store: the screenshot addresses are found in the raw text.
     return json.dumps(data, ensure_ascii=False, separators=(",", ":")).encode(), "application/json"
 
-
-# --- journeys ------------------------------------------------------------------------
 
 def journey_offline(app, menu, services):
     read_data(app)
