@@ -262,7 +262,8 @@ def journey_local(app, menu, services):
 
     got = media_listing(menu)
     # Copied as they are, except a file of no resource type (readme.doc).
-    expect = {name: RESOURCE_FOLDERS[name] for name in ("艾尔登法环", "Stardew Valley")} | {"空洞骑士": ["folder.jpg", "说明.txt"]}
+    expect = {name: RESOURCE_FOLDERS[name] for name in ("艾尔登法环", "Stardew Valley")}
+    expect["空洞骑士"] = ["folder.jpg", "说明.txt"]
     kbx.check(got == expect, f"media/ holds {got}, expected {expect}")
 
 
