@@ -15,13 +15,6 @@ struct ProgressLogic : ::testing::Test {
     void TearDown() override { resetJobGlobals(); }
 };
 
-GameInfo named(int32_t id, const std::string& name) {
-    GameInfo g;
-    g.id = id;
-    g.name = name;
-    return g;
-}
-
 TEST_F(ProgressLogic, ResultsGoToTheFirstRowWithTheByteEqualName) {
     kbtest::TempDir dir;
     kbtest::ScopedMenuDir menu(dir.path);
@@ -29,8 +22,8 @@ TEST_F(ProgressLogic, ResultsGoToTheFirstRowWithTheByteEqualName) {
     kbtest::writeFile(dir.path + "media/空洞骑士/capsule.jpg", "x");
     kbtest::writeFile(dir.path + "media/空洞骑士/info.txt", "x");
 
-    std::vector<GameInfo> games = {named(1, "空洞骑士"), named(2, "Celeste"), named(3, "空洞骑士"),
-                                   named(4, "celeste"), named(5, "Ori")};
+    std::vector<GameInfo> games = {{.id = 1, .name = "空洞骑士"}, {.id = 2, .name = "Celeste"},
+                                   {.id = 3, .name = "空洞骑士"}, {.id = 4, .name = "celeste"}, {.id = 5, .name = "Ori"}};
     for (GameInfo& g : games) g.ticked = true;
     {
         std::lock_guard<std::mutex> lk(gDlResultMtx);
@@ -38,88 +31,53 @@ TEST_F(ProgressLogic, ResultsGoToTheFirstRowWithTheByteEqualName) {
     }
     gDlResultReady = true;
     const std::vector<DlBatchItem> taken = takeDownloadResults();
-    EXPECT_EQ(taken.size(), 5u);
-    EXPECT_TRUE(takeDownloadResults().empty());
+    EXPECT_TRUE(takeDownloadResults().empty());  // taken once
 
     mergeDownloadResults(games, taken);
-    EXPECT_EQ(games[0].downloadState, 1);
-    EXPECT_FALSE(games[0].ticked);  // a complete download unticks its row
+    // The second 空洞骑士 is left alone; names compare byte for byte (celeste).
+    const int32_t want[] = {kRowDownloaded, kRowPartial, kRowNotDownloaded, kRowNotDownloaded, kRowDownloadFailed};
+    for (size_t i = 0; i < games.size(); ++i) EXPECT_EQ(games[i].downloadState, want[i]) << i;
+    EXPECT_FALSE(games[0].ticked);  // only a complete download unticks its row
+    EXPECT_TRUE(games[1].ticked);
     EXPECT_EQ(games[0].imageCount, 1);
     EXPECT_EQ(games[0].textCount, 1);
-    EXPECT_EQ(games[2].downloadState, 0);  // the second row of that name is left alone
-    EXPECT_EQ(games[1].downloadState, 2);
-    EXPECT_TRUE(games[1].ticked);
-    EXPECT_EQ(games[3].downloadState, 0);  // names compare byte for byte
-    EXPECT_EQ(games[4].downloadState, 3);
 }
 
-TEST_F(ProgressLogic, OverlayAndFraction) {
+// What the bottom line shows for a snapshot: the bar's fraction and overlay, the status text.
+TEST_F(ProgressLogic, BarAndStatusLine) {
     struct Case {
-        const char* what;
         ProgressSnapshot s;
         float fraction;
         std::string overlay;
+        StatusKind kind;
+        std::string status;
     };
-    auto snap = [](int32_t state, int32_t total, int64_t done, int64_t size, const char* file) {
-        ProgressSnapshot s;
-        s.dlState = state;
-        s.dlTotal = total;
-        s.bytesDone = done;
-        s.bytesTotal = size;
-        s.fileName = file;
-        return s;
-    };
-    ProgressSnapshot matchText;
-    matchText.progress = 0.25f;
-    matchText.progressText = std::string(120, 'p');
-    ProgressSnapshot matchChinese;
-    matchChinese.progressText = std::string(94, 'p') + "匹配";  // cut must not split 匹
+    const std::string twoLines = std::string(250, 'm') + "\n第二行";
     const Case CASES[] = {
-        {"match progress text cut to 95 bytes", matchText, 0.25f, std::string(95, 'p')},
-        {"utf-8 safe cut", matchChinese, 0.0f, std::string(94, 'p')},
-        {"unannounced size", snap(1, 3, 524288, 0, "shot1.jpg"), 0.0f, "shot1.jpg  512.0 KB"},
-        {"announced size", snap(1, 3, 1024, 2048, "capsule.jpg"), 0.5f, "capsule.jpg  1.0 KB/2.0 KB (50%)"},
-        {"overshoot clamps", snap(1, 3, 3 * 1048576, 1048576, ""), 1.0f, "...  3.0 MB/1.0 MB (100%)"},
-        {"finished", snap(2, 4, 0, 0, ""), 1.0f, "完成 4 / 4"},
+        // The match's text is cut to 95 bytes, never inside a character (匹).
+        {{.progress = 0.25f, .progressText = std::string(94, 'p') + "匹配", .total = 120, .pending = 119, .confirmed = 1},
+         0.25f, std::string(94, 'p'), StatusKind::Counts, "共 120 | 待处理 119 | 已匹配 1 | 无匹配 0"},
+        // The current game's number is capped at the total.
+        {{.dlState = 1, .dlDone = 4, .dlTotal = 5, .dlFail = 1, .fileIdx = 2, .fileCount = 9, .bytesDone = 524288,
+          .fileName = "shot1.jpg"},
+         0.0f, "shot1.jpg  512.0 KB", StatusKind::Download, "5/5 当前:-  文件:2/9  完整:4 不全:0 失败:1"},
+        {{.dlState = 1, .dlTotal = 3, .bytesDone = 3 << 20, .bytesTotal = 1 << 20, .curGame = "空洞骑士"}, 1.0f,
+         "...  3.0 MB/1.0 MB (100%)", StatusKind::Download, "1/3 当前:空洞骑士  文件:0/0  完整:0 不全:0 失败:0"},
+        {{.dlState = 2, .dlTotal = 4, .dlFail = 1, .msg = twoLines}, 1.0f, "完成 4 / 4", StatusKind::Message,
+         std::string(200, 'm') + "...  ← 悬停看明细"},
+        // An empty first line brings the counts back.
+        {{.dlState = 2, .msg = "\n第二行"}, 0.0f, "", StatusKind::Counts, "共 0 | 待处理 0 | 已匹配 0 | 无匹配 0"},
     };
     for (const Case& c : CASES) {
         const ProgressView v = progressView(c.s);
-        EXPECT_FLOAT_EQ(v.fraction, c.fraction) << c.what;
-        EXPECT_EQ(v.overlay, c.overlay) << c.what;
+        EXPECT_FLOAT_EQ(v.fraction, c.fraction) << c.overlay;
+        EXPECT_EQ(v.overlay, c.overlay);
+        const StatusLine st = statusLine(c.s);
+        EXPECT_EQ(st.kind, c.kind) << c.status;
+        EXPECT_EQ(st.text, c.status);
+        EXPECT_EQ(st.warn, c.s.dlFail > 0 && c.kind != StatusKind::Counts) << c.status;
+        EXPECT_EQ(st.tooltip, c.kind == StatusKind::Counts ? "" : c.s.msg) << c.status;
     }
-}
-
-TEST_F(ProgressLogic, StatusLineForms) {
-    ProgressSnapshot s;
-    s.dlState = 1;
-    s.dlTotal = 5;
-    s.dlDone = 4;
-    s.dlFail = 1;
-    s.fileIdx = 2;
-    s.fileCount = 9;
-    s.msg = "准备";
-    StatusLine st = statusLine(s);
-    EXPECT_EQ(st.kind, StatusKind::Download);
-    EXPECT_EQ(st.text, "5/5 当前:-  文件:2/9  完整:4 不全:0 失败:1");  // current game capped at the total
-    EXPECT_TRUE(st.warn);
-    EXPECT_EQ(st.tooltip, "准备");
-
-    const std::string longLine(250, 'm');
-    s.dlState = 2;
-    s.msg = longLine + "\n第二行";
-    st = statusLine(s);
-    EXPECT_EQ(st.kind, StatusKind::Message);
-    EXPECT_EQ(st.text, std::string(200, 'm') + "...  ← 悬停看明细");
-    EXPECT_EQ(st.tooltip, s.msg);
-
-    s.dlFail = 0;
-    s.msg = "\n只有第二行";  // empty first line: the counts come back
-    st = statusLine(s);
-    EXPECT_EQ(st.kind, StatusKind::Counts);
-    EXPECT_FALSE(st.warn);
-
-    EXPECT_EQ(messageFirstLine(std::string(200, 'a')), std::string(200, 'a'));
-    EXPECT_EQ(messageFirstLine(std::string(199, 'a') + "空"), std::string(199, 'a') + "...");
 }
 
 }  // namespace
