@@ -1,6 +1,6 @@
 // The store's search jobs against a loopback store: the batch network match (per-game writes,
-// failures and throttling; which games it takes is the skip rule of the library match's tests,
-// its cancel the window journey's) and the manual lookups by name and by appid.
+// failures, throttling and cancel; which games it takes is the skip rule of the library match's
+// tests) and the manual lookups by name and by appid.
 #include "steam/network_match.h"
 
 #include "data/game.h"
@@ -40,6 +40,7 @@ class StoreJobs : public kbtest::JobTest {
 protected:
     std::mutex mtx;
     std::multiset<std::string> terms;  // guarded by mtx
+    std::atomic<bool> holding{false}, release{false};  // the search for "hold" waits for release
     const std::string unavailable =
         kbtest::readFile(std::string(KB_TEST_DATA_DIR) + "/steam/appdetails_11550_unavailable.json");
     LoopbackHttp store;  // last but one: it stops before the state above goes away
@@ -50,6 +51,10 @@ protected:
         store.svr.get("/api/storesearch/", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
             const std::string term = q.param("term");
             EXPECT_EQ(q.param("cc"), "CN");
+            if (term == "hold") {
+                holding = true;
+                waitUntil([this] { return release.load(); });
+            }
             std::lock_guard<std::mutex> lk(mtx);
             terms.insert(term);
             if (term == "busy" && terms.count(term) <= 2) {
@@ -108,6 +113,26 @@ TEST_F(StoreJobs, NetworkMatchOverEveryKindOfAnswer) {
     EXPECT_EQ(gPendingCount.load(), 2);
     EXPECT_EQ(gMatchMsg, std::string("网络匹配已停止：") + kStoreRefusedError);
     EXPECT_EQ(networkMatchProgressText(0, 5, false, 60), "网络匹配 0/5 (商店限流，60 秒后重试)");
+}
+
+// Cancelled while the third of ten searches is in flight: that game still gets its answer, the
+// other seven are left untouched and never searched.
+TEST_F(StoreJobs, CancelDuringTheThirdOfTenGames) {
+    for (int i = 1; i <= 10; ++i) dummyGames.push_back(game(i == 3 ? "hold" : "g" + std::to_string(i)));
+    ASSERT_TRUE(startNetworkMatch(PanelOptions{}));
+    ASSERT_TRUE(waitUntil([this] { return holding.load(); }));
+    EXPECT_TRUE(rowJobRunning());  // the frame refuses sorting and 读取数据 meanwhile
+    cancelNetworkMatch();
+    EXPECT_FALSE(pollNetworkMatchJob());
+    EXPECT_EQ(progressTextCopy(), "网络匹配 2/10 (取消中...)");
+    release = true;
+    ASSERT_TRUE(waitUntil([] { return gMatchState.load() == 2; }));
+    EXPECT_TRUE(pollNetworkMatchJob());
+    EXPECT_FALSE(rowJobRunning());
+    EXPECT_EQ(gPendingCount.load(), 7);
+    for (size_t i = 0; i < dummyGames.size(); ++i) EXPECT_EQ(dummyGames[i].candidates.empty(), i >= 3) << i;
+    std::lock_guard<std::mutex> lk(mtx);
+    EXPECT_EQ(terms.count("g4"), 0u);
 }
 
 TEST_F(StoreJobs, LookupsWriteIntoTheirRow) {
