@@ -62,17 +62,22 @@ TEST(Http, OutcomesAndMessagesPerServer) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        kbtest::RawServer s;
-        s.reply = c.reply;
-        s.hang = c.hang;
-        s.later.assign(static_cast<size_t>(c.trickle), "x");
-        s.pauseMs = 100;
-        s.start();
-        ScopedHostMap map(kHost + "=" + s.base());
         std::string json, binary = "stale", jsonErr, binaryErr;
-        EXPECT_EQ(httpsGetJson(kHost, "/x", json, jsonErr), c.jsonErr.empty());
+        bool jsonOk = false, binaryOk = false;
+        for (int round = 0; round < 2; ++round) {  // a server per request: one left hanging serves no other
+            kbtest::RawServer s;
+            s.reply = c.reply;
+            s.hang = c.hang;
+            s.later.assign(static_cast<size_t>(c.trickle), "x");
+            s.pauseMs = 100;
+            s.start();
+            ScopedHostMap map(kHost + "=" + s.base());
+            if (round == 0) jsonOk = httpsGetJson(kHost, "/x", json, jsonErr);
+            else binaryOk = httpsGetBinary(kHost, "/x", binary, binaryErr);
+        }
+        EXPECT_EQ(jsonOk, c.jsonErr.empty());
         EXPECT_TRUE(jsonErr == c.jsonErr || (c.jsonErr == "*" && !jsonErr.empty())) << jsonErr;
-        EXPECT_EQ(httpsGetBinary(kHost, "/x", binary, binaryErr), c.binaryErr.empty());
+        EXPECT_EQ(binaryOk, c.binaryErr.empty());
         EXPECT_TRUE(binaryErr == c.binaryErr || (c.binaryErr == "*" && !binaryErr.empty())) << binaryErr;
         EXPECT_TRUE(!c.jsonErr.empty() || json == c.body);
         EXPECT_LE(json.size(), kJsonBodyLimit);
