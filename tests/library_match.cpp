@@ -82,7 +82,6 @@ TEST_F(LibraryJobTest, GameCases) {
         EXPECT_EQ(ids, c.appids) << c.name;
         EXPECT_EQ(g.matchMethod, c.method) << c.name;
         EXPECT_FLOAT_EQ(g.similarity, c.similarity) << c.name;
-        EXPECT_EQ(g.matchedName, g.candidates.empty() ? "" : g.candidates[0].name);
     }
 }
 
