@@ -7,6 +7,7 @@
 
 #include "ai/analysis.h"
 #include "ai/chat.h"
+#include "data/encoding.h"
 #include "data/game.h"
 #include "fuzz/check.h"
 
@@ -36,17 +37,8 @@ bool onlyWhitelist(const std::string& preview) {
     return true;
 }
 
-bool validUtf8(const std::string& s) {
-    for (size_t i = 0; i < s.size();) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        if (n == 0 || i + n > s.size()) return false;
-        for (size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-        i += n;
-    }
-    return s.find('\0') == std::string::npos;
-}
+// Well-formed UTF-8 (no surrogates, no overlong forms) without zero bytes.
+bool cleanUtf8(const std::string& s) { return isValidUtf8(s) && s.find('\0') == std::string::npos; }
 
 }  // namespace
 
@@ -66,6 +58,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(extractFinishReason(text).find('"') == std::string::npos);
     // Plain ASCII without zero bytes decodes to valid UTF-8 without zero bytes.
     if (std::all_of(text.begin(), text.end(), [](unsigned char ch) { return ch != 0 && ch < 0x80; }))
-        check(validUtf8(decodeChatString(text)) && validUtf8(content));
+        check(cleanUtf8(decodeChatString(text)) && cleanUtf8(content));
     return 0;
 }

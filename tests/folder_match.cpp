@@ -113,33 +113,27 @@ TEST_F(FolderTest, CopyProblems) {
     kbtest::makeDirs(res.path + "Good");
     fillSource(res.path + "Good/");
     kbtest::writeFile(res.path + "NotAFolder", "x");
-    dummyGames = {game("Store Game", "", true),
-                  game("No Match", "", true),
-                  game("Unticked", res.path + "Good"),
-                  game("../escape", res.path + "Good", true),
-                  game("File Game", res.path + "NotAFolder", true),
-                  game("Good Game", res.path + "Good", true)};
-    installCandidates(dummyGames[0], {MatchCandidate{620, "Portal 2", "", 0.9f}}, "网络匹配");
-    EXPECT_EQ(copyLocalResources(optionsFor(res.path)),
-              "复制资源完成\n已复制: 9 个文件\n跳过: 4 个游戏\n\n[Store Game] 源目录不存在: \n[../escape] " +
-                  std::string(kMediaNameRefused) + "\n[File Game] 无法读取源目录: " + res.path +
-                  "NotAFolder (不是文件夹)\n");
-    EXPECT_EQ(filesIn(menu.path + "media/Good Game"), 9u);
-    EXPECT_EQ(filesIn(menu.path + "media"), 1u);
-    EXPECT_FALSE(fs::exists(menu.path + "escape"));
-}
-
-// A link at the target is replaced, never written through.
-TEST_F(FolderTest, CopyReplacesALinkAtTheTarget) {
-    TempDir menu, res;
-    kbtest::ScopedMenuDir scope(menu.path);
+    // A link at a target is replaced, never written through.
     kbtest::makeDirs(res.path + "G");
     kbtest::writeFile(res.path + "G/a.txt", "second");
     kbtest::makeDirs(menu.path + "media/G");
     kbtest::writeFile(menu.path + "outside.txt", "keep");
     fs::create_symlink(menu.path + "outside.txt", menu.path + "media/G/a.txt");
-    dummyGames = {game("G", res.path + "G", true)};
-    EXPECT_EQ(copyLocalResources(optionsFor(res.path)), "复制资源完成\n已复制: 1 个文件\n跳过: 0 个游戏");
+    dummyGames = {game("Store Game", "", true),
+                  game("No Match", "", true),
+                  game("Unticked", res.path + "Good"),
+                  game("../escape", res.path + "Good", true),
+                  game("File Game", res.path + "NotAFolder", true),
+                  game("Good Game", res.path + "Good", true),
+                  game("G", res.path + "G", true)};
+    installCandidates(dummyGames[0], {MatchCandidate{620, "Portal 2", "", 0.9f}}, "网络匹配");
+    EXPECT_EQ(copyLocalResources(optionsFor(res.path)),
+              "复制资源完成\n已复制: 10 个文件\n跳过: 4 个游戏\n\n[Store Game] 源目录不存在: \n[../escape] " +
+                  std::string(kMediaNameRefused) + "\n[File Game] 无法读取源目录: " + res.path +
+                  "NotAFolder (不是文件夹)\n");
+    EXPECT_EQ(filesIn(menu.path + "media/Good Game"), 9u);
+    EXPECT_EQ(filesIn(menu.path + "media"), 2u);
+    EXPECT_FALSE(fs::exists(menu.path + "escape"));
     EXPECT_EQ(kbtest::readFile(menu.path + "media/G/a.txt"), "second");
     EXPECT_EQ(kbtest::readFile(menu.path + "outside.txt"), "keep");
     EXPECT_FALSE(fs::is_symlink(menu.path + "media/G/a.txt"));
