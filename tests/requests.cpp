@@ -93,7 +93,6 @@ TEST_F(AiRequests, WhatEachRequestLeavesInTheBoxAndThePopup) {
     const Case cases[] = {
         {1, 200, "塞尔达传说=动作|冒险\\n", "stop", "（共 1 个）\\n塞尔达传说\\n\"}]}",
          "AI 响应已写入大文本框（30 字节）。", "塞尔达传说=动作|冒险\n"},
-        {2, 200, longAnswer, "stop", "\"content\":\"prompt\"", written + boxWarn, fitted},
         {2, 200, longAnswer, "length", "\"content\":\"prompt\"", written + tokenWarn + boxWarn, fitted},
         {3, 200, "测试成功", "stop", "测试成功", "API 连接测试成功！\n模型: deepseek-reasoner\n回复: 测试成功",
          "prompt"},
