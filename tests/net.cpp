@@ -2,11 +2,10 @@
 // (TLS verification: net_tls.cpp; cancelling a waiting request: AiRequests.CancelFromTheWaitDialog.)
 #include "data/net.h"
 
-#include "tests/steam_servers.h"
+#include "tests/net_servers.h"
 
 #include <gtest/gtest.h>
 
-using kbtest::LoopbackHttp;
 using kbtest::ScopedHostMap;
 
 TEST(Net, HostMapResolution) {
@@ -32,9 +31,9 @@ TEST(Net, HostMapResolution) {
 // The body goes out whole, large enough to tempt "Expect: 100-continue"; the chat tests
 // compare the headers sent.
 TEST(Net, PostAndTheAnswersHeaders) {
-    LoopbackHttp s;
+    kbtest::HttpServer s;
     std::string body;
-    s.svr.post("/v1/chat", [&](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
+    s.post("/v1/chat", [&](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
         body = q.body;
         r.status = 429;
         r.setHeader("Retry-After", "17");

@@ -8,7 +8,7 @@
 #include "data/game.h"
 #include "data/ini.h"
 #include "data/jobs.h"
-#include "tests/chat_server.h"
+#include "tests/net_servers.h"
 
 using kbtest::ChatServer;
 
@@ -124,7 +124,7 @@ TEST_F(AiRequests, CancelFromTheWaitDialog) {
     s.holdRequests();
     std::strcpy(gBox, "my prompt");
     EXPECT_FALSE(onGenerateFromBox(gBox, 2, 1, "k"));
-    ASSERT_TRUE(s.waitForRequest());
+    ASSERT_TRUE(kbtest::waitUntil([&] { return s.last().count > 0; }));
     EXPECT_TRUE(gWaitState.active.load());
     EXPECT_FALSE(onGenerateFromBox(gBox, 2, 1, "k"));  // ignored while one runs
     ASSERT_NE(gWaitState.cancel, nullptr);
