@@ -57,7 +57,7 @@ struct ChatServer {
     Seen seen;
     int status = 200;
     std::string answer;
-    bool hold = false;  // keep requests waiting until release()
+    bool holding = false;  // requests wait until hold(false)
     // Last, so it stops (and its handlers end) before the state above goes away.
     HttpServer http;
 
@@ -66,7 +66,7 @@ struct ChatServer {
             std::unique_lock<std::mutex> lk(mtx);
             static_cast<HttpRequest&>(seen) = q;
             ++seen.count;
-            cv.wait(lk, [this] { return !hold; });
+            cv.wait(lk, [this] { return !holding; });
             r.status = status;
             r.setContent(answer, "application/json");
         };
@@ -76,7 +76,7 @@ struct ChatServer {
         for (const AiProvider& p : kAiProviders) m += std::string(p.host) + "=" + http.base() + ",";
         setEnv("KESTRELBOX_HOST_MAP", m);
     }
-    ~ChatServer() { release(); }
+    ~ChatServer() { hold(false); }
 
     void reply(int st, std::string body) {
         std::lock_guard<std::mutex> lk(mtx);
@@ -92,13 +92,9 @@ struct ChatServer {
         std::lock_guard<std::mutex> lk(mtx);
         return seen;
     }
-    void holdRequests() {
+    void hold(bool on) {
         std::lock_guard<std::mutex> lk(mtx);
-        hold = true;
-    }
-    void release() {
-        std::lock_guard<std::mutex> lk(mtx);
-        hold = false;
+        holding = on;
         cv.notify_all();
     }
 };

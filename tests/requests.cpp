@@ -121,7 +121,7 @@ TEST_F(AiRequests, WhatEachRequestLeavesInTheBoxAndThePopup) {
 // The wait dialog's 取消 ends a request the service holds; the box keeps its prompt.
 TEST_F(AiRequests, CancelFromTheWaitDialog) {
     ChatServer s;
-    s.holdRequests();
+    s.hold(true);
     std::strcpy(gBox, "my prompt");
     EXPECT_FALSE(onGenerateFromBox(gBox, 2, 1, "k"));
     ASSERT_TRUE(kbtest::waitUntil([&] { return s.last().count > 0; }));
@@ -130,7 +130,7 @@ TEST_F(AiRequests, CancelFromTheWaitDialog) {
     ASSERT_NE(gWaitState.cancel, nullptr);
     gWaitState.cancel->store(true);
     ASSERT_TRUE(collectWhenDone());
-    s.release();
+    s.hold(false);
     EXPECT_FALSE(gWaitState.active.load());
     EXPECT_EQ(s.last().count, 1);
     EXPECT_EQ(gGenMsg, "请求已取消。");
