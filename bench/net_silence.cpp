@@ -16,7 +16,7 @@
 #include "ai/chat.h"
 #include "data/net.h"
 #include "steam/http.h"
-#include "tests/raw_server.h"
+#include "tests/loopback_http.h"
 
 using kbtest::RawServer;
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ai/chat.h"
-#include "tests/chat_server.h"
+#include "tests/net_servers.h"
 
 using kbtest::ChatServer;
 

@@ -15,7 +15,7 @@
 #include "data/paths.h"
 #include "steam/info_text.h"
 #include "steam/store_api.h"
-#include "tests/steam_servers.h"
+#include "tests/net_servers.h"
 #include "tests/test_util.h"
 
 using Files = std::set<std::string>;
@@ -65,12 +65,12 @@ protected:
     int capsuleStatus = 0;                       // of appid 620's capsule: 0 = the picture; 200 = a text page
     std::vector<int> firstAnswers;  // statuses the store answers first (a 429 asks for 300 s, a 200 is empty)
     int storeRequests = 0;
-    kbtest::LoopbackHttp server;  // last: it stops before the state above goes away
+    kbtest::HttpServer server;  // last: it stops before the state above goes away
     std::unique_ptr<kbtest::ScopedHostMap> hostMap;
 
     void SetUp() override {
         JobTest::SetUp();
-        server.svr.get("*", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
+        server.get("*", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
             std::lock_guard<std::mutex> lk(mtx);
             if (q.path != "/api/appdetails") {
                 const bool fail = q.path == capsulePath(620) && capsuleStatus > 0;

@@ -13,8 +13,7 @@ namespace {
 // The desktop's dialog is a stand-in zenity first on PATH that records its arguments.
 TEST(FolderPicker, DesktopDialog) {
     kbtest::TempDir bin, out;
-    const std::string oldPath = std::getenv("PATH");
-    setenv("PATH", (bin.path + ":" + oldPath).c_str(), 1);
+    kbtest::ScopedEnv path("PATH", bin.path + ":" + std::getenv("PATH"));
     auto zenity = [&](const std::string& body) {
         kbtest::writeFile(bin.path + "zenity", "#!/bin/sh\n" + body);
         chmod((bin.path + "zenity").c_str(), 0755);
@@ -29,7 +28,6 @@ TEST(FolderPicker, DesktopDialog) {
     zenity("exit 1\n");  // cancelled
     EXPECT_TRUE(runSystemFolderDialog("选择资源目录", "", chosen));
     EXPECT_TRUE(chosen.empty());
-    setenv("PATH", oldPath.c_str(), 1);
 
     char field[8];
     copyPathToBuffer("/ab/游戏", field, sizeof field);  // 4 + 6 bytes do not fit in 7: no half character

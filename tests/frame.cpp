@@ -31,19 +31,16 @@ struct FrameTest : ::testing::Test {
     void frames(int n) {
         for (int i = 0; i < n; ++i) runHeadlessFrame(st, 1200, 800, 1.0f / 60.0f);
     }
-    // Loads games with ids 1..n in reverse name order, so a name sort visibly reorders them.
-    void loadMenu(int n) {
-        std::vector<kbtest::DbRow> rows;
-        for (int i = 1; i <= n; ++i) rows.push_back({i, "游戏" + std::to_string(100000 + n - i), {}, {}});
-        kbtest::makeGamesDb(dir.path + "data.db", rows);
-        ASSERT_TRUE(readDataAction());
-        frames(1);  // the table's first sort specs (no sort) are taken
-    }
 };
 
 // A row job addresses rows by index: 读取数据 and a header click wait until it ends.
 TEST_F(FrameTest, ReadDataAndSortingWaitForRowJobs) {
-    loadMenu(50);
+    // Ids 1..50 in reverse name order, so a name sort visibly reorders them.
+    std::vector<kbtest::DbRow> rows;
+    for (int i = 1; i <= 50; ++i) rows.push_back({i, "游戏" + std::to_string(100050 - i), {}, {}});
+    kbtest::makeGamesDb(dir.path + "data.db", rows);
+    ASSERT_TRUE(readDataAction());
+    frames(1);  // the table's first sort specs (no sort) are taken
     dummyGames[5].ticked = true;
     gTableSort = SortRequest{true, true, kSortName, false};
     gLocalMatchRunning = true;

@@ -4,7 +4,7 @@
 
 #include "data/jobs.h"
 #include "data/net.h"
-#include "tests/steam_servers.h"
+#include "tests/net_servers.h"
 
 #include <gtest/gtest.h>
 

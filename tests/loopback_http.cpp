@@ -1,6 +1,7 @@
 #include "tests/loopback_http.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <cstdlib>
 
@@ -143,6 +144,28 @@ void HttpServer::stop() {
     tcpPoke(port_);
     thread_.join();
     tcpClose(fd_);
+}
+
+int RawServer::start() {
+    route("", "*", [this](const HttpRequest&, HttpResponse& r) {
+        r.raw = [this](long long conn) {
+            tcpSend(conn, reply);
+            for (const std::string& piece : later) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+                tcpSend(conn, piece);
+            }
+            char buf[256];
+            while (hang && tcpRecv(conn, buf, sizeof buf) > 0) {
+            }
+        };
+    });
+    return HttpServer::start();
+}
+
+int refusedPort() {
+    int port = 0;
+    tcpClose(tcpListenLoopback(port));
+    return port;
 }
 
 }  // namespace kbtest

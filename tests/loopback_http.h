@@ -43,6 +43,7 @@ public:
     }
     // Listens on a free port and serves from a thread of its own; returns the port.
     int start();
+    std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
     // Stops listening, ends the open connection and joins the thread.
     void stop();
 
@@ -63,5 +64,22 @@ private:
     long long fd_ = -1;
     int port_ = 0;
 };
+
+// Answers every request with fixed bytes, for what an ordinary answer cannot be: cut bodies,
+// silence, bytes that trickle. Sends reply, then each of later after pauseMs; then closes the
+// connection, or with hang keeps it open without another byte until the client or the server
+// ends it. Set the fields before start().
+struct RawServer : HttpServer {
+    std::string reply;
+    std::vector<std::string> later;
+    int pauseMs = 0;
+    bool hang = false;
+
+    ~RawServer() { stop(); }  // before the fields above go away
+    int start();
+};
+
+// A loopback port nobody listens on (bound once, then released): connections are refused.
+int refusedPort();
 
 }  // namespace kbtest

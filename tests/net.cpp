@@ -2,7 +2,7 @@
 // chat tests; TLS verification: net_tls.cpp; cancelling: AiRequests.CancelFromTheWaitDialog.)
 #include "data/net.h"
 
-#include "tests/steam_servers.h"
+#include "tests/net_servers.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // this file is not part of the Windows tests.
 #include "data/net.h"
 
-#include "tests/steam_servers.h"
+#include "tests/net_servers.h"
 
 #include <gtest/gtest.h>
 #include <openssl/ssl.h>

@@ -8,14 +8,13 @@
 #include "steam/http.h"
 #include "steam/lookup.h"
 #include "steam/store_api.h"
-#include "tests/steam_servers.h"
+#include "tests/net_servers.h"
 #include "tests/test_util.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
-using kbtest::LoopbackHttp;
 using kbtest::ScopedHostMap;
 using kbtest::waitUntil;
 
@@ -43,12 +42,12 @@ protected:
     std::atomic<bool> holding{false}, release{false};  // the search for "hold" waits for release
     const std::string unavailable =
         kbtest::readFile(std::string(KB_TEST_DATA_DIR) + "/steam/appdetails_11550_unavailable.json");
-    LoopbackHttp store;  // last but one: it stops before the state above goes away
+    kbtest::HttpServer store;  // last but one: it stops before the state above goes away
     std::unique_ptr<ScopedHostMap> map;
 
     void SetUp() override {
         JobTest::SetUp();
-        store.svr.get("/api/storesearch/", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
+        store.get("/api/storesearch/", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
             const std::string term = q.param("term");
             EXPECT_EQ(q.param("cc"), "CN");
             if (term == "hold") {
@@ -73,7 +72,7 @@ protected:
                 r.setContent(searchAnswer(hits), "application/json");
             }
         });
-        store.svr.get("/api/appdetails", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
+        store.get("/api/appdetails", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
             EXPECT_EQ(q.param("cc"), "cn");
             const std::string dota = "{\"570\":{\"success\":true,\"data\":{\"name\":\"Dota \\u00e9 \\/ \\\"2\\\"\"}}}";
             r.setContent(q.param("appids") == "11550" ? unavailable : dota, "application/json");

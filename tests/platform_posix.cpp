@@ -31,14 +31,10 @@ long long tcpListenLoopback(int& port) {
 
 long long tcpAccept(long long fd) { return accept(static_cast<int>(fd), nullptr, nullptr); }
 long tcpRecv(long long fd, char* buf, size_t n) { return static_cast<long>(recv(static_cast<int>(fd), buf, n, 0)); }
+// A blocking send returns once every byte is queued; only a signal could cut it short.
 bool tcpSend(long long fd, const std::string& bytes) {
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n = send(static_cast<int>(fd), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) return false;
-        sent += static_cast<size_t>(n);
-    }
-    return true;
+    const ssize_t n = send(static_cast<int>(fd), bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    return n == static_cast<ssize_t>(bytes.size());
 }
 void tcpShutdown(long long fd) { shutdown(static_cast<int>(fd), SHUT_RDWR); }
 void tcpPoke(int port) {

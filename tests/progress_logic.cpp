@@ -10,12 +10,7 @@
 
 namespace {
 
-struct ProgressLogic : ::testing::Test {
-    void SetUp() override { resetJobGlobals(); }
-    void TearDown() override { resetJobGlobals(); }
-};
-
-TEST_F(ProgressLogic, ResultsGoToTheFirstRowWithTheByteEqualName) {
+TEST(ProgressLogic, ResultsGoToTheFirstRowWithTheByteEqualName) {
     kbtest::TempDir dir;
     kbtest::ScopedMenuDir menu(dir.path);
     kbtest::makeDirs(dir.path + "media/空洞骑士");
@@ -41,10 +36,11 @@ TEST_F(ProgressLogic, ResultsGoToTheFirstRowWithTheByteEqualName) {
     EXPECT_TRUE(games[1].ticked);
     EXPECT_EQ(games[0].imageCount, 1);
     EXPECT_EQ(games[0].textCount, 1);
+    resetJobGlobals();
 }
 
 // What the bottom line shows for a snapshot: the bar's fraction and overlay, the status text.
-TEST_F(ProgressLogic, BarAndStatusLine) {
+TEST(ProgressLogic, BarAndStatusLine) {
     struct Case {
         ProgressSnapshot s;
         float fraction;

@@ -8,7 +8,7 @@
 #include "data/game.h"
 #include "data/ini.h"
 #include "data/jobs.h"
-#include "tests/chat_server.h"
+#include "tests/net_servers.h"
 
 using kbtest::ChatServer;
 
@@ -120,16 +120,16 @@ TEST_F(AiRequests, WhatEachRequestLeavesInTheBoxAndThePopup) {
 // The wait dialog's 取消 ends a request the service holds; the box keeps its prompt.
 TEST_F(AiRequests, CancelFromTheWaitDialog) {
     ChatServer s;
-    s.holdRequests();
+    s.hold(true);
     std::strcpy(gBox, "my prompt");
     EXPECT_FALSE(onGenerateFromBox(gBox, 2, 1, "k"));
-    ASSERT_TRUE(s.waitForRequest());
+    ASSERT_TRUE(kbtest::waitUntil([&] { return s.last().count > 0; }));
     EXPECT_TRUE(gWaitState.active.load());
     EXPECT_FALSE(onGenerateFromBox(gBox, 2, 1, "k"));  // ignored while one runs
     ASSERT_NE(gWaitState.cancel, nullptr);
     gWaitState.cancel->store(true);
     ASSERT_TRUE(collectWhenDone());
-    s.release();
+    s.hold(false);
     EXPECT_FALSE(gWaitState.active.load());
     EXPECT_EQ(s.last().count, 1);
     EXPECT_EQ(gGenMsg, "请求已取消。");

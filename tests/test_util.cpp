@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 namespace kbtest {
 
@@ -38,14 +39,14 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(pathFromUtf8(path), ec);
 }
 
-ScopedMenuDir::ScopedMenuDir(const std::string& dir) {
-    if (const char* p = std::getenv("KESTRELBOX_DIR")) previous = p;
-    setEnv("KESTRELBOX_DIR", dir);
+ScopedEnv::ScopedEnv(std::string n, const std::string& value) : name(std::move(n)) {
+    if (const char* p = std::getenv(name.c_str())) previous = p;
+    setEnv(name, value);
 }
 
-ScopedMenuDir::~ScopedMenuDir() {
-    if (previous) setEnv("KESTRELBOX_DIR", *previous);
-    else unsetEnv("KESTRELBOX_DIR");
+ScopedEnv::~ScopedEnv() {
+    if (previous) setEnv(name, *previous);
+    else unsetEnv(name);
 }
 
 // Runs sql on path; with rows, collects the first column of every result row ("<NULL>" for

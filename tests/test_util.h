@@ -1,4 +1,4 @@
-// Shared test helpers: temporary folders, a menu folder as KESTRELBOX_DIR, real data.db files.
+// Shared test helpers: temporary folders, scoped environment variables, real data.db files.
 #pragma once
 #include <cstdint>
 #include <optional>
@@ -16,11 +16,19 @@ struct TempDir {
     std::string path;  // ends with "/"
 };
 
-// Points KESTRELBOX_DIR at a folder for the scope's lifetime.
-struct ScopedMenuDir {
-    explicit ScopedMenuDir(const std::string& dir);
-    ~ScopedMenuDir();
+// Sets an environment variable for the scope's lifetime, then restores what was there.
+struct ScopedEnv {
+    ScopedEnv(std::string name, const std::string& value);
+    ~ScopedEnv();
+    std::string name;
     std::optional<std::string> previous;
+};
+struct ScopedMenuDir : ScopedEnv {
+    explicit ScopedMenuDir(const std::string& dir) : ScopedEnv("KESTRELBOX_DIR", dir) {}
+};
+// No request may run while the host map changes.
+struct ScopedHostMap : ScopedEnv {
+    explicit ScopedHostMap(const std::string& map) : ScopedEnv("KESTRELBOX_HOST_MAP", map) {}
 };
 
 struct DbRow {

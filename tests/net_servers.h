@@ -1,16 +1,51 @@
-// A loopback chat-completion service standing in for all four providers: it records what
-// each request carried and answers with whatever the test set.
+// What the tests of the network jobs share: a polling deadline, a clean slate of job globals
+// and a loopback chat-completion service.
 #pragma once
+
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
 
 #include "ai/chat.h"
-#include "tests/steam_servers.h"
+#include "data/game.h"
+#include "data/ini.h"
+#include "data/jobs.h"
+#include "tests/loopback_http.h"
+#include "tests/platform.h"
+#include "tests/test_util.h"
 
 namespace kbtest {
 
+// Polls until done() holds; false after 20 s, so that a fault fails the test instead of
+// hanging the run.
+template <class F>
+bool waitUntil(F done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// A clean slate of jobs, games and categories before and after each test; a job the test
+// left running is cancelled and joined first.
+struct JobTest : ::testing::Test {
+    void SetUp() override { TearDown(); }
+    void TearDown() override {
+        shutdownJobs();
+        dummyGames.clear();
+        gCategoryList.clear();
+        resetJobGlobals();
+    }
+};
+
+// Stands in for all four chat providers: records what each request carried and answers with
+// whatever the test set.
 struct ChatServer {
     struct Seen : HttpRequest {
         int count = 0;
@@ -22,27 +57,26 @@ struct ChatServer {
     Seen seen;
     int status = 200;
     std::string answer;
-    bool hold = false;  // keep requests waiting until release()
+    bool holding = false;  // requests wait until hold(false)
     // Last, so it stops (and its handlers end) before the state above goes away.
-    LoopbackHttp http;
+    HttpServer http;
 
     ChatServer() {
         auto handler = [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
             std::unique_lock<std::mutex> lk(mtx);
             static_cast<HttpRequest&>(seen) = q;
             ++seen.count;
-            cv.notify_all();
-            cv.wait(lk, [this] { return !hold; });
+            cv.wait(lk, [this] { return !holding; });
             r.status = status;
             r.setContent(answer, "application/json");
         };
-        for (const AiProvider& p : kAiProviders) http.svr.post(p.path, handler);
+        for (const AiProvider& p : kAiProviders) http.post(p.path, handler);
         http.start();
         std::string m;
         for (const AiProvider& p : kAiProviders) m += std::string(p.host) + "=" + http.base() + ",";
         setEnv("KESTRELBOX_HOST_MAP", m);
     }
-    ~ChatServer() { release(); }
+    ~ChatServer() { hold(false); }
 
     void reply(int st, std::string body) {
         std::lock_guard<std::mutex> lk(mtx);
@@ -58,18 +92,9 @@ struct ChatServer {
         std::lock_guard<std::mutex> lk(mtx);
         return seen;
     }
-    // Waits at most a minute, so a request never sent fails the test instead of hanging it.
-    bool waitForRequest() {
-        std::unique_lock<std::mutex> lk(mtx);
-        return cv.wait_for(lk, std::chrono::minutes(1), [this] { return seen.count > 0; });
-    }
-    void holdRequests() {
+    void hold(bool on) {
         std::lock_guard<std::mutex> lk(mtx);
-        hold = true;
-    }
-    void release() {
-        std::lock_guard<std::mutex> lk(mtx);
-        hold = false;
+        holding = on;
         cv.notify_all();
     }
 };
