@@ -4,6 +4,7 @@
 #include "app/panels.h"
 #include "app/progress.h"
 #include "app/table.h"
+#include "data/files.h"
 #include "data/game.h"
 #include "data/ini.h"
 #include "data/jobs.h"
@@ -15,7 +16,6 @@
 #include <cfloat>
 #include <climits>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -138,8 +138,7 @@ const char* const kFallbackFonts[] = {"malgun.ttf"};
 // font has, on first use). A file that is not a font would trip the atlas's assertions.
 bool addFontFile(const std::string& path, const ImFontConfig* config) {
     // Read in one piece: CJK font files are several megabytes.
-    // By UTF-8 path on every system (a narrow path would go through the Windows code page).
-    std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary | std::ios::ate);
+    std::ifstream in(pathFromUtf8(path), std::ios::binary | std::ios::ate);
     const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
     if (size <= 0 || size > INT_MAX) return false;
     std::string bytes(static_cast<size_t>(size), '\0');

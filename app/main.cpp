@@ -70,9 +70,9 @@ std::string fontFolder() {
     return folder.empty() ? kWindowsFontFolder : folder;
 }
 
-std::vector<std::string> startupFonts() {
+std::vector<std::string> startupFonts(const std::string& folder) {
     const char* env = std::getenv("KESTRELBOX_FONTS");
-    if (!env) return fontCandidates(fontFolder());
+    if (!env) return fontCandidates(folder);
     std::vector<std::string> fonts;
     const std::string list = env;
     size_t start = 0;
@@ -159,7 +159,8 @@ int main() {
     window->setIcon(makeIcon(64));
     configureGuiContext();
     installClipboard();
-    if (loadChineseFont(startupFonts(), fontFolder()).empty()) {
+    const std::string fonts = fontFolder();
+    if (loadChineseFont(startupFonts(fonts), fonts).empty()) {
         reportStartupError("未能加载任何系统中文字体\n请确认 C:/Windows/Fonts/ 存在 msyh.ttc 或 simsun.ttc", dialogs);
         // The window goes first: the binding frees the cursors a live window may still show.
         window->close();
