@@ -1,11 +1,9 @@
 // Keys of any bytes: normalizeForMatch yields only a-z, 0-9 and whole kept
 // characters (CJK, kana, hangul) and is a fixed point on its own output;
-// normalizeGameName keeps no spacing or upper-case ASCII character; the numeral parser
-// agrees with normalizeForMatch on a pure numeral run.
+// normalizeGameName keeps no spacing or upper-case ASCII character.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <string>
-#include <vector>
 
 #include "fuzz/check.h"
 #include "match/normalize.h"
@@ -29,10 +27,6 @@ void checkMatchKey(const std::string& k) {
     }
 }
 
-const char* const kRunChars[] = {"一", "二", "三", "四", "五", "六", "七", "八",
-                                 "九", "十", "零", "〇", "壹", "贰", "叁", "肆",
-                                 "伍", "陆", "柒", "捌", "玖", "拾", "百", "x"};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -55,21 +49,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(!(c >= 'A' && c <= 'Z') && c != ' ' && c != '\t' && c != '\n' && c != '\r');
         i += utf8SeqLen(c);
     }
-
-    // A run built from the first bytes: numerals and two non-numerals.
-    std::vector<std::string> run;
-    std::string joined;
-    bool allNumerals = true;
-    for (size_t i = 0; i < size && i < 5; ++i) {
-        const char* ch = kRunChars[data[i] % (sizeof kRunChars / sizeof kRunChars[0])];
-        run.emplace_back(ch);
-        joined += ch;
-        allNumerals = allNumerals && isCjkDigitChar(ch);
-    }
-    const std::string value = parseCjkNum1To99(run);
-    check(value.size() <= 2);
-    for (char c : value) check(c >= '0' && c <= '9');
-    if (allNumerals && !value.empty()) check(normalizeForMatch(joined) == value);
-    if (!allNumerals) check(value.empty());
     return 0;
 }

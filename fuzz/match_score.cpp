@@ -1,6 +1,5 @@
 // scoreMatch and safeAsContained on any two titles: scores in [0, 1] and the
-// precomputed form bit-identical; arguments that are not each other's keys
-// and tokens must still give a result.
+// precomputed form bit-identical.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <string>
@@ -32,10 +31,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const bool safe = safeAsContained(a, ta, isChinese);
     if (isChinese) check(safe == (pa.wideTokens > 0));
-
-    // Raw bytes in place of keys and token lists.
-    fuzzcheck::checkScore(scoreMatch(a, b, a, b, tokenizeUtf8(a), tokenizeUtf8(b), isChinese));
-    fuzzcheck::checkScore(scoreMatch(a, b, na, nb, tb, ta, isChinese));
-    (void)safeAsContained(b, tokenizeUtf8(b), isChinese);
     return 0;
 }

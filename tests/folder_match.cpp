@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 
 #include "data/game.h"
 #include "data/jobs.h"
@@ -77,66 +78,53 @@ void fillSource(const std::string& dir) {
 }
 
 size_t filesIn(const std::string& dir) {
-    std::error_code ec;
-    size_t n = 0;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) ++n;
-    return n;
+    return static_cast<size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
 }
 
-TEST_F(FolderTest, Copy) {
+TEST_F(FolderTest, CopyOptionsAndProblems) {
     struct Case {
         int limit;
         bool matchImages, jpg;
-        int copied;  // files in the summary and in media/<game>/
+        int copied;  // files in media/Good Game/
     };
     const Case cases[] = {{0, true, true, 9}, {3, true, true, 5}, {0, false, true, 2}, {0, true, false, 7}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.copied);
         TempDir menu, res;
         kbtest::ScopedMenuDir scope(menu.path);
-        kbtest::makeDirs(res.path + "Game");
-        fillSource(res.path + "Game/");
-        dummyGames = {game("My Game", res.path + "Game", true)};
+        kbtest::makeDirs(res.path + "Good");
+        fillSource(res.path + "Good/");
+        kbtest::writeFile(res.path + "NotAFolder", "x");
+        // A link at a target is replaced, never written through.
+        kbtest::makeDirs(res.path + "G");
+        kbtest::writeFile(res.path + "G/a.txt", "second");
+        kbtest::makeDirs(menu.path + "media/G");
+        kbtest::writeFile(menu.path + "outside.txt", "keep");
+        fs::create_symlink(menu.path + "outside.txt", menu.path + "media/G/a.txt");
+        dummyGames = {game("Store Game", "", true),
+                      game("No Match", "", true),
+                      game("Unticked", res.path + "Good"),
+                      game("../escape", res.path + "Good", true),
+                      game("File Game", res.path + "NotAFolder", true),
+                      game("Good Game", res.path + "Good", true),
+                      game("G", res.path + "G", true)};
+        installCandidates(dummyGames[0], {MatchCandidate{620, "Portal 2", "", 0.9f}}, "网络匹配");
         PanelOptions o = optionsFor(res.path);
         o.imageLimitIndex = c.limit;
         o.matchImages = c.matchImages;
         o.imgTypeJpg = c.jpg;
-        EXPECT_EQ(copyLocalResources(o), "复制资源完成\n已复制: " + std::to_string(c.copied) + " 个文件\n跳过: 0 个游戏");
-        EXPECT_EQ(filesIn(menu.path + "media/My Game"), static_cast<size_t>(c.copied));
-        EXPECT_EQ(dummyGames[0].textCount, 2);  // the table shows the new files at once
+        EXPECT_EQ(copyLocalResources(o), "复制资源完成\n已复制: " + std::to_string(c.copied + 1) +
+                                             " 个文件\n跳过: 4 个游戏\n\n[Store Game] 源目录不存在: \n[../escape] " +
+                                             std::string(kMediaNameRefused) +
+                                             "\n[File Game] 无法读取源目录: " + res.path + "NotAFolder (不是文件夹)\n");
+        EXPECT_EQ(filesIn(menu.path + "media/Good Game"), static_cast<size_t>(c.copied));
+        EXPECT_EQ(dummyGames[5].textCount, 2);  // the table shows the new files at once
+        EXPECT_EQ(filesIn(menu.path + "media"), 2u);
+        EXPECT_FALSE(fs::exists(menu.path + "escape"));
+        EXPECT_EQ(kbtest::readFile(menu.path + "media/G/a.txt"), "second");
+        EXPECT_EQ(kbtest::readFile(menu.path + "outside.txt"), "keep");
+        EXPECT_FALSE(fs::is_symlink(menu.path + "media/G/a.txt"));
     }
-}
-
-TEST_F(FolderTest, CopyProblems) {
-    TempDir menu, res;
-    kbtest::ScopedMenuDir scope(menu.path);
-    kbtest::makeDirs(res.path + "Good");
-    fillSource(res.path + "Good/");
-    kbtest::writeFile(res.path + "NotAFolder", "x");
-    // A link at a target is replaced, never written through.
-    kbtest::makeDirs(res.path + "G");
-    kbtest::writeFile(res.path + "G/a.txt", "second");
-    kbtest::makeDirs(menu.path + "media/G");
-    kbtest::writeFile(menu.path + "outside.txt", "keep");
-    fs::create_symlink(menu.path + "outside.txt", menu.path + "media/G/a.txt");
-    dummyGames = {game("Store Game", "", true),
-                  game("No Match", "", true),
-                  game("Unticked", res.path + "Good"),
-                  game("../escape", res.path + "Good", true),
-                  game("File Game", res.path + "NotAFolder", true),
-                  game("Good Game", res.path + "Good", true),
-                  game("G", res.path + "G", true)};
-    installCandidates(dummyGames[0], {MatchCandidate{620, "Portal 2", "", 0.9f}}, "网络匹配");
-    EXPECT_EQ(copyLocalResources(optionsFor(res.path)),
-              "复制资源完成\n已复制: 10 个文件\n跳过: 4 个游戏\n\n[Store Game] 源目录不存在: \n[../escape] " +
-                  std::string(kMediaNameRefused) + "\n[File Game] 无法读取源目录: " + res.path +
-                  "NotAFolder (不是文件夹)\n");
-    EXPECT_EQ(filesIn(menu.path + "media/Good Game"), 9u);
-    EXPECT_EQ(filesIn(menu.path + "media"), 2u);
-    EXPECT_FALSE(fs::exists(menu.path + "escape"));
-    EXPECT_EQ(kbtest::readFile(menu.path + "media/G/a.txt"), "second");
-    EXPECT_EQ(kbtest::readFile(menu.path + "outside.txt"), "keep");
-    EXPECT_FALSE(fs::is_symlink(menu.path + "media/G/a.txt"));
 }
 
 }  // namespace

@@ -136,7 +136,7 @@ TEST_F(LibraryJobTest, StartWithRealPoolFiles) {
         TempDir dir;
         kbtest::ScopedMenuDir menu(dir.path);
         if (!c.csv.empty()) kbtest::writeFile(dir.path + "kbdata.csv", c.csv);
-        if (c.db == "key")  // encrypted with the program's key; holds 20 Portal 传送门
+        if (c.db == "key")  // written by the Linux build with the program's key (see its README)
             kbtest::writeFile(dir.path + "kbdata.db", kbtest::readFile(KB_TEST_DATA_DIR "/local/kbdata_linux.db"));
         else if (!c.db.empty()) kbtest::writeFile(dir.path + "kbdata.db", c.db);
         setGames({"传送门", "老头环"});

@@ -1,10 +1,10 @@
 // The matching engine on real titles where the value matters: comparison keys, the cut of mixed
-// titles, the Chinese and English similarity, store scores and the ranking. Range, symmetry,
-// key shape, the precomputed forms and the bounds are checked on random input by the fuzz targets.
+// titles, the keys of the Chinese and English similarity and the store scores. Range, symmetry,
+// key shape, the precomputed forms, the bounds, the similarity against its definition and the
+// ranking are checked by the fuzz targets.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "match/compare.h"
 #include "match/normalize.h"
@@ -87,28 +87,17 @@ TEST(Engine, Similarity) {
         {"最终幻想XV", "最终幻想十五", 1.0f},
         {"最终幻想15", "最终幻想十五", 5.0f / 6.0f},
         {"英雄联盟 League", "英雄联盟", 0.99f},  // a dropped Latin word costs 0.01
-        {"龙", "龙之谷", 0.76f},
-        {"仙剑", "剑仙", 0.4f},
-        {"Halo 游戏", "Halo", 0.0f},        // b has no Chinese character
         {"\xE5\x8D生化危机", "生化危机", 0.69f},  // a broken lead swallows the first byte of 生
         {repeat("龙", 200), repeat("龙", 200) + "虎", 0.97f},  // keys beyond the stack buffer
     };
-    for (const ScoreCase& c : chinese) {
-        const ChineseKey ka = makeChineseKey(c.a), kb = makeChineseKey(c.b);
-        EXPECT_NEAR(compareChinese(c.a, c.b), c.want, kTol) << c.a << " | " << c.b;
-        EXPECT_GE(compareChineseBound(ka, kb), compareChineseKeys(ka, kb)) << c.a << " | " << c.b;
-    }
+    for (const ScoreCase& c : chinese) EXPECT_NEAR(compareChinese(c.a, c.b), c.want, kTol) << c.a << " | " << c.b;
     const ScoreCase english[] = {
         {"Half-Life 2", "half life 2", 1.0f},
-        {"The Witcher 3", "Witcher 3", 8.0f / 11.0f},
         {"生化危机4 Resident Evil 4", "4residentevil4", 1.0f},
         {"ＡＢＣ", "ＡＢＣ", 0.0f},  // full-width letters are not ASCII
         {std::string(500, 'a') + "b" + std::string(499, 'a'), std::string(1000, 'a'), 0.5f},
     };
-    for (const ScoreCase& c : english) {
-        EXPECT_NEAR(compareEnglish(c.a, c.b), c.want, kTol) << c.a << " | " << c.b;
-        EXPECT_GE(compareEnglishBound(englishKey(c.a), englishKey(c.b)), c.want - kTol) << c.a << " | " << c.b;
-    }
+    for (const ScoreCase& c : english) EXPECT_NEAR(compareEnglish(c.a, c.b), c.want, kTol) << c.a << " | " << c.b;
 }
 
 TEST(Engine, StoreScores) {
@@ -134,13 +123,6 @@ TEST(Engine, StoreScores) {
         EXPECT_NEAR(scoreMatch(c.a, c.b, na, nb, tokenizeUtf8(na), tokenizeUtf8(nb), c.isChinese), c.want, kTol)
             << c.a << " | " << c.b;
     }
-
-    // The Chinese part, the English part (only a digit) and the whole text each get a chance
-    // (the order of ties: match_rank_fuzz).
-    const auto re = rankStoreItems("生化危机4", {{2, "Resident Evil 4"}, {1, "生化危机4 重制版"}});
-    ASSERT_EQ(re.size(), 2u);
-    EXPECT_EQ(re[0].appid, 1);
-    EXPECT_NEAR(re[0].score, 0.99f, kTol);
 }
 
 }  // namespace

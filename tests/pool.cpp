@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "tests/test_util.h"
@@ -27,7 +25,7 @@ TEST(Pool, Csv) {
         bool ok, gbk = false;
     };
     const Case cases[] = {
-        {"", "无法打开: ", false},  // and the pool is left as it was
+        {"", "无法打开: ", false},
         {header + "0,a,b,c\nx,y\n", "CSV 内容为空或解析失败", false},
         {"\xEF\xBB\xBF" + header + "10,Counter-Strike,反恐精英,cs\r\n\r\n20,Team Fortress,,\r\n",
          "10,Counter-Strike,反恐精英,cs;20,Team Fortress,,;", true},
@@ -46,18 +44,13 @@ TEST(Pool, Csv) {
         EXPECT_EQ(loadTranslatedCsv(dir.path + "kbdata.csv", pool, err, &note), c.ok) << c.content;
         EXPECT_EQ(c.ok ? show(pool) : err.substr(0, c.want.size()), c.want) << c.content;
         EXPECT_EQ(note.empty(), !c.gbk) << note;
-        if (c.content.empty()) {
-            EXPECT_EQ(show(pool), "1,stale,,;");
-        }
     }
 }
 
 void makePoolDb(const std::string& path, const char* key, const std::string& sql) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    if (key) {
-        ASSERT_EQ(sqlite3_key(db, key, static_cast<int>(strlen(key))), SQLITE_OK);
-    }
+    ASSERT_EQ(sqlite3_key(db, key, static_cast<int>(strlen(key))), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
 }
@@ -68,14 +61,14 @@ TEST(Pool, EncryptedDatabase) {
         "INSERT INTO games (appid, name, name_cn, nickname) VALUES (10,'Counter-Strike','反恐精英','cs'),"
         "(20,'Portal',NULL,NULL),(0,'Zero','',''),(-3,'Neg','',''),(NULL,'NullId','',''),(30,NULL,'名','n');";
     struct Case {
-        const char* key;  // nullptr: a plain SQLite file
+        const char* key;
         std::string sql, want;  // sql "": no file
         bool ok;
     };
     const Case cases[] = {
         {kPoolDbKey, "", "无法打开数据库: ", false},  // and none is created
         {kPoolDbKey, table + rows, "10,Counter-Strike,反恐精英,cs;20,Portal,,;30,,名,n;", true},
-        {nullptr, table + rows, "准备SQL失败: ", false},  // a wrong key: FilesWrittenByTheLinuxBuild
+        {"other", table + rows, "准备SQL失败: file is not a database", false},  // a wrong key
         {kPoolDbKey, "CREATE TABLE games (appid INTEGER, name TEXT, name_cn TEXT);", "准备SQL失败: ", false},
         {kPoolDbKey, table + "INSERT INTO games (appid) VALUES (0);", "数据库内容为空", false},
     };
@@ -88,27 +81,6 @@ TEST(Pool, EncryptedDatabase) {
         EXPECT_EQ(c.ok ? show(pool) : err.substr(0, c.want.size()), c.want) << err;
         EXPECT_EQ(kbtest::fileExists(dir.path + "kbdata.db"), !c.sql.empty());
     }
-}
-
-// Files written by the Linux build (SQLCipher on OpenSSL) must read alike in every build (the
-// Windows one uses LibTomCrypt). KB_REGENERATE_POOL_FIXTURES=1 makes the Linux build rewrite them.
-TEST(Pool, FilesWrittenByTheLinuxBuild) {
-    const std::string dir = KB_TEST_DATA_DIR "/local/";
-    if (std::getenv("KB_REGENERATE_POOL_FIXTURES")) {
-        for (const auto& [file, key] : {std::pair{"kbdata_linux.db", kPoolDbKey}, {"kbdata_linux_other_key.db", "other"}}) {
-            std::remove((dir + file).c_str());
-            makePoolDb(dir + file, key,
-                       "CREATE TABLE games (appid INTEGER, name TEXT, name_cn TEXT, nickname TEXT, source TEXT);"
-                       "INSERT INTO games (appid, name, name_cn, nickname) VALUES (10,'Counter-Strike','反恐精英','cs'),"
-                       "(20,'Portal','传送门','');");
-        }
-    }
-    std::vector<PoolItem> pool;
-    std::string err;
-    EXPECT_TRUE(loadTranslatedDb(dir + "kbdata_linux.db", pool, err)) << err;
-    EXPECT_EQ(show(pool), "10,Counter-Strike,反恐精英,cs;20,Portal,传送门,;");
-    EXPECT_FALSE(loadTranslatedDb(dir + "kbdata_linux_other_key.db", pool, err));
-    EXPECT_EQ(err, "准备SQL失败: file is not a database");
 }
 
 }  // namespace
