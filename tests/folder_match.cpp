@@ -61,11 +61,8 @@ TEST_F(FolderTest, Match) {
         EXPECT_EQ(dummyGames[i].matchMethod, want[i].second) << i;
     }
 
-    const std::pair<std::string, std::string> refusals[] = {
-        {res.path + "loose.txt", "请先选择有效的资源目录。"},
-        {res.path + "Portal 2", "资源目录下没有子文件夹。"},
-    };
-    for (const auto& [dir, msg] : refusals) EXPECT_EQ(localFolderMatch(optionsFor(dir)), msg);
+    EXPECT_EQ(localFolderMatch(optionsFor(res.path + "loose.txt")), "请先选择有效的资源目录。");
+    EXPECT_EQ(localFolderMatch(optionsFor(res.path + "Portal 2")), "资源目录下没有子文件夹。");
     dummyGames.clear();
     EXPECT_EQ(localFolderMatch(optionsFor(res.path)), "请先点击【读取数据】加载游戏。");
 }
