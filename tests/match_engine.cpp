@@ -34,7 +34,6 @@ std::string repeat(const char* s, int n) {
 
 TEST(Engine, Keys) {
     const TextCase forMatch[] = {
-        {"The Witcher 3: Wild Hunt", "thewitcher3wildhunt"},
         {"最终幻想Ⅹ", "最终幻想10"},
         {"最终幻想十五 豪华版", "最终幻想15"},
         {"生化危机IV 豪华版 中文版", "生化危机4"},
