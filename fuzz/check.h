@@ -2,7 +2,6 @@
 // which libFuzzer reports as a finding with the input that caused it.
 #pragma once
 #include <cmath>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 

@@ -63,8 +63,6 @@ TEST_F(FolderTest, Match) {
 
     EXPECT_EQ(localFolderMatch(optionsFor(res.path + "loose.txt")), "请先选择有效的资源目录。");
     EXPECT_EQ(localFolderMatch(optionsFor(res.path + "Portal 2")), "资源目录下没有子文件夹。");
-    dummyGames.clear();
-    EXPECT_EQ(localFolderMatch(optionsFor(res.path)), "请先点击【读取数据】加载游戏。");
 }
 
 // Five .PNG, one .jpg, one .JPEG, two texts and files that are never copied.

@@ -93,7 +93,6 @@ TEST(Engine, Similarity) {
     const ScoreCase english[] = {
         {"Half-Life 2", "half life 2", 1.0f},
         {"生化危机4 Resident Evil 4", "4residentevil4", 1.0f},
-        {"ＡＢＣ", "ＡＢＣ", 0.0f},  // full-width letters are not ASCII
         {std::string(500, 'a') + "b" + std::string(499, 'a'), std::string(1000, 'a'), 0.5f},
     };
     for (const ScoreCase& c : english) EXPECT_NEAR(compareEnglish(c.a, c.b), c.want, kTol) << c.a << " | " << c.b;
