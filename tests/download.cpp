@@ -70,7 +70,7 @@ protected:
 
     void SetUp() override {
         JobTest::SetUp();
-        server.get("*", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
+        server.handler = [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
             std::lock_guard<std::mutex> lk(mtx);
             if (q.path != "/api/appdetails") {
                 const bool fail = q.path == capsulePath(620) && capsuleStatus > 0;
@@ -89,7 +89,7 @@ protected:
             const std::string body = q.param("appids") == "620" ? details[q.param("cc")] : "";
             const std::string refused = "{\"" + q.param("appids") + "\":{\"success\":false}}";
             r.setContent(body.empty() ? refused : body, "application/json");
-        });
+        };
         server.start();
         const std::string base = server.base();
         hostMap = std::make_unique<kbtest::ScopedHostMap>(std::string(kSteamStoreHost) + "=" + base + "," + kSteamCdnHost +

@@ -84,7 +84,10 @@ TEST(Http, OutcomesAndMessagesPerServer) {
         EXPECT_TRUE(!c.binaryErr.empty() || binary == c.body);
         EXPECT_EQ(gDlFileBytesDone.load(), static_cast<int64_t>(binary.size()));  // progress counts what came
     }
-    ScopedHostMap map(kHost + "=http://127.0.0.1:" + std::to_string(kbtest::refusedPort()));
+    kbtest::RawServer gone;  // a port nobody listens on any more: connections are refused
+    gone.start();
+    gone.stop();
+    ScopedHostMap map(kHost + "=" + gone.base());
     std::string out, jsonErr, binaryErr;
     EXPECT_FALSE(httpsGetJson(kHost, "/x", out, jsonErr));
     EXPECT_EQ(jsonErr, "WinHttpConnect 失败");

@@ -50,7 +50,6 @@ bool readRequest(long long conn, HttpRequest& q) {
     const std::string line = data.substr(0, lineEnd);
     const size_t sp1 = line.find(' '), sp2 = line.rfind(' ');
     if (sp1 == std::string::npos || sp2 <= sp1) return false;
-    q.method = line.substr(0, sp1);
     const std::string target = line.substr(sp1 + 1, sp2 - sp1 - 1);
     const size_t qm = target.find('?');
     q.path = target.substr(0, qm);
@@ -73,11 +72,6 @@ bool readRequest(long long conn, HttpRequest& q) {
         if (!more()) return false;
     q.body = data.substr(headEnd + 4);
     return true;
-}
-
-bool matches(const std::string& pattern, const std::string& path) {
-    if (pattern.empty() || pattern.back() != '*') return pattern == path;
-    return path.compare(0, pattern.size() - 1, pattern, 0, pattern.size() - 1) == 0;
 }
 
 }  // namespace
@@ -117,17 +111,11 @@ void HttpServer::acceptLoop() {
 }
 
 void HttpServer::serve(long long conn) {
+    if (onConnection) return onConnection(conn);
     HttpRequest q;
     if (!readRequest(conn, q)) return;
     HttpResponse r;
-    r.status = 404;
-    for (const Route& route : routes_)
-        if ((route.method.empty() || route.method == q.method) && matches(route.pattern, q.path)) {
-            r.status = 200;
-            route.handler(q, r);
-            break;
-        }
-    if (r.raw) return r.raw(conn);
+    handler(q, r);
     // Clients read the number only; the reason phrase is always "-".
     std::string head = "HTTP/1.1 " + std::to_string(r.status) + " -\r\nConnection: close\r\n";
     for (const auto& [k, v] : r.headers) head += k + ": " + v + "\r\n";
@@ -147,25 +135,19 @@ void HttpServer::stop() {
 }
 
 int RawServer::start() {
-    route("", "*", [this](const HttpRequest&, HttpResponse& r) {
-        r.raw = [this](long long conn) {
-            tcpSend(conn, reply);
-            for (const std::string& piece : later) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
-                tcpSend(conn, piece);
-            }
-            char buf[256];
-            while (hang && tcpRecv(conn, buf, sizeof buf) > 0) {
-            }
-        };
-    });
+    onConnection = [this](long long conn) {
+        HttpRequest q;
+        if (!readRequest(conn, q)) return;
+        tcpSend(conn, reply);
+        for (const std::string& piece : later) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+            tcpSend(conn, piece);
+        }
+        char buf[256];
+        while (hang && tcpRecv(conn, buf, sizeof buf) > 0) {
+        }
+    };
     return HttpServer::start();
-}
-
-int refusedPort() {
-    int port = 0;
-    tcpClose(tcpListenLoopback(port));
-    return port;
 }
 
 }  // namespace kbtest

@@ -47,7 +47,13 @@ protected:
 
     void SetUp() override {
         JobTest::SetUp();
-        store.get("/api/storesearch/", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
+        store.handler = [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
+            if (q.path == "/api/appdetails") {
+                EXPECT_EQ(q.param("cc"), "cn");
+                const std::string dota = "{\"570\":{\"success\":true,\"data\":{\"name\":\"Dota \\u00e9 \\/ \\\"2\\\"\"}}}";
+                return r.setContent(q.param("appids") == "11550" ? unavailable : dota, "application/json");
+            }
+            EXPECT_EQ(q.path, "/api/storesearch/");
             const std::string term = q.param("term");
             EXPECT_EQ(q.param("cc"), "CN");
             if (term == "hold") {
@@ -71,12 +77,7 @@ protected:
                 if (term == "Portal") hits = {{3, "Portal Knights"}, {400, "Portal"}, {9, "Zzz"}};
                 r.setContent(searchAnswer(hits), "application/json");
             }
-        });
-        store.get("/api/appdetails", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
-            EXPECT_EQ(q.param("cc"), "cn");
-            const std::string dota = "{\"570\":{\"success\":true,\"data\":{\"name\":\"Dota \\u00e9 \\/ \\\"2\\\"\"}}}";
-            r.setContent(q.param("appids") == "11550" ? unavailable : dota, "application/json");
-        });
+        };
         store.start();
         map = std::make_unique<ScopedHostMap>(std::string(kSteamStoreHost) + "=" + store.base());
     }
