@@ -38,19 +38,12 @@ TEST(Json, ErrorTexts) {
     }
 }
 
+// What the real store answers of the other tests do not carry.
 TEST(Json, Values) {
-    const Parsed p = parse(" {\"a\":1,\"a\":2, \"s\":\"\\u00e9\\ud83d\\ude00\\x\\/\\r\\n\", \"n\":null,"
-                           "\"t\":true,\"arr\":[1.5,-2e3,[]],\"k\\u0041\":{}} trailing garbage");
+    const Parsed p = parse("{\"s\":\"\\u00e9\\ud83d\\x\\r\",\"a\":[[],{}],\"a\":false} trailing garbage");
     ASSERT_TRUE(p.ok) << p.error;
-    const JsonValue& r = p.root;
-    EXPECT_EQ(r.objectMembers.size(), 7u);
-    EXPECT_EQ(r.find("a")->numberValue, 1.0);   // the first of repeated keys
-    EXPECT_EQ(r.find("missing"), nullptr);
-    EXPECT_EQ(r.find("s")->stringValue, "\xC3\xA9\xED\xA0\xBD\xED\xB8\x80x/\r\n");
-    EXPECT_EQ(r.find("n")->type, JsonType::Null);
-    EXPECT_TRUE(r.find("t")->boolValue);
-    EXPECT_EQ(r.find("arr")->arrayItems[1].numberValue, -2000.0);
-    EXPECT_EQ(r.find("kA")->type, JsonType::Object);
+    EXPECT_EQ(p.root.find("s")->stringValue, "\xC3\xA9\xED\xA0\xBDx\r");
+    EXPECT_EQ(p.root.find("a")->arrayItems.size(), 2u);  // the first of repeated keys
 }
 
 TEST(Json, DepthBound) {
