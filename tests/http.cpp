@@ -10,8 +10,6 @@
 
 #include <cstdio>
 
-using kbtest::ScopedHostMap;
-
 namespace {
 
 const std::string kHost = "store.test.invalid";
@@ -71,7 +69,7 @@ TEST(Http, OutcomesAndMessagesPerServer) {
             s.later.assign(static_cast<size_t>(c.trickle), "x");
             s.pauseMs = 100;
             s.start();
-            ScopedHostMap map(kHost + "=" + s.base());
+            kbtest::ScopedHostMap map(kHost + "=" + s.base());
             if (round == 0) jsonOk = httpsGetJson(kHost, "/x", json, jsonErr);
             else binaryOk = httpsGetBinary(kHost, "/x", binary, binaryErr);
         }
@@ -87,7 +85,7 @@ TEST(Http, OutcomesAndMessagesPerServer) {
     kbtest::RawServer gone;  // a port nobody listens on any more: connections are refused
     gone.start();
     gone.stop();
-    ScopedHostMap map(kHost + "=" + gone.base());
+    kbtest::ScopedHostMap map(kHost + "=" + gone.base());
     std::string out, jsonErr, binaryErr;
     EXPECT_FALSE(httpsGetJson(kHost, "/x", out, jsonErr));
     EXPECT_EQ(jsonErr, "WinHttpConnect 失败");

@@ -25,8 +25,7 @@ std::string find(const HttpFields& f, const std::string& name) {
 std::string urlDecode(const std::string& s) {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '+') out += ' ';
-        else if (s[i] == '%' && i + 2 < s.size()) {
+        if (s[i] == '%' && i + 2 < s.size()) {
             out += static_cast<char>(std::strtol(s.substr(i + 1, 2).c_str(), nullptr, 16));
             i += 2;
         } else out += s[i];

@@ -15,7 +15,6 @@
 
 #include <set>
 
-using kbtest::ScopedHostMap;
 using kbtest::waitUntil;
 
 namespace {
@@ -43,7 +42,7 @@ protected:
     const std::string unavailable =
         kbtest::readFile(std::string(KB_TEST_DATA_DIR) + "/steam/appdetails_11550_unavailable.json");
     kbtest::HttpServer store;  // last but one: it stops before the state above goes away
-    std::unique_ptr<ScopedHostMap> map;
+    std::unique_ptr<kbtest::ScopedHostMap> map;
 
     void SetUp() override {
         JobTest::SetUp();
@@ -79,7 +78,7 @@ protected:
             }
         };
         store.start();
-        map = std::make_unique<ScopedHostMap>(std::string(kSteamStoreHost) + "=" + store.base());
+        map = std::make_unique<kbtest::ScopedHostMap>(std::string(kSteamStoreHost) + "=" + store.base());
     }
 };
 
