@@ -39,7 +39,6 @@ TEST(InfoText, AnswersOfEveryShape) {
         {"<html>502 Bad Gateway</html>", "游戏A\n\n(JSON 解析失败: bad num)\n"},
         {R"({"x":{"data":{"name":"First"}},"10":{"data":{"name":"Second"}}})", "First\n"},
         {R"({"1":{"data":{"name":7,"release_date":{"date":"2020"}}}})", "游戏A\t2020\n"},
-        {R"({"1":{"data":{"name":"N","developers":"Solo","publishers":["A",5,"B"]}}})", "N\n发行商: A / B\n"},
     };
     for (const Case& c : cases) EXPECT_EQ(buildInfoTxt(c.in, "游戏A"), c.want) << c.in;
 }
