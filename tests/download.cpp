@@ -76,16 +76,14 @@ protected:
             if (q.path != "/api/appdetails") {
                 const bool fail = q.path == capsulePath(620) && capsuleStatus > 0;
                 r.status = fail ? capsuleStatus : 200;
-                r.setContent(fail ? "....ftypmp42isom" : imageBytes(q.path), fail ? "text/plain" : "image/jpeg");
-                return;
+                return r.setContent(fail ? "....ftypmp42isom" : imageBytes(q.path), fail ? "text/plain" : "image/jpeg");
             }
             EXPECT_EQ(q.param("l"), "schinese");
             ++storeRequests;
             if (!firstAnswers.empty()) {
                 r.status = firstAnswers.front();
                 firstAnswers.erase(firstAnswers.begin());
-                r.setHeader("Retry-After", "300");
-                return;
+                return r.setHeader("Retry-After", "300");
             }
             const std::string body = q.param("appids") == "620" ? details[q.param("cc")] : "";
             const std::string refused = "{\"" + q.param("appids") + "\":{\"success\":false}}";
@@ -127,7 +125,8 @@ TEST_F(Download, PerGameOutcomes) {
         {"details fail twice, then in no region", {404, 200}, 0, body, "", 1,
          "部分失败:\nappdetails: cn=HTTP 404 | 重试: 响应为空 | us=" + std::string(kSuccessFalseError) + "\n", {cap}},
         {"capsule is no picture, details not JSON", {}, 200, body.substr(0, 200), "", 2,
-         "完全失败:\ncapsule: 内容不是图片（Content-Type: text/plain）\nappdetails: JSON 解析失败: unterminated string\n",
+         "完全失败:\ncapsule: 内容不是图片（Content-Type: text/plain）\n"
+         "appdetails: JSON 解析失败: unterminated string\n",
          {}},
         // US data: a notice heads info.txt and no screenshot is fetched.
         {"US only", {}, 0, "", body, 0, "", {cap, "info.txt"}},

@@ -63,6 +63,8 @@ struct RawServer : HttpServer {
     int pauseMs = 0;
     bool hang = false;
 
+    explicit RawServer(std::string reply = "", bool hang = false, std::vector<std::string> later = {}, int pauseMs = 0)
+        : reply(std::move(reply)), later(std::move(later)), pauseMs(pauseMs), hang(hang) {}
     ~RawServer() { stop(); }  // before the fields above go away
     int start();
 };

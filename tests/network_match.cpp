@@ -33,6 +33,8 @@ std::string searchAnswer(const std::vector<StoreItem>& items) {
     return "{\"items\":[" + s + "]}";
 }
 
+const std::string kDotaDetails = "{\"570\":{\"success\":true,\"data\":{\"name\":\"Dota \\u00e9 \\/ \\\"2\\\"\"}}}";
+
 // A store whose answers depend on the term or appid asked; it records every search term.
 class StoreJobs : public kbtest::JobTest {
 protected:
@@ -49,8 +51,7 @@ protected:
         store.handler = [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
             if (q.path == "/api/appdetails") {
                 EXPECT_EQ(q.param("cc"), "cn");
-                const std::string dota = "{\"570\":{\"success\":true,\"data\":{\"name\":\"Dota \\u00e9 \\/ \\\"2\\\"\"}}}";
-                return r.setContent(q.param("appids") == "11550" ? unavailable : dota, "application/json");
+                return r.setContent(q.param("appids") == "11550" ? unavailable : kDotaDetails, "application/json");
             }
             EXPECT_EQ(q.path, "/api/storesearch/");
             const std::string term = q.param("term");
