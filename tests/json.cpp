@@ -16,7 +16,6 @@ struct Parsed {
 Parsed parse(const std::string& text) {
     Parsed p;
     JsonParser jp(text);
-    jp.skipWhitespace();
     p.ok = jp.parseValue(p.root);
     p.error = jp.error;
     return p;

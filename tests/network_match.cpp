@@ -26,13 +26,6 @@ GameInfo game(const std::string& name, bool matched = false) {
     return g;
 }
 
-std::string searchAnswer(const std::vector<StoreItem>& items) {
-    std::string s;
-    for (const StoreItem& it : items)
-        s += (s.empty() ? "{\"name\":\"" : ",{\"name\":\"") + it.name + "\",\"id\":" + std::to_string(it.appid) + "}";
-    return "{\"items\":[" + s + "]}";
-}
-
 const std::string kDotaDetails = "{\"570\":{\"success\":true,\"data\":{\"name\":\"Dota \\u00e9 \\/ \\\"2\\\"\"}}}";
 
 // A store whose answers depend on the term or appid asked; it records every search term.
@@ -70,12 +63,14 @@ protected:
             } else if (term == "nothing") {
                 r.setContent("{\"total\":0}", "application/json");
             } else {
-                std::vector<StoreItem> hits = {{5, term}};
-                if (term == "Dark Souls") hits = {{3, "Dark Souls II"}, {7, "Dark Souls"}};
-                if (term == "!!!") hits = {{1, "Alpha"}, {2, "Beta"}};  // all score 0: the best is still a match
-                if (term == "监狱建筑师") hits = {{9, "Prison"}, {233450, "监狱建筑师"}};
-                if (term == "Portal") hits = {{3, "Portal Knights"}, {400, "Portal"}, {9, "Zzz"}};
-                r.setContent(searchAnswer(hits), "application/json");
+                std::string items = R"({"name":")" + term + R"(","id":5})";
+                if (term == "Dark Souls") items = R"({"name":"Dark Souls II","id":3},{"name":"Dark Souls","id":7})";
+                // All score 0: the best is still a match.
+                if (term == "!!!") items = R"({"name":"Alpha","id":1},{"name":"Beta","id":2})";
+                if (term == "监狱建筑师") items = R"({"name":"Prison","id":9},{"name":"监狱建筑师","id":233450})";
+                if (term == "Portal")
+                    items = R"({"name":"Portal Knights","id":3},{"name":"Portal","id":400},{"name":"Zzz","id":9})";
+                r.setContent("{\"items\":[" + items + "]}", "application/json");
             }
         };
         store.start();
