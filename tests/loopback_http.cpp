@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cctype>
 #include <cstdlib>
 
 #include "tests/platform.h"
@@ -10,11 +9,6 @@
 namespace kbtest {
 
 namespace {
-
-std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 std::string find(const HttpFields& f, const std::string& name) {
     for (const auto& [k, v] : f)
@@ -48,7 +42,6 @@ bool readRequest(long long conn, HttpRequest& q) {
     const size_t lineEnd = data.find("\r\n");
     const std::string line = data.substr(0, lineEnd);
     const size_t sp1 = line.find(' '), sp2 = line.rfind(' ');
-    if (sp1 == std::string::npos || sp2 <= sp1) return false;
     const std::string target = line.substr(sp1 + 1, sp2 - sp1 - 1);
     const size_t qm = target.find('?');
     q.path = target.substr(0, qm);
@@ -63,7 +56,7 @@ bool readRequest(long long conn, HttpRequest& q) {
         const size_t e = data.find("\r\n", p), colon = data.find(':', p);
         size_t v = colon + 1;
         while (v < e && data[v] == ' ') ++v;
-        if (colon < e) q.headers.emplace_back(lower(data.substr(p, colon - p)), data.substr(v, e - v));
+        if (colon < e) q.headers.emplace_back(data.substr(p, colon - p), data.substr(v, e - v));
         p = e + 2;
     }
     const size_t end = headEnd + 4 + static_cast<size_t>(std::atoll(q.header("Content-Length").c_str()));
@@ -75,7 +68,7 @@ bool readRequest(long long conn, HttpRequest& q) {
 
 }  // namespace
 
-std::string HttpRequest::header(const std::string& name) const { return find(headers, lower(name)); }
+std::string HttpRequest::header(const std::string& name) const { return find(headers, name); }
 std::string HttpRequest::param(const std::string& name) const { return find(params, name); }
 
 void HttpResponse::setContent(const std::string& content, const std::string& type) {

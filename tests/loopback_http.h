@@ -14,8 +14,8 @@ using HttpFields = std::vector<std::pair<std::string, std::string>>;
 
 struct HttpRequest {
     std::string path, body;      // path without its query
-    HttpFields headers, params;  // header names in lower case; params: the decoded query
-    std::string header(const std::string& name) const;  // case-insensitive; "" when absent
+    HttpFields headers, params;  // headers as sent (both clients spell their names alike); params: the decoded query
+    std::string header(const std::string& name) const;  // "" when absent
     std::string param(const std::string& name) const;
 };
 
