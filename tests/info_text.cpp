@@ -10,15 +10,10 @@
 
 namespace {
 
-struct Case {
-    const char* in;
-    const char* want;
-};
-
 std::string fixture(const std::string& name) { return kbtest::readFile(std::string(KB_TEST_DATA_DIR) + "/download/" + name); }
 
 TEST(InfoText, StripHtml) {
-    const Case cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"A &amp; B &copy; C &#65; &#8482; &#x41;", "A & B &copy; C A"},
         {"&lt;b&gt; &quot;q&quot; &apos;s&#39; a&nbsp;b", "<b> \"q\" 's' a b"},
         {"x < y and more", "x"},
@@ -27,11 +22,11 @@ TEST(InfoText, StripHtml) {
         {"<table><tr><td>k</td><td>v</td></tr></table>", "k\t\tv"},
         {"<p>a</p>\n \n<br><br>\t\n<h3>b</h3><ul><li></li></ul><tr></tr>c", "a\nb\n- \nc"},
     };
-    for (const Case& c : cases) EXPECT_EQ(stripHtml(c.in), c.want) << c.in;
+    for (const auto& [in, want] : cases) EXPECT_EQ(stripHtml(in), want) << in;
 }
 
 TEST(InfoText, AnswersOfEveryShape) {
-    const Case cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {R"({"10":{"success":false}})", "游戏A\n\n(data 字段缺失或 success=false)\n"},
         {"[]", "游戏A\n\n(JSON 根结构异常)\n"},
         {" \r\n\t", "游戏A\n\n(JSON 解析失败: eof)\n"},
@@ -39,7 +34,7 @@ TEST(InfoText, AnswersOfEveryShape) {
         {R"({"x":{"data":{"name":"First"}},"10":{"data":{"name":"Second"}}})", "First\n"},
         {R"({"1":{"data":{"name":7,"release_date":{"date":"2020"}}}})", "游戏A\t2020\n"},
     };
-    for (const Case& c : cases) EXPECT_EQ(buildInfoTxt(c.in, "游戏A"), c.want) << c.in;
+    for (const auto& [in, want] : cases) EXPECT_EQ(buildInfoTxt(in, "游戏A"), want) << in;
 }
 
 TEST(InfoText, GoldenSheetFromARealAnswer) {

@@ -28,8 +28,7 @@ TEST(Net, TlsIsVerifiedAndTrustedOnlyThroughTheTestCa) {
         SSL_free(ssl);
     };
     kbtest::ScopedHostMap map("secure.test=https://127.0.0.1:" + std::to_string(s.start()));
-    NetRequest req;
-    req.host = "secure.test";
+    const NetRequest req{.host = "secure.test"};
 
     NetResult untrusted = netRequest(req);
     EXPECT_EQ(untrusted.step, NetStep::Send);
