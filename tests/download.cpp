@@ -36,10 +36,9 @@ std::string imageBytes(const std::string& path) {
 
 Files filesIn(const std::string& dir) {
     Files names;
-    std::vector<DirEntry> entries;
-    std::string err;
-    listDirUtf8(dir, entries, err);
-    for (const DirEntry& e : entries) names.insert(e.name);
+    std::error_code ec;  // a folder that is not there holds nothing
+    for (const auto& e : std::filesystem::directory_iterator(pathFromUtf8(dir), ec))
+        names.insert(e.path().filename().string());
     return names;
 }
 

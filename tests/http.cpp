@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <tuple>
 
 namespace {
 
@@ -30,7 +31,6 @@ TEST(Http, OutcomesAndMessagesPerServer) {
     const std::string stall = "WinHttpReadData 失败（接收数据超时）", timeNo = std::to_string(kbtest::kErr.timedOut);
     const std::string silent = "WinHttpReceiveResponse 失败（等待响应超时）", tooBig = "响应超过 16 MiB 上限，已放弃";
     const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
-    // A body cut mid-chunk: Wine's WinHTTP takes it as complete.
     const bool chunkCut = kbtest::kErr.cutChunkedBodyDetected;
     struct Case {
         const char* what;
@@ -84,16 +84,12 @@ TEST(Http, OutcomesAndMessagesPerServer) {
 }
 
 TEST(Http, ThrottleDelays) {
-    struct Case {
-        std::string retryAfter;
-        int attempt;
-        int seconds;
-    };
-    const Case cases[] = {
+    const std::tuple<std::string, int, int> cases[] = {
+        // Retry-After, attempt: seconds
         {"", 1, 60}, {"", 3, 240}, {"", 30, 300}, {"7", 1, 7}, {"100000000", 1, 300}, {"x1", 2, 120},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(throttleDelaySeconds(c.retryAfter, c.attempt), c.seconds) << c.retryAfter << " " << c.attempt;
+    for (const auto& [retryAfter, attempt, seconds] : cases)
+        EXPECT_EQ(throttleDelaySeconds(retryAfter, attempt), seconds) << retryAfter << " " << attempt;
 }
 
 }  // namespace

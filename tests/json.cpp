@@ -1,6 +1,5 @@
-// JSON reader: whole-document parses with their exact error texts, the depth bound, the
-// store search scanner and urlEncode. Arbitrary input is fuzzed; real store answers are read
-// by the info.txt and download tests.
+// JSON reader: exact error texts, what real answers lack, the depth bound, the store search
+// scanner and urlEncode. Arbitrary input is fuzzed; the other steam tests read real answers.
 #include "steam/json.h"
 
 #include <gtest/gtest.h>
