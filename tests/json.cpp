@@ -36,9 +36,9 @@ TEST(Json, ErrorTexts) {
 
 // What the real store answers of the other tests do not carry.
 TEST(Json, Values) {
-    const Parsed p = parse("{\"s\":\"\\u00e9\\ud83d\\x\\r\",\"a\":[[],{}],\"a\":false} trailing garbage");
+    const Parsed p = parse("{\"s\":\"\\u00e9\\ud83d\\x\\r\\n\",\"a\":[[],{}],\"a\":false} trailing garbage");
     ASSERT_TRUE(p.ok) << p.error;
-    EXPECT_EQ(p.root.find("s")->stringValue, "\xC3\xA9\xED\xA0\xBDx\r");
+    EXPECT_EQ(p.root.find("s")->stringValue, "\xC3\xA9\xED\xA0\xBDx\r\n");
     EXPECT_EQ(p.root.find("a")->arrayItems.size(), 2u);  // the first of repeated keys
 }
 
