@@ -1,6 +1,5 @@
-// JSON reader: whole-document parses with their exact error texts, the depth bound, the
-// store search scanner and urlEncode. Arbitrary input is fuzzed; real store answers are read
-// by the info.txt and download tests.
+// JSON reader: exact error texts, what real answers lack, the depth bound, the store search
+// scanner and urlEncode. Arbitrary input is fuzzed; the other steam tests read real answers.
 #include "steam/json.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +15,6 @@ struct Parsed {
 Parsed parse(const std::string& text) {
     Parsed p;
     JsonParser jp(text);
-    jp.skipWhitespace();
     p.ok = jp.parseValue(p.root);
     p.error = jp.error;
     return p;
@@ -24,12 +22,10 @@ Parsed parse(const std::string& text) {
 
 TEST(Json, ErrorTexts) {
     const std::pair<std::string, std::string> cases[] = {
-        {"[1,]", "bad num"},           {"[1", "unterminated arr"},  {"[ 1 2]", "expect comma or bracket"},
-        {"{\"a\" 1}", "expect colon"}, {"{\"a\":1 \"b\":2}", "expect comma or brace"},
-        {"{\"a\":1", "unterminated obj"}, {"{a:1}", "expect quote"}, {"tru", "bad bool"},
-        {"nul", "bad null"},           {"-", "bad num value"},      {"1e999", "bad num value"},
-        {" \t\r\n", "eof"},            {"\"abc", "unterminated string"}, {"\"ab\\", "bad escape"},
-        {"\"\\u12", "bad \\u"},        {"\"\\u12zz\"", "bad \\u hex"}, {"{", ""},
+        {"[1", "unterminated arr"}, {"[ 1 2]", "expect comma or bracket"}, {"{\"a\" 1}", "expect colon"},
+        {"{\"a\":1 \"b\":2}", "expect comma or brace"}, {"{\"a\":1", "unterminated obj"}, {"{a:1}", "expect quote"},
+        {"tru", "bad bool"}, {"nul", "bad null"}, {"1e999", "bad num value"}, {"\"abc", "unterminated string"},
+        {"\"ab\\", "bad escape"}, {"\"\\u12", "bad \\u"}, {"\"\\u12zz\"", "bad \\u hex"}, {"{", ""},
     };
     for (const auto& [text, error] : cases) {
         const Parsed p = parse(text);
@@ -38,19 +34,12 @@ TEST(Json, ErrorTexts) {
     }
 }
 
+// What the real store answers of the other tests do not carry.
 TEST(Json, Values) {
-    const Parsed p = parse(" {\"a\":1,\"a\":2, \"s\":\"\\u00e9\\ud83d\\ude00\\x\\/\\r\\n\", \"n\":null,"
-                           "\"t\":true,\"arr\":[1.5,-2e3,[]],\"k\\u0041\":{}} trailing garbage");
+    const Parsed p = parse("{\"s\":\"\\u00e9\\ud83d\\x\\r\\n\",\"a\":[[],{}],\"a\":false} trailing garbage");
     ASSERT_TRUE(p.ok) << p.error;
-    const JsonValue& r = p.root;
-    EXPECT_EQ(r.objectMembers.size(), 7u);
-    EXPECT_EQ(r.find("a")->numberValue, 1.0);   // the first of repeated keys
-    EXPECT_EQ(r.find("missing"), nullptr);
-    EXPECT_EQ(r.find("s")->stringValue, "\xC3\xA9\xED\xA0\xBD\xED\xB8\x80x/\r\n");
-    EXPECT_EQ(r.find("n")->type, JsonType::Null);
-    EXPECT_TRUE(r.find("t")->boolValue);
-    EXPECT_EQ(r.find("arr")->arrayItems[1].numberValue, -2000.0);
-    EXPECT_EQ(r.find("kA")->type, JsonType::Object);
+    EXPECT_EQ(p.root.find("s")->stringValue, "\xC3\xA9\xED\xA0\xBDx\r\n");
+    EXPECT_EQ(p.root.find("a")->arrayItems.size(), 2u);  // the first of repeated keys
 }
 
 TEST(Json, DepthBound) {
@@ -70,7 +59,6 @@ TEST(Json, ScanStoreSearchItems) {
         {"{\"items\": [ {\"name\" :\t\"x\\\"}y\", \"id\": 4294967295}, {\"id\":\"12\",\"name\":\"q\"}",
          {{"x\"}y", -1}, {"q", 0}}},
         {"{\"items\":[{\"name\":\"cut", {{"cut", 0}}},
-        {"{\"items\":[{\"name\":\"a\",\"id\":1}], \"more\":[{\"name\":\"b\",\"id\":2}]}", {{"a", 1}}},
     };
     for (const auto& [json, want] : cases) {
         Items items;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cctype>
 #include <cstdlib>
 
 #include "tests/platform.h"
@@ -10,11 +9,6 @@
 namespace kbtest {
 
 namespace {
-
-std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 std::string find(const HttpFields& f, const std::string& name) {
     for (const auto& [k, v] : f)
@@ -25,8 +19,7 @@ std::string find(const HttpFields& f, const std::string& name) {
 std::string urlDecode(const std::string& s) {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '+') out += ' ';
-        else if (s[i] == '%' && i + 2 < s.size()) {
+        if (s[i] == '%' && i + 2 < s.size()) {
             out += static_cast<char>(std::strtol(s.substr(i + 1, 2).c_str(), nullptr, 16));
             i += 2;
         } else out += s[i];
@@ -49,8 +42,6 @@ bool readRequest(long long conn, HttpRequest& q) {
     const size_t lineEnd = data.find("\r\n");
     const std::string line = data.substr(0, lineEnd);
     const size_t sp1 = line.find(' '), sp2 = line.rfind(' ');
-    if (sp1 == std::string::npos || sp2 <= sp1) return false;
-    q.method = line.substr(0, sp1);
     const std::string target = line.substr(sp1 + 1, sp2 - sp1 - 1);
     const size_t qm = target.find('?');
     q.path = target.substr(0, qm);
@@ -65,7 +56,7 @@ bool readRequest(long long conn, HttpRequest& q) {
         const size_t e = data.find("\r\n", p), colon = data.find(':', p);
         size_t v = colon + 1;
         while (v < e && data[v] == ' ') ++v;
-        if (colon < e) q.headers.emplace_back(lower(data.substr(p, colon - p)), data.substr(v, e - v));
+        if (colon < e) q.headers.emplace_back(data.substr(p, colon - p), data.substr(v, e - v));
         p = e + 2;
     }
     const size_t end = headEnd + 4 + static_cast<size_t>(std::atoll(q.header("Content-Length").c_str()));
@@ -75,14 +66,9 @@ bool readRequest(long long conn, HttpRequest& q) {
     return true;
 }
 
-bool matches(const std::string& pattern, const std::string& path) {
-    if (pattern.empty() || pattern.back() != '*') return pattern == path;
-    return path.compare(0, pattern.size() - 1, pattern, 0, pattern.size() - 1) == 0;
-}
-
 }  // namespace
 
-std::string HttpRequest::header(const std::string& name) const { return find(headers, lower(name)); }
+std::string HttpRequest::header(const std::string& name) const { return find(headers, name); }
 std::string HttpRequest::param(const std::string& name) const { return find(params, name); }
 
 void HttpResponse::setContent(const std::string& content, const std::string& type) {
@@ -117,17 +103,11 @@ void HttpServer::acceptLoop() {
 }
 
 void HttpServer::serve(long long conn) {
+    if (onConnection) return onConnection(conn);
     HttpRequest q;
     if (!readRequest(conn, q)) return;
     HttpResponse r;
-    r.status = 404;
-    for (const Route& route : routes_)
-        if ((route.method.empty() || route.method == q.method) && matches(route.pattern, q.path)) {
-            r.status = 200;
-            route.handler(q, r);
-            break;
-        }
-    if (r.raw) return r.raw(conn);
+    handler(q, r);
     // Clients read the number only; the reason phrase is always "-".
     std::string head = "HTTP/1.1 " + std::to_string(r.status) + " -\r\nConnection: close\r\n";
     for (const auto& [k, v] : r.headers) head += k + ": " + v + "\r\n";
@@ -147,25 +127,19 @@ void HttpServer::stop() {
 }
 
 int RawServer::start() {
-    route("", "*", [this](const HttpRequest&, HttpResponse& r) {
-        r.raw = [this](long long conn) {
-            tcpSend(conn, reply);
-            for (const std::string& piece : later) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
-                tcpSend(conn, piece);
-            }
-            char buf[256];
-            while (hang && tcpRecv(conn, buf, sizeof buf) > 0) {
-            }
-        };
-    });
+    onConnection = [this](long long conn) {
+        HttpRequest q;
+        if (!readRequest(conn, q)) return;
+        tcpSend(conn, reply);
+        for (const std::string& piece : later) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+            tcpSend(conn, piece);
+        }
+        char buf[256];
+        while (hang && tcpRecv(conn, buf, sizeof buf) > 0) {
+        }
+    };
     return HttpServer::start();
-}
-
-int refusedPort() {
-    int port = 0;
-    tcpClose(tcpListenLoopback(port));
-    return port;
 }
 
 }  // namespace kbtest

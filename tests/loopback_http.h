@@ -1,5 +1,5 @@
-// A small HTTP/1.1 server on 127.0.0.1 for the tests of both platforms: routes by method and
-// path, one connection per request, served one at a time.
+// A small HTTP/1.1 server on 127.0.0.1 for the tests of both platforms: one connection per
+// request, served one at a time.
 #pragma once
 #include <functional>
 #include <mutex>
@@ -13,9 +13,9 @@ namespace kbtest {
 using HttpFields = std::vector<std::pair<std::string, std::string>>;
 
 struct HttpRequest {
-    std::string method, path, body;  // path without its query
-    HttpFields headers, params;      // header names in lower case; params: the decoded query
-    std::string header(const std::string& name) const;  // case-insensitive; "" when absent
+    std::string path, body;      // path without its query
+    HttpFields headers, params;  // headers as sent (both clients spell their names alike); params: the decoded query
+    std::string header(const std::string& name) const;  // "" when absent
     std::string param(const std::string& name) const;
 };
 
@@ -23,24 +23,18 @@ struct HttpResponse {
     int status = 200;
     std::string body;
     HttpFields headers;
-    // When set, writes the whole answer on the connection itself: for servers that misbehave
-    // on purpose. The connection is closed once it returns.
-    std::function<void(long long conn)> raw;
     void setContent(const std::string& content, const std::string& type);
     void setHeader(const std::string& name, const std::string& value) { headers.emplace_back(name, value); }
 };
 
-using HttpHandler = std::function<void(const HttpRequest&, HttpResponse&)>;
-
 class HttpServer {
 public:
     ~HttpServer() { stop(); }
-    void get(const std::string& pattern, HttpHandler h) { route("GET", pattern, std::move(h)); }
-    void post(const std::string& pattern, HttpHandler h) { route("POST", pattern, std::move(h)); }
-    // Routes are set before start(). method "" serves every method.
-    void route(const std::string& method, const std::string& pattern, HttpHandler h) {
-        routes_.push_back({method, pattern, std::move(h)});
-    }
+    // Answers every request, whatever its method and path. Set before start().
+    std::function<void(const HttpRequest&, HttpResponse&)> handler;
+    // When set, takes each connection in place of handler before a byte is read: for servers
+    // that misbehave on purpose or speak TLS. The connection is closed once it returns.
+    std::function<void(long long conn)> onConnection;
     // Listens on a free port and serves from a thread of its own; returns the port.
     int start();
     std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
@@ -48,15 +42,9 @@ public:
     void stop();
 
 private:
-    struct Route {
-        std::string method;
-        std::string pattern;  // the whole path, or a prefix followed by "*"
-        HttpHandler handler;
-    };
     void acceptLoop();
     void serve(long long conn);
 
-    std::vector<Route> routes_;
     std::thread thread_;
     std::mutex mtx_;  // guards the two below
     long long conn_ = -1;  // the connection being served
@@ -75,11 +63,10 @@ struct RawServer : HttpServer {
     int pauseMs = 0;
     bool hang = false;
 
+    explicit RawServer(std::string reply = "", bool hang = false, std::vector<std::string> later = {}, int pauseMs = 0)
+        : reply(std::move(reply)), later(std::move(later)), pauseMs(pauseMs), hang(hang) {}
     ~RawServer() { stop(); }  // before the fields above go away
     int start();
 };
-
-// A loopback port nobody listens on (bound once, then released): connections are refused.
-int refusedPort();
 
 }  // namespace kbtest

@@ -62,7 +62,7 @@ struct ChatServer {
     HttpServer http;
 
     ChatServer() {
-        auto handler = [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
+        http.handler = [this](const HttpRequest& q, HttpResponse& r) {
             std::unique_lock<std::mutex> lk(mtx);
             static_cast<HttpRequest&>(seen) = q;
             ++seen.count;
@@ -70,7 +70,6 @@ struct ChatServer {
             r.status = status;
             r.setContent(answer, "application/json");
         };
-        for (const AiProvider& p : kAiProviders) http.post(p.path, handler);
         http.start();
         std::string m;
         for (const AiProvider& p : kAiProviders) m += std::string(p.host) + "=" + http.base() + ",";

@@ -15,7 +15,6 @@
 
 #include <set>
 
-using kbtest::ScopedHostMap;
 using kbtest::waitUntil;
 
 namespace {
@@ -27,12 +26,7 @@ GameInfo game(const std::string& name, bool matched = false) {
     return g;
 }
 
-std::string searchAnswer(const std::vector<StoreItem>& items) {
-    std::string s;
-    for (const StoreItem& it : items)
-        s += (s.empty() ? "{\"name\":\"" : ",{\"name\":\"") + it.name + "\",\"id\":" + std::to_string(it.appid) + "}";
-    return "{\"items\":[" + s + "]}";
-}
+const std::string kDotaDetails = "{\"570\":{\"success\":true,\"data\":{\"name\":\"Dota \\u00e9 \\/ \\\"2\\\"\"}}}";
 
 // A store whose answers depend on the term or appid asked; it records every search term.
 class StoreJobs : public kbtest::JobTest {
@@ -43,11 +37,16 @@ protected:
     const std::string unavailable =
         kbtest::readFile(std::string(KB_TEST_DATA_DIR) + "/steam/appdetails_11550_unavailable.json");
     kbtest::HttpServer store;  // last but one: it stops before the state above goes away
-    std::unique_ptr<ScopedHostMap> map;
+    std::unique_ptr<kbtest::ScopedHostMap> map;
 
     void SetUp() override {
         JobTest::SetUp();
-        store.get("/api/storesearch/", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
+        store.handler = [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
+            if (q.path == "/api/appdetails") {
+                EXPECT_EQ(q.param("cc"), "cn");
+                return r.setContent(q.param("appids") == "11550" ? unavailable : kDotaDetails, "application/json");
+            }
+            EXPECT_EQ(q.path, "/api/storesearch/");
             const std::string term = q.param("term");
             EXPECT_EQ(q.param("cc"), "CN");
             if (term == "hold") {
@@ -64,21 +63,18 @@ protected:
             } else if (term == "nothing") {
                 r.setContent("{\"total\":0}", "application/json");
             } else {
-                std::vector<StoreItem> hits = {{5, term}};
-                if (term == "Dark Souls") hits = {{3, "Dark Souls II"}, {7, "Dark Souls"}};
-                if (term == "!!!") hits = {{1, "Alpha"}, {2, "Beta"}};  // all score 0: the best is still a match
-                if (term == "监狱建筑师") hits = {{9, "Prison"}, {233450, "监狱建筑师"}};
-                if (term == "Portal") hits = {{3, "Portal Knights"}, {400, "Portal"}, {9, "Zzz"}};
-                r.setContent(searchAnswer(hits), "application/json");
+                std::string items = R"({"name":")" + term + R"(","id":5})";
+                if (term == "Dark Souls") items = R"({"name":"Dark Souls II","id":3},{"name":"Dark Souls","id":7})";
+                // All score 0: the best is still a match.
+                if (term == "!!!") items = R"({"name":"Alpha","id":1},{"name":"Beta","id":2})";
+                if (term == "监狱建筑师") items = R"({"name":"Prison","id":9},{"name":"监狱建筑师","id":233450})";
+                if (term == "Portal")
+                    items = R"({"name":"Portal Knights","id":3},{"name":"Portal","id":400},{"name":"Zzz","id":9})";
+                r.setContent("{\"items\":[" + items + "]}", "application/json");
             }
-        });
-        store.get("/api/appdetails", [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
-            EXPECT_EQ(q.param("cc"), "cn");
-            const std::string dota = "{\"570\":{\"success\":true,\"data\":{\"name\":\"Dota \\u00e9 \\/ \\\"2\\\"\"}}}";
-            r.setContent(q.param("appids") == "11550" ? unavailable : dota, "application/json");
-        });
+        };
         store.start();
-        map = std::make_unique<ScopedHostMap>(std::string(kSteamStoreHost) + "=" + store.base());
+        map = std::make_unique<kbtest::ScopedHostMap>(std::string(kSteamStoreHost) + "=" + store.base());
     }
 };
 
@@ -151,7 +147,6 @@ TEST_F(StoreJobs, LookupsWriteIntoTheirRow) {
         {false, 1, "  +570abc", "完成", 570, "Dota \\u00e9 / \"2\""},
         {false, 1, "11550", "未找到该编号或已下架", 0, ""},
         {false, 7, "570", "完成", 1, "old"},  // a row that left the list meanwhile
-        {false, 1, "0", badAppid, 1, "old"},
         {false, 1, "99999999999", badAppid, 1, "old"},
     };
     for (const Case& c : cases) {
@@ -166,7 +161,6 @@ TEST_F(StoreJobs, LookupsWriteIntoTheirRow) {
             EXPECT_TRUE(waitUntil([] { return gDlgDone.load(); }));
             EXPECT_EQ(dlgStatusCopy(), c.status);
             EXPECT_TRUE(collectLookup());
-            EXPECT_FALSE(gDlgRunning.load());
         } else {
             EXPECT_EQ(dlgStatusCopy(), c.byName ? "" : badAppid);
         }

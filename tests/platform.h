@@ -23,7 +23,7 @@ void unsetEnv(const std::string& name);
 long long tcpListenLoopback(int& port);
 long long tcpAccept(long long fd);            // -1 once the socket is shut down
 long tcpRecv(long long fd, char* buf, size_t n);  // bytes read, 0 at the end, -1 on error
-bool tcpSend(long long fd, const std::string& bytes);  // false when not all were sent
+void tcpSend(long long fd, const std::string& bytes);  // all of them, unless the connection fails
 void tcpShutdown(long long fd);  // ends both directions: wakes a blocked tcpRecv
 // Connects to 127.0.0.1:port and hangs up at once: wakes a listener blocked in tcpAccept.
 void tcpPoke(int port);

@@ -32,9 +32,8 @@ long long tcpListenLoopback(int& port) {
 long long tcpAccept(long long fd) { return accept(static_cast<int>(fd), nullptr, nullptr); }
 long tcpRecv(long long fd, char* buf, size_t n) { return static_cast<long>(recv(static_cast<int>(fd), buf, n, 0)); }
 // A blocking send returns once every byte is queued; only a signal could cut it short.
-bool tcpSend(long long fd, const std::string& bytes) {
-    const ssize_t n = send(static_cast<int>(fd), bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    return n == static_cast<ssize_t>(bytes.size());
+void tcpSend(long long fd, const std::string& bytes) {
+    send(static_cast<int>(fd), bytes.data(), bytes.size(), MSG_NOSIGNAL);
 }
 void tcpShutdown(long long fd) { shutdown(static_cast<int>(fd), SHUT_RDWR); }
 void tcpPoke(int port) {

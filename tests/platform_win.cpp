@@ -26,16 +26,14 @@ void setEnv(const std::string& name, const std::string& value) {
 void unsetEnv(const std::string& name) { _wputenv_s(utf8ToWide(name).c_str(), L""); }
 
 long long tcpListenLoopback(int& port) {
-    if (!gWinsockReady) return -1;
-    const SOCKET fd = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (fd == INVALID_SOCKET) return -1;
+    const SOCKET fd = gWinsockReady ? socket(AF_INET, SOCK_STREAM, IPPROTO_TCP) : INVALID_SOCKET;
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     int len = sizeof a;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+    if (fd == INVALID_SOCKET || bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
         getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0 || listen(fd, 8) != 0) {
-        closesocket(fd);
+        if (fd != INVALID_SOCKET) closesocket(fd);
         return -1;
     }
     port = ntohs(a.sin_port);
@@ -52,14 +50,13 @@ long long tcpAccept(long long fd) {
     return static_cast<long long>(c);
 }
 long tcpRecv(long long fd, char* buf, size_t n) { return recv(static_cast<SOCKET>(fd), buf, static_cast<int>(n), 0); }
-bool tcpSend(long long fd, const std::string& bytes) {
+void tcpSend(long long fd, const std::string& bytes) {
     size_t sent = 0;
     while (sent < bytes.size()) {
         const int n = send(static_cast<SOCKET>(fd), bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0);
-        if (n <= 0) return false;
+        if (n <= 0) return;
         sent += static_cast<size_t>(n);
     }
-    return true;
 }
 void tcpShutdown(long long fd) { shutdown(static_cast<SOCKET>(fd), SD_BOTH); }
 void tcpPoke(int port) {
