@@ -35,9 +35,7 @@ TEST(Chat, ExactRequestWithEveryEscape) {
     EXPECT_EQ(seen.body,
               "{\"model\":\"qwen-plus\",\"temperature\":0.3,\"max_tokens\":16384,\"messages\":[{\"role\":\"user\","
               "\"content\":\"行1\\n\\t\\\"引\\\"\\b\\f\\r\\\\/ \\u0001\\u001f\x7f\\u0000z\"}]}");
-    EXPECT_EQ(seen.header("Content-Type"), "application/json");
     EXPECT_EQ(seen.header("Authorization"), "Bearer sk-test-123");
-    EXPECT_EQ(seen.header("User-Agent"), "kestrelbox/1.0");
 }
 
 // The truncation warning of a finish reason "length" is tested with the AI requests.
@@ -74,18 +72,10 @@ TEST(Chat, AnswersAndFailureTexts) {
     }
 }
 
-TEST(Chat, RefusedBeforeSendingOrCutAnswer) {
+TEST(Chat, RefusedBeforeSending) {
     ChatServer s;
     s.replyContent("ok");
     EXPECT_EQ(call(4, "m", "k", "p").err, "未知 API 选项");
     EXPECT_EQ(call(0, "qwen-plus", "k\r\nX-Evil: 1", "p").err, "API 密钥含有换行或控制字符，请重新输入。");
     EXPECT_EQ(s.last().count, 0);
-
-    // An answer cut before its announced length is a failure, not a shorter answer.
-    kbtest::RawServer cut;
-    cut.reply = "HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n{\"message\":{\"content\":\"abc\"}}";
-    cut.start();
-    kbtest::ScopedHostMap cutMap("open.bigmodel.cn=" + cut.base());
-    EXPECT_EQ(call(3, "glm-4-flash", "k", "p").err,
-              "WinHttpReadData 失败（连接中断）errno=" + std::to_string(kbtest::kErr.cutBody));
 }
