@@ -7,29 +7,14 @@
 
 using kbtest::ChatServer;
 
-namespace {
-
-struct Call {
-    bool ok = false;
-    std::string content, err;
-};
-
-Call call(int32_t api, const std::string& model, const std::string& key, const std::string& prompt) {
-    Call c;
-    c.ok = callAIApi(api, model, key, prompt, c.content, c.err);
-    return c;
-}
-
-}  // namespace
-
 TEST(Chat, ExactRequestWithEveryEscape) {
     ChatServer s;
     s.replyContent("ok");
     const char raw[] = "行1\n\t\"引\"\b\f\r\\/ \x01\x1f\x7f\0z";
     const std::string prompt(raw, sizeof raw - 1);
-    const Call c = call(0, "qwen-plus", "sk-test-123", prompt);
-    ASSERT_TRUE(c.ok) << c.err;
-    EXPECT_EQ(c.content, "ok");
+    std::string content, err;
+    ASSERT_TRUE(callAIApi(0, "qwen-plus", "sk-test-123", prompt, content, err)) << err;
+    EXPECT_EQ(content, "ok");
     const auto seen = s.last();
     EXPECT_EQ(seen.path, "/compatible-mode/v1/chat/completions");
     EXPECT_EQ(seen.body,
@@ -66,16 +51,18 @@ TEST(Chat, AnswersAndFailureTexts) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         s.reply(c.status, c.body);
-        const Call r = call(1, "ernie-4.0-8k", key, "p");
-        EXPECT_EQ(r.ok, c.ok);
-        EXPECT_EQ(c.ok ? r.content : r.err, c.text);
+        std::string content, err;
+        EXPECT_EQ(callAIApi(1, "ernie-4.0-8k", key, "p", content, err), c.ok);
+        EXPECT_EQ(c.ok ? content : err, c.text);
     }
 }
 
 TEST(Chat, RefusedBeforeSending) {
     ChatServer s;
-    s.replyContent("ok");
-    EXPECT_EQ(call(4, "m", "k", "p").err, "未知 API 选项");
-    EXPECT_EQ(call(0, "qwen-plus", "k\r\nX-Evil: 1", "p").err, "API 密钥含有换行或控制字符，请重新输入。");
+    std::string content, err;
+    EXPECT_FALSE(callAIApi(4, "m", "k", "p", content, err));
+    EXPECT_EQ(err, "未知 API 选项");
+    EXPECT_FALSE(callAIApi(0, "qwen-plus", "k\r\nX-Evil: 1", "p", content, err));
+    EXPECT_EQ(err, "API 密钥含有换行或控制字符，请重新输入。");
     EXPECT_EQ(s.last().count, 0);
 }
