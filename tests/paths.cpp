@@ -39,8 +39,7 @@ TEST(MediaCounts, CountsImagesAndTextsByExtension) {
     for (const char* f : {"cover.JPG", "shot.webp", ".png", "png", "info.txt", "readme.TXT", "notes.doc"})
         kbtest::writeFile(g + f, "x");
     auto counts = [](const std::string& name) {
-        GameInfo gi;
-        gi.name = name;
+        GameInfo gi{.name = name};
         scanMediaCounts(gi);
         return std::pair(gi.imageCount, gi.textCount);
     };

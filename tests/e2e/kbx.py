@@ -128,14 +128,12 @@ class Capture:
 
 
 class App:
-    def __init__(self, binary, menu_dir, shots_dir, extra_env=None, path_prefix=None):
+    def __init__(self, binary, menu_dir, shots_dir, extra_env=None):
         # Large enough that the centred 1200x800 window lies wholly on the screen.
         self.x = Xvfb(size="1600x1200x24")
         self.shots_dir = shots_dir
         os.makedirs(shots_dir, exist_ok=True)
         self.env = program_env(self.x.display, menu_dir, **(extra_env or {}))
-        if path_prefix:
-            self.env["PATH"] = path_prefix + os.pathsep + self.env.get("PATH", "")
         self.log_path = os.path.join(shots_dir, "program.log")
         self.log = open(self.log_path, "wb")
         self.proc = subprocess.Popen(command(binary), env=self.env, stdout=self.log, stderr=subprocess.STDOUT)
