@@ -77,8 +77,7 @@ TEST(Analysis, PastedAnswerToPreviews) {
     }
 }
 
-// The copy made before the first write of a run keeps the state before it. (The journeys
-// drive both write modes through the window.)
+// The copy made before the first write of a run (追加, then 覆盖) keeps the state before it.
 TEST(WriteBack, FirstWriteKeepsABackup) {
     Menu m({"塞尔达传说", "Portal 2"}, {"", " 动作 |\t射击\r||"}, {"动作", "冒险", "射击"});
     EXPECT_EQ(writePopupLines(writeBackPreviews(0)).at(0).text, "没有需要写入的条目。");  // and no copy either

@@ -1,5 +1,4 @@
-// Chat client against a loopback service: the exact request, the answer scan and the
-// failure texts.
+// Chat client against a loopback service: refusals, the exact request, the answer scan, failure texts.
 #include <gtest/gtest.h>
 
 #include "ai/chat.h"
@@ -7,12 +6,18 @@
 
 using kbtest::ChatServer;
 
-TEST(Chat, ExactRequestWithEveryEscape) {
+TEST(Chat, RefusalsThenExactRequestWithEveryEscape) {
     ChatServer s;
     s.replyContent("ok");
+    std::string content, err;
+    EXPECT_FALSE(callAIApi(4, "m", "k", "p", content, err));
+    EXPECT_EQ(err, "未知 API 选项");
+    EXPECT_FALSE(callAIApi(0, "qwen-plus", "k\r\nX-Evil: 1", "p", content, err));
+    EXPECT_EQ(err, "API 密钥含有换行或控制字符，请重新输入。");
+    EXPECT_EQ(s.last().count, 0);  // refused before sending
+
     const char raw[] = "行1\n\t\"引\"\b\f\r\\/ \x01\x1f\x7f\0z";
     const std::string prompt(raw, sizeof raw - 1);
-    std::string content, err;
     ASSERT_TRUE(callAIApi(0, "qwen-plus", "sk-test-123", prompt, content, err)) << err;
     EXPECT_EQ(content, "ok");
     const auto seen = s.last();
@@ -55,14 +60,4 @@ TEST(Chat, AnswersAndFailureTexts) {
         EXPECT_EQ(callAIApi(1, "ernie-4.0-8k", key, "p", content, err), c.ok);
         EXPECT_EQ(c.ok ? content : err, c.text);
     }
-}
-
-TEST(Chat, RefusedBeforeSending) {
-    ChatServer s;
-    std::string content, err;
-    EXPECT_FALSE(callAIApi(4, "m", "k", "p", content, err));
-    EXPECT_EQ(err, "未知 API 选项");
-    EXPECT_FALSE(callAIApi(0, "qwen-plus", "k\r\nX-Evil: 1", "p", content, err));
-    EXPECT_EQ(err, "API 密钥含有换行或控制字符，请重新输入。");
-    EXPECT_EQ(s.last().count, 0);
 }

@@ -117,10 +117,8 @@ class Capture:
     """A window capture (ImageMagick's 8-bit PPM); capture[x, y] is a pixel's (r, g, b)."""
 
     def __init__(self, ppm):
-        magic, size, depth, self.data = ppm.split(b"\n", 3)
-        self.width, height = (int(v) for v in size.split())
-        check(magic == b"P6" and depth == b"255" and len(self.data) == self.width * height * 3,
-              "the window capture is not a whole 8-bit PPM")
+        _, size, _, self.data = ppm.split(b"\n", 3)
+        self.width = int(size.split()[0])
 
     def __getitem__(self, xy):
         i = 3 * (xy[1] * self.width + xy[0])
