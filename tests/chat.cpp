@@ -1,5 +1,4 @@
-// Chat client against a loopback service: the exact request, the answer scan and the
-// failure texts.
+// Chat client against a loopback service: refusals, the exact request, the answer scan, failure texts.
 #include <gtest/gtest.h>
 
 #include "ai/chat.h"
@@ -7,37 +6,26 @@
 
 using kbtest::ChatServer;
 
-namespace {
-
-struct Call {
-    bool ok = false;
-    std::string content, err;
-};
-
-Call call(int32_t api, const std::string& model, const std::string& key, const std::string& prompt) {
-    Call c;
-    c.ok = callAIApi(api, model, key, prompt, c.content, c.err);
-    return c;
-}
-
-}  // namespace
-
-TEST(Chat, ExactRequestWithEveryEscape) {
+TEST(Chat, RefusalsThenExactRequestWithEveryEscape) {
     ChatServer s;
     s.replyContent("ok");
+    std::string content, err;
+    EXPECT_FALSE(callAIApi(4, "m", "k", "p", content, err));
+    EXPECT_EQ(err, "未知 API 选项");
+    EXPECT_FALSE(callAIApi(0, "qwen-plus", "k\r\nX-Evil: 1", "p", content, err));
+    EXPECT_EQ(err, "API 密钥含有换行或控制字符，请重新输入。");
+    EXPECT_EQ(s.last().count, 0);  // refused before sending
+
     const char raw[] = "行1\n\t\"引\"\b\f\r\\/ \x01\x1f\x7f\0z";
     const std::string prompt(raw, sizeof raw - 1);
-    const Call c = call(0, "qwen-plus", "sk-test-123", prompt);
-    ASSERT_TRUE(c.ok) << c.err;
-    EXPECT_EQ(c.content, "ok");
+    ASSERT_TRUE(callAIApi(0, "qwen-plus", "sk-test-123", prompt, content, err)) << err;
+    EXPECT_EQ(content, "ok");
     const auto seen = s.last();
     EXPECT_EQ(seen.path, "/compatible-mode/v1/chat/completions");
     EXPECT_EQ(seen.body,
               "{\"model\":\"qwen-plus\",\"temperature\":0.3,\"max_tokens\":16384,\"messages\":[{\"role\":\"user\","
               "\"content\":\"行1\\n\\t\\\"引\\\"\\b\\f\\r\\\\/ \\u0001\\u001f\x7f\\u0000z\"}]}");
-    EXPECT_EQ(seen.header("Content-Type"), "application/json");
     EXPECT_EQ(seen.header("Authorization"), "Bearer sk-test-123");
-    EXPECT_EQ(seen.header("User-Agent"), "kestrelbox/1.0");
 }
 
 // The truncation warning of a finish reason "length" is tested with the AI requests.
@@ -68,24 +56,8 @@ TEST(Chat, AnswersAndFailureTexts) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         s.reply(c.status, c.body);
-        const Call r = call(1, "ernie-4.0-8k", key, "p");
-        EXPECT_EQ(r.ok, c.ok);
-        EXPECT_EQ(c.ok ? r.content : r.err, c.text);
+        std::string content, err;
+        EXPECT_EQ(callAIApi(1, "ernie-4.0-8k", key, "p", content, err), c.ok);
+        EXPECT_EQ(c.ok ? content : err, c.text);
     }
-}
-
-TEST(Chat, RefusedBeforeSendingOrCutAnswer) {
-    ChatServer s;
-    s.replyContent("ok");
-    EXPECT_EQ(call(4, "m", "k", "p").err, "未知 API 选项");
-    EXPECT_EQ(call(0, "qwen-plus", "k\r\nX-Evil: 1", "p").err, "API 密钥含有换行或控制字符，请重新输入。");
-    EXPECT_EQ(s.last().count, 0);
-
-    // An answer cut before its announced length is a failure, not a shorter answer.
-    kbtest::RawServer cut;
-    cut.reply = "HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n{\"message\":{\"content\":\"abc\"}}";
-    cut.start();
-    kbtest::ScopedHostMap cutMap("open.bigmodel.cn=" + cut.base());
-    EXPECT_EQ(call(3, "glm-4-flash", "k", "p").err,
-              "WinHttpReadData 失败（连接中断）errno=" + std::to_string(kbtest::kErr.cutBody));
 }

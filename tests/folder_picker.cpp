@@ -28,10 +28,6 @@ TEST(FolderPicker, DesktopDialog) {
     zenity("exit 1\n");  // cancelled
     EXPECT_TRUE(runSystemFolderDialog("选择资源目录", "", chosen));
     EXPECT_TRUE(chosen.empty());
-
-    char field[8];
-    copyPathToBuffer("/ab/游戏", field, sizeof field);  // 4 + 6 bytes do not fit in 7: no half character
-    EXPECT_STREQ(field, "/ab/游");
 }
 
 }  // namespace

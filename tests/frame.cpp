@@ -55,22 +55,12 @@ TEST_F(FrameTest, ReadDataAndSortingWaitForRowJobs) {
     EXPECT_EQ(dummyGames.front().id, 50);
 }
 
+// A file that is not a font would trip the atlas's assertions: it is skipped like a missing one.
 TEST_F(FrameTest, FontLoadingSkipsMissingAndBrokenFiles) {
     kbtest::writeFile(dir.path + "broken.ttf", "this is not a font at all");
     kbtest::writeFile(dir.path + "short.ttc", "ttcf");
-    std::vector<std::string> fonts = {dir.path + "missing.ttc", dir.path + "broken.ttf", dir.path + "short.ttc"};
-    EXPECT_EQ(loadChineseFont(fonts), "");
+    EXPECT_EQ(loadChineseFont({dir.path + "missing.ttc", dir.path + "broken.ttf", dir.path + "short.ttc"}), "");
     ImGui::GetIO().Fonts->AddFontDefault();
-
-    std::string system;
-    for (const std::string& f : fontCandidates())
-        if (kbtest::fileExists(f)) system = f;
-    if (system.empty()) GTEST_SKIP() << "no Chinese font installed";
-    fonts.push_back(system);
-    EXPECT_EQ(loadChineseFont(fonts), system);
-    // No glyph ranges: titles' Hangul, kana and symbols come from the font as well.
-    for (ImWchar c : {0x6E38, 0xD55C, 0x30A2, 0x2122, 0x2162, 0x2460})  // 游 한 ア ™ Ⅲ ①
-        EXPECT_TRUE(ImGui::GetIO().Fonts->Fonts[0]->IsGlyphInFont(c)) << std::hex << c;
     frames(2);
 }
 

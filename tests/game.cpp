@@ -1,26 +1,8 @@
 // Menu database: loading games and writing categories back, on real files.
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include "data/game.h"
 #include "tests/test_util.h"
-
-TEST(LoadGames, ReadsRowsInIdOrderWithNullsAndIcons) {
-    kbtest::TempDir dir;
-    kbtest::makeGamesDb(dir.path + "data.db", {{3, "黑神话：悟空", "动作|冒险", "\x89PNG"},
-                                               {1, {}, {}, {}},
-                                               {2, "Portal 2", "", ""},
-                                               {4294967297, "Big", {}, {}}});
-    EXPECT_EQ(loadGamesFromDB(dir.path + "data.db"), "");
-    std::vector<std::tuple<int64_t, std::string, std::string, bool>> got;
-    for (const GameInfo& g : dummyGames) got.emplace_back(g.id, g.name, g.category, g.hasIcon);
-    EXPECT_EQ(got, (decltype(got){{1, "", "", false},
-                                  {2, "Portal 2", "", false},
-                                  {3, "黑神话：悟空", "动作|冒险", true},
-                                  {4294967297, "Big", "", false}}));
-    EXPECT_EQ(aiPreview, std::vector<std::string>(4));
-}
 
 TEST(LoadGames, UnreadableFileSaysWhyAndIsNeverCreated) {
     struct Case {

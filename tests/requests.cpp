@@ -16,16 +16,6 @@ namespace {
 
 char gBox[65536];
 
-void loadGames(const std::vector<std::pair<std::string, std::string>>& games) {
-    for (const auto& [name, cat] : games) {
-        GameInfo g;
-        g.name = name;
-        g.category = cat;
-        dummyGames.push_back(g);
-    }
-    gCategoryList = {"动作", "冒险"};
-}
-
 // Waits for the request to end, then collects it; returns whether the popup opened.
 bool collectWhenDone() {
     EXPECT_TRUE(kbtest::waitUntil([] { return gAiState.load() != 1; }));
@@ -56,8 +46,8 @@ TEST_F(AiRequests, StartsRefusedWithTheirMessages) {
         SCOPED_TRACE(c.msg);
         dummyGames.clear();
         gCategoryList.clear();
-        if (c.data) loadGames({{"A", "动作"}});
-        if (c.data == 2) gCategoryList.clear();
+        if (c.data) dummyGames = {{.name = "A", .category = "动作"}};
+        if (c.data == 1) gCategoryList = {"动作"};
         gGenOk = true;
         EXPECT_TRUE(c.caller == 1   ? onGenerateFromGames(1, 0, 0, c.key)
                     : c.caller == 2 ? onGenerateFromBox("", 0, 0, c.key)
@@ -98,7 +88,8 @@ TEST_F(AiRequests, WhatEachRequestLeavesInTheBoxAndThePopup) {
          "prompt"},
         {3, 401, "{\"error\":\"bad key\"}", "", "测试成功", "API 连接测试失败：HTTP 401: {\"error\":\"bad key\"}", "prompt"},
     };
-    loadGames({{"塞尔达传说", ""}, {"Portal 2", "动作"}});
+    dummyGames = {{.name = "塞尔达传说"}, {.name = "Portal 2", .category = "动作"}};
+    gCategoryList = {"动作", "冒险"};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.msg);
         ChatServer s;

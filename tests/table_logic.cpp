@@ -60,24 +60,4 @@ TEST(TableSort, EachKeyIsStable) {
     }
 }
 
-TEST(TableTicks, ShiftRangesFollowTheAnchor) {
-    std::vector<GameInfo> games(10);
-    for (GameInfo& g : games) g.downloadState = kRowDownloadFailed;
-    int32_t anchor = -1;
-    // Clicks row r's tick box the way the table does: flip, then the range logic.
-    auto click = [&](int32_t r, bool shift) {
-        games[static_cast<size_t>(r)].ticked = !games[static_cast<size_t>(r)].ticked;
-        onTickToggled(games, r, shift, anchor);
-        std::string ticks;
-        for (const GameInfo& g : games) ticks += g.ticked ? '1' : '0';
-        return ticks;
-    };
-    EXPECT_EQ(click(3, false), "0001000000");
-    for (const GameInfo& g : games) EXPECT_EQ(g.downloadState, kRowNotDownloaded);  // any click clears them
-    EXPECT_EQ(click(7, true), "0001111100");
-    EXPECT_EQ(click(5, true), "0001100000");  // unticks 5..7
-    anchor = 50;  // left over from a longer list: ignored
-    EXPECT_EQ(click(8, true), "0001100010");
-}
-
 }  // namespace
