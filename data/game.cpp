@@ -7,6 +7,7 @@
 std::vector<GameInfo> dummyGames;
 std::vector<std::string> aiPreview;
 
+const char* const kLoadGamesFirstMessage = "请先点击【读取数据】加载游戏。";
 const char* const kRowChangedMessage = "游戏已在菜单中被修改或删除";
 
 namespace {

@@ -42,6 +42,8 @@ constexpr int32_t kRowDownloadFailed = 3;
 // write match fields of existing rows, under gMatchMtx (data/jobs.h).
 extern std::vector<GameInfo> dummyGames;
 extern std::vector<std::string> aiPreview;
+// What the match handlers say when dummyGames is empty.
+extern const char* const kLoadGamesFirstMessage;
 
 // How long a database held by the menu is waited for, on reading and on writing.
 constexpr int kDbBusyTimeoutMs = 3000;

@@ -26,10 +26,6 @@ std::string readFromClipboard();
 void writeToClipboard(const std::string& utf8);
 void setClipboardBackend(std::function<std::string()> reader,
                          std::function<void(const std::string&)> writer);
-// The operating system's clipboard as Unicode text, where it needs no window (Windows).
-// False where there is none such (X11), or when the clipboard stays busy.
-bool systemClipboardRead(std::string& utf8);
-bool systemClipboardWrite(const std::string& utf8);
 
 // The one rule that turns a game name into its folder below media/ (every place that makes
 // such a path uses it): "/" and "\\" nest folders; rel gets the components joined by "/".

@@ -20,7 +20,3 @@ std::string getExeDir() {
     if (slash != std::string::npos) p.erase(slash + 1);
     return p;
 }
-
-// X11 has no clipboard without a window: the window layer's backend is the only one here.
-bool systemClipboardRead(std::string&) { return false; }
-bool systemClipboardWrite(const std::string&) { return false; }

@@ -257,18 +257,6 @@ float compareChineseKeys(const ChineseKey& a, const ChineseKey& b) {
                         b.chars.size(), b.latinDropped);
 }
 
-float compareChineseBound(const ChineseKey& a, const ChineseKey& b) {
-    if (a.title.empty() || b.title.empty()) return 0.0f;
-    if (a.title == b.title) return 1.0f;
-    if (!a.comparable || !b.comparable) return 0.0f;
-    // The score with every character of the shorter key matched.
-    const size_t minLen = std::min(a.chars.size(), b.chars.size());
-    const size_t maxLen = std::max(a.chars.size(), b.chars.size());
-    float penalty = static_cast<float>(maxLen - minLen) * 0.03f;
-    if (a.latinDropped || b.latinDropped) penalty += 0.01f;
-    return finishChineseScore(minLen, minLen, penalty);
-}
-
 std::string englishKey(std::string_view title) {
     std::string key(title.size(), '\0');
     key.resize(englishKeyInto(title, key.data()));
@@ -299,11 +287,4 @@ float compareEnglish(std::string_view a, std::string_view b) {
 
 float compareEnglishKeys(std::string_view keyA, std::string_view keyB) {
     return englishScore(keyA.data(), keyA.size(), keyB.data(), keyB.size());
-}
-
-float compareEnglishBound(std::string_view keyA, std::string_view keyB) {
-    if (keyA.empty() || keyB.empty()) return 0.0f;
-    if (keyA == keyB) return 1.0f;
-    return static_cast<float>(std::min(keyA.size(), keyB.size())) /
-           static_cast<float>(std::max(keyA.size(), keyB.size()));
 }

@@ -20,10 +20,6 @@
 // bit-identical to the plain functions:
 //   compareChineseKeys(makeChineseKey(a), makeChineseKey(b)) == compareChinese(a, b)
 //   compareEnglishKeys(englishKey(a), englishKey(b))         == compareEnglish(a, b)
-// The *Bound functions return a cheap value that is never below the
-// corresponding compare (computed with the same float operations, assuming a
-// perfect character match), so a caller may skip pairs whose bound is below
-// its threshold without changing which pairs pass.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -46,9 +42,7 @@ struct ChineseKey {
 
 ChineseKey makeChineseKey(std::string_view title);
 float compareChineseKeys(const ChineseKey& a, const ChineseKey& b);
-float compareChineseBound(const ChineseKey& a, const ChineseKey& b);
 
 // ASCII letters lower-cased and digits of the title, in order.
 std::string englishKey(std::string_view title);
 float compareEnglishKeys(std::string_view keyA, std::string_view keyB);
-float compareEnglishBound(std::string_view keyA, std::string_view keyB);

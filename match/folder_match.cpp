@@ -142,7 +142,7 @@ std::string localFolderMatch(const PanelOptions& opts) {
     const std::string dir(opts.localDir, strnlen(opts.localDir, sizeof opts.localDir));
     std::error_code ec;
     if (dir.empty() || !fs::is_directory(dir, ec)) return finish("请先选择有效的资源目录。");
-    if (dummyGames.empty()) return finish("请先点击【读取数据】加载游戏。");
+    if (dummyGames.empty()) return finish(kLoadGamesFirstMessage);
 
     std::vector<Folder> folders;
     fs::directory_iterator it(dir, ec), end;

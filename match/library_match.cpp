@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "data/files.h"
+#include "data/game.h"
 #include "data/jobs.h"
 #include "data/paths.h"
 #include "match/compare.h"
@@ -761,7 +762,7 @@ bool startLibraryMatch(const PanelOptions& opts) {
     if (gLocalMatchRunning.load() || gMatchState.load() != kJobIdle) {
         msg = "匹配正在进行中，请等待完成后再试。";
     } else if (dummyGames.empty()) {
-        msg = "请先点击【读取数据】加载游戏。";
+        msg = kLoadGamesFirstMessage;
     } else {
         const std::string dir = getExeDir();
         const std::string csvPath = dir + "kbdata.csv", dbPath = dir + "kbdata.db";

@@ -72,7 +72,7 @@ bool writeResult(int32_t row, std::vector<MatchCandidate> cands) {
 
 bool startNetworkMatch(const PanelOptions& opts) {
     if (dummyGames.empty()) {
-        showMatchMessage("请先点击【读取数据】加载游戏。");
+        showMatchMessage(kLoadGamesFirstMessage);
         return false;
     }
     if (gLocalMatchRunning.load() || gMatchState.load() != kJobIdle) {

@@ -35,7 +35,7 @@ extern std::atomic<int32_t> gMatchWaitSeconds;
 // match is cleared.
 std::vector<NetMatchItem> selectNetworkMatchGames(const PanelOptions& opts);
 
-// Handler of "Steam匹配". With no games loaded it puts "请先点击【读取数据】加载游戏。"
+// Handler of "Steam匹配". With no games loaded it puts kLoadGamesFirstMessage
 // into the popup "网络匹配##m" instead. Returns true when the job started.
 bool startNetworkMatch(const PanelOptions& opts);
 

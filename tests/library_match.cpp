@@ -110,7 +110,7 @@ TEST_F(LibraryJobTest, StartWithRealPoolFiles) {
     EXPECT_FALSE(startLibraryMatch(PanelOptions{}));
     resetJobGlobals();
     EXPECT_FALSE(startLibraryMatch(PanelOptions{}));  // no games loaded
-    EXPECT_EQ(gMatchMsg, "请先点击【读取数据】加载游戏。");
+    EXPECT_EQ(gMatchMsg, kLoadGamesFirstMessage);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.msg + c.source);
         resetJobGlobals();

@@ -84,7 +84,7 @@ protected:
 // waited out, and a store that still refuses (403) after its one pause stops the run.
 TEST_F(StoreJobs, NetworkMatchOverEveryKindOfAnswer) {
     EXPECT_FALSE(startNetworkMatch(PanelOptions{}));
-    EXPECT_EQ(gMatchMsg, "请先点击【读取数据】加载游戏。");
+    EXPECT_EQ(gMatchMsg, kLoadGamesFirstMessage);
     // A trainer catalogue title is searched cleaned, never as it is.
     dummyGames = {game("busy"), game("Dark Souls"), game("!!!"), game("broken", true), game("nothing", true),
                   game("监狱建筑师 v2023.05.16 七项修改器"), game("blocked"), game("after")};

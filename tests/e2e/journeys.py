@@ -12,6 +12,7 @@ import http.server
 import json
 import os
 import sqlite3
+import subprocess
 import sys
 import threading
 import time
@@ -303,6 +304,13 @@ def journey_online(app, menu, services):
     app.click_until(28, 24, popup_shown, "the help window")  # 帮助
 
 
+def check_no_display(binary, menu):
+    """Without a reachable X display the program says so and ends with -1 (no abort)."""
+    proc = subprocess.run(kbx.command(binary), env=kbx.program_env(":987", menu), capture_output=True, timeout=60)
+    err = proc.stderr.decode("utf-8", "replace")
+    kbx.check(proc.returncode == 255 and "初始化失败" in err, f"without a display: exit {proc.returncode}: {err}")
+
+
 def run(name, binary, shots_root):
     shots = os.path.join(shots_root, name)
     kbx.remove_tree(shots)
@@ -319,6 +327,8 @@ def run(name, binary, shots_root):
     t0 = time.monotonic()
     try:
         make_menu(menu)
+        if name == "offline":
+            check_no_display(binary, menu)
         make_resources(home)
         app = kbx.App(binary, menu, shots, extra_env=env)
         try:
