@@ -18,7 +18,7 @@ void runCase(int n) {
     kbtest::TempDir dir;
     const std::string db = dir.path + "data.db";
     std::vector<kbtest::DbRow> rows;
-    for (int i = 1; i <= n; ++i) rows.push_back({i, "测试游戏 Test Game " + std::to_string(i), std::string("动作"), {}});
+    for (int i = 1; i <= n; ++i) rows.push_back({i, "测试游戏 Test Game " + std::to_string(i), std::string("动作")});
     kbtest::makeGamesDb(db, rows);
     kbtest::ScopedMenuDir menu(dir.path);
     loadGamesFromDB();

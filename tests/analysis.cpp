@@ -22,7 +22,7 @@ struct Menu {
     Menu(const std::vector<std::optional<std::string>>& names, const std::vector<std::optional<std::string>>& cats,
          std::vector<std::string> whitelist) {
         std::vector<kbtest::DbRow> rows;
-        for (size_t i = 0; i < names.size(); ++i) rows.push_back({static_cast<int64_t>(i) + 1, names[i], cats[i], {}});
+        for (size_t i = 0; i < names.size(); ++i) rows.push_back({static_cast<int64_t>(i) + 1, names[i], cats[i]});
         kbtest::makeGamesDb(db, rows);
         loadGamesFromDB();
         gCategoryList = std::move(whitelist);

@@ -37,7 +37,7 @@ struct FrameTest : ::testing::Test {
 TEST_F(FrameTest, ReadDataAndSortingWaitForRowJobs) {
     // Ids 1..50 in reverse name order, so a name sort visibly reorders them.
     std::vector<kbtest::DbRow> rows;
-    for (int i = 1; i <= 50; ++i) rows.push_back({i, "游戏" + std::to_string(100050 - i), {}, {}});
+    for (int i = 1; i <= 50; ++i) rows.push_back({i, "游戏" + std::to_string(100050 - i), {}});
     kbtest::makeGamesDb(dir.path + "data.db", rows);
     ASSERT_TRUE(readDataAction());
     frames(1);  // the table's first sort specs (no sort) are taken
@@ -61,6 +61,14 @@ TEST_F(FrameTest, FontLoadingSkipsMissingAndBrokenFiles) {
     kbtest::writeFile(dir.path + "short.ttc", "ttcf");
     EXPECT_EQ(loadChineseFont({dir.path + "missing.ttc", dir.path + "broken.ttf", dir.path + "short.ttc"}), "");
     ImGui::GetIO().Fonts->AddFontDefault();
+    std::string system;
+    for (const std::string& f : fontCandidates())
+        if (kbtest::fileExists(f)) system = f;
+    if (system.empty()) GTEST_SKIP() << "no Chinese font installed";
+    EXPECT_EQ(loadChineseFont({system}), system);
+    // No glyph ranges: titles' Hangul, kana and symbols come from the font as well.
+    for (ImWchar c : {0x6E38, 0xD55C, 0x30A2, 0x2122, 0x2162, 0x2460})  // 游 한 ア ™ Ⅲ ①
+        EXPECT_TRUE(ImGui::GetIO().Fonts->Fonts[0]->IsGlyphInFont(c)) << std::hex << c;
     frames(2);
 }
 

@@ -60,4 +60,23 @@ TEST(TableSort, EachKeyIsStable) {
     }
 }
 
+// A Shift-click gives the range from the last clicked row the clicked row's new value; an
+// anchor left over from a longer list is ignored.
+TEST(TableTicks, ShiftRangesFollowTheAnchor) {
+    std::vector<GameInfo> games(10);
+    int32_t anchor = -1;
+    auto click = [&](int32_t r, bool shift) {
+        games[static_cast<size_t>(r)].ticked = !games[static_cast<size_t>(r)].ticked;
+        onTickToggled(games, r, shift, anchor);
+        std::string ticks;
+        for (const GameInfo& g : games) ticks += g.ticked ? '1' : '0';
+        return ticks;
+    };
+    click(3, false);
+    EXPECT_EQ(click(7, true), "0001111100");
+    EXPECT_EQ(click(5, true), "0001100000");  // unticks 5..7
+    anchor = 50;
+    EXPECT_EQ(click(8, true), "0001100010");
+}
+
 }  // namespace

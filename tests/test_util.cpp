@@ -77,15 +77,11 @@ std::vector<std::string> queryColumn(const std::string& dbPath, const std::strin
     return out;
 }
 
-// NULL, a quoted text or a hex blob literal.
-static std::string sqlLiteral(const std::optional<std::string>& v, bool blob) {
+// NULL or a quoted text.
+static std::string sqlLiteral(const std::optional<std::string>& v) {
     if (!v) return "NULL";
-    static const char kHex[] = "0123456789abcdef";
-    std::string out = blob ? "X'" : "'";
-    for (const unsigned char c : *v) {
-        if (blob) out += {kHex[c >> 4], kHex[c & 15]};
-        else out += c == '\'' ? "''" : std::string(1, static_cast<char>(c));
-    }
+    std::string out = "'";
+    for (const char c : *v) out += c == '\'' ? std::string("''") : std::string(1, c);
     return out + "'";
 }
 
@@ -95,8 +91,8 @@ void makeGamesDb(const std::string& path, const std::vector<DbRow>& rows) {
         "CREATE TABLE IF NOT EXISTS games (id INTEGER PRIMARY KEY, name TEXT, category TEXT, icon BLOB, path TEXT);"
         "BEGIN;";
     for (const DbRow& r : rows)
-        sql += "INSERT INTO games (id, name, category, icon) VALUES (" + std::to_string(r.id) + "," +
-               sqlLiteral(r.name, false) + "," + sqlLiteral(r.category, false) + "," + sqlLiteral(r.icon, true) + ");";
+        sql += "INSERT INTO games (id, name, category) VALUES (" + std::to_string(r.id) + "," + sqlLiteral(r.name) +
+               "," + sqlLiteral(r.category) + ");";
     execSql(path, sql + "COMMIT;");
 }
 

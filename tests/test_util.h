@@ -34,7 +34,6 @@ struct ScopedHostMap : ScopedEnv {
 struct DbRow {
     int64_t id = 0;
     std::optional<std::string> name, category;
-    std::optional<std::string> icon;  // blob bytes; nullopt = NULL
 };
 
 // Creates <path> with the menu's games table and the rows.
