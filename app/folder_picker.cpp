@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "app/table_logic.h"
+
 namespace fs = std::filesystem;
 
 std::string browserStartFolder(const std::string& fieldText) {
@@ -56,13 +58,9 @@ std::vector<std::string> listSubfolders(const std::string& dir, std::string& err
 
 void copyPathToBuffer(const std::string& path, char* buf, size_t size) {
     if (size == 0) return;
-    size_t len = std::min(path.size(), size - 1);
-    if (len < path.size()) {
-        // Do not leave half a character at the cut.
-        while (len > 0 && (static_cast<unsigned char>(path[len]) & 0xC0) == 0x80) --len;
-    }
-    std::memcpy(buf, path.data(), len);
-    buf[len] = '\0';
+    const std::string cut = utf8Prefix(path, size - 1);
+    std::memcpy(buf, cut.data(), cut.size());
+    buf[cut.size()] = '\0';
 }
 
 namespace {

@@ -16,6 +16,29 @@
 
 namespace {
 
+constexpr char kAppDetailsLabel[] = "appdetails (JSON)";
+
+// Screenshot limit of the panel: the combo's number, 999999 for index 0 ("不限").
+int32_t screenshotLimit(int32_t imageLimitIndex) { return imageLimitIndex == 0 ? 999999 : imageLimitIndex; }
+
+// The work of one game whose folder exists: capsule, store details with info.txt, screenshots.
+// Appends one line per problem to log; returns whether at least one file was written.
+// access: the run's store rule (see httpsGetWithThrottle).
+bool downloadSteamAssetsProd(int32_t appid, const std::string& gameDir, const std::string& name,
+                             int32_t maxScreenshots, std::string& log, StoreAccess* access = nullptr);
+
+// Store details of appid for region cc ("cn" or "us") into json. Throttled answers are
+// handled by httpsGetWithThrottle; any other failure or an empty body gets one retry after
+// 500 ms. The answer counts only when its raw text says "success":true.
+bool fetchAppDetails(int32_t appid, const std::string& cc, std::string& json, std::string& err,
+                     StoreAccess* access = nullptr);
+
+// True when the bytes begin with a JPEG, PNG, WebP, GIF, BMP or AVIF signature.
+bool looksLikeImage(const std::string& bytes);
+
+// Every "path_full" value of the raw answer text, in document order, with \/ \" \\ undone.
+std::vector<std::string> extractScreenshotUrls(const std::string& json);
+
 void setDlText(std::string& target, const std::string& value) {
     std::lock_guard<std::mutex> lk(gDlMtx);
     target = value;
@@ -215,11 +238,6 @@ void downloadOneGame(int32_t appid, const std::string& name, int32_t maxScreensh
     postResult(name, status);
 }
 
-}  // namespace
-
-int32_t screenshotLimit(int32_t imageLimitIndex) { return imageLimitIndex == 0 ? 999999 : imageLimitIndex; }
-
-namespace {
 
 // Ticked rows with an appid go to work; other ticked rows are named in unmatched.
 void collectDownloadWork(DownloadWorkList& work, std::vector<std::string>& unmatched) {
@@ -310,6 +328,8 @@ void runDownloadJob(DownloadWorkList work, int32_t maxScreenshots) {
     gDlState.store(kJobFinished);
 }
 
+namespace {
+
 bool downloadSteamAssetsProd(int32_t appid, const std::string& gameDir, const std::string& name,
                              int32_t maxScreenshots, std::string& log, StoreAccess* access) {
     gDlFileIdx.store(0);
@@ -371,7 +391,6 @@ std::vector<std::string> extractScreenshotUrls(const std::string& json) {
     return urls;
 }
 
-
 bool looksLikeImage(const std::string& b) {
     auto at = [&b](size_t pos, const char* sig, size_t n) { return b.size() >= pos + n && b.compare(pos, n, sig, n) == 0; };
     if (at(0, "\xFF\xD8\xFF", 3) || at(0, "\x89PNG\r\n\x1A\n", 8) || at(0, "GIF87a", 6) || at(0, "GIF89a", 6) ||
@@ -384,3 +403,5 @@ bool looksLikeImage(const std::string& b) {
     const std::string brands = b.substr(8, boxEnd > 8 ? boxEnd - 8 : 0);
     return brands.find("avif") != std::string::npos || brands.find("avis") != std::string::npos;
 }
+
+}  // namespace
