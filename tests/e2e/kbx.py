@@ -136,8 +136,14 @@ class App:
         self.log = open(self.log_path, "wb")
         self.proc = subprocess.Popen(command(binary), env=self.env, stdout=self.log, stderr=subprocess.STDOUT)
         try:
-            found = self._run(["xdotool", "search", "--sync", "--name", "Kestrelbox"], timeout=90)
-            self.wid = found.split()[0].decode()
+            # Polled, not --sync: a window that goes away mid-search (Wine makes and drops some at
+            # start-up) ends that search with BadWindow.
+            def search():
+                check(self.proc.poll() is None, f"the program ended (exit {self.proc.returncode})")
+                r = subprocess.run(["xdotool", "search", "--name", "Kestrelbox"], env=self.env, capture_output=True)
+                return r.stdout.split() if r.returncode == 0 else None
+
+            self.wid = wait_for(search, "the program's window", 90, 0.2)[0].decode()
             # The window is up once the top bar's 帮助 and 读取数据 buttons are drawn.
             self.wait_capture(lambda c: min(max(c[28, 24]), max(c[106, 24])) > 45, "the first frame", 90)
             # No window manager here: give the window the keyboard focus ourselves.
