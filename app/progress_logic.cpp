@@ -41,15 +41,23 @@ ProgressSnapshot takeProgressSnapshot() {
     s.dlTotal = gDlTotal.load();
     s.dlFail = gDlFail.load();
     s.dlPartial = gDlPartial.load();
-    s.fileIdx = gDlFileIdx.load();
-    s.fileCount = gDlFileCount.load();
-    s.bytesDone = gDlFileBytesDone.load();
-    s.bytesTotal = gDlFileBytesTotal.load();
+    s.filesDone = gDlFilesDone.load();
+    s.filesKnown = gDlFilesKnown.load();
+    s.gamesKnown = gDlGamesKnown.load();
+    bool allAnnounced = true;
+    for (const TransferSlot& t : gDlTransfers) {
+        if (!t.active.load()) continue;
+        ++s.transfers;
+        s.bytesDone += t.done.load();
+        const int64_t total = t.total.load();
+        allAnnounced = allAnnounced && total > 0;
+        s.bytesTotal += total;
+    }
+    if (!allAnnounced) s.bytesTotal = 0;
     {
         std::lock_guard<std::mutex> lk(gDlMtx);
         s.curGame = gDlCurGame;
         s.msg = gDlMsg;
-        s.fileName = gDlFileName;
     }
     s.progress = gProgress;
     s.progressText = progressTextCopy();
@@ -65,17 +73,14 @@ ProgressView progressView(const ProgressSnapshot& s) {
     v.fraction = s.progress;
     if (!s.progressText.empty()) v.overlay = s.progressText;
     if (s.dlState == kJobRunning && s.dlTotal > 0) {
-        const std::string done = formatByteSize(s.bytesDone);
-        char buf[512];
-        if (s.bytesTotal > 0) {
-            v.fraction = std::min(static_cast<float>(static_cast<double>(s.bytesDone) / static_cast<double>(s.bytesTotal)), 1.0f);
-            std::snprintf(buf, sizeof buf, "%s  %s/%s (%.0f%%)", s.fileName.empty() ? "..." : s.fileName.c_str(),
-                          done.c_str(), formatByteSize(s.bytesTotal).c_str(), static_cast<double>(v.fraction) * 100.0);
-        } else {
-            v.fraction = 0.0f;
-            std::snprintf(buf, sizeof buf, "%s  %s", s.fileName.empty() ? "下载中..." : s.fileName.c_str(), done.c_str());
-        }
+        v.fraction = downloadFraction(s);
+        char buf[256];
+        std::snprintf(buf, sizeof buf, "%.0f%%", static_cast<double>(v.fraction) * 100.0);
         v.overlay = buf;
+        if (s.transfers > 0) {
+            v.overlay += "  传输中 " + formatByteSize(s.bytesDone);
+            if (s.bytesTotal > 0) v.overlay += "/" + formatByteSize(s.bytesTotal);
+        }
     } else if (s.dlState == kJobFinished && s.dlTotal > 0) {
         char buf[64];
         std::snprintf(buf, sizeof buf, "完成 %d / %d", s.dlTotal, s.dlTotal);
@@ -84,6 +89,13 @@ ProgressView progressView(const ProgressSnapshot& s) {
     }
     v.overlay = utf8Prefix(v.overlay, 95);
     return v;
+}
+
+float downloadFraction(const ProgressSnapshot& s) {
+    if (s.dlTotal <= 0) return 0.0f;
+    const double perGame = s.gamesKnown > 0 ? static_cast<double>(s.filesKnown) / s.gamesKnown : 2.0;
+    const double expected = s.filesKnown + std::max(0, s.dlTotal - s.gamesKnown) * perGame;
+    return expected > 0 ? static_cast<float>(std::min(1.0, s.filesDone / expected)) : 0.0f;
 }
 
 std::string messageFirstLine(const std::string& msg) {
@@ -97,10 +109,9 @@ StatusLine statusLine(const ProgressSnapshot& s) {
     st.warn = s.dlPartial + s.dlFail != 0;
     char buf[1024];
     if (s.dlState == kJobRunning) {
-        const int32_t current = std::min(s.dlDone + s.dlPartial + s.dlFail + 1, s.dlTotal);
-        std::snprintf(buf, sizeof buf, "%d/%d 当前:%s  文件:%d/%d  完整:%d 不全:%d 失败:%d", current, s.dlTotal,
-                      s.curGame.empty() ? "-" : s.curGame.c_str(), s.fileIdx, s.fileCount, s.dlDone, s.dlPartial,
-                      s.dlFail);
+        std::snprintf(buf, sizeof buf, "%d/%d 当前:%s  文件:%d/%d  传输:%d  完整:%d 不全:%d 失败:%d",
+                      s.dlDone + s.dlPartial + s.dlFail, s.dlTotal, s.curGame.empty() ? "-" : s.curGame.c_str(),
+                      s.filesDone, s.filesKnown, s.transfers, s.dlDone, s.dlPartial, s.dlFail);
         st.kind = StatusKind::Download;
         st.text = buf;
         st.tooltip = s.msg;

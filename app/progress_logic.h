@@ -17,9 +17,10 @@ void mergeDownloadResults(std::vector<GameInfo>& games, const std::vector<DlBatc
 // One frame's copy of the job globals the bottom line shows.
 struct ProgressSnapshot {
     int32_t dlState = 0, dlDone = 0, dlTotal = 0, dlFail = 0, dlPartial = 0;
-    int32_t fileIdx = 0, fileCount = 0;
-    int64_t bytesDone = 0, bytesTotal = 0;
-    std::string curGame, msg, fileName;
+    int32_t filesDone = 0, filesKnown = 0, gamesKnown = 0;
+    int32_t transfers = 0;                // in flight
+    int64_t bytesDone = 0, bytesTotal = 0;  // of the transfers in flight; total 0 unless all announced one
+    std::string curGame, msg;
     float progress = 0.0f;
     std::string progressText;
     int32_t total = 0, pending = 0, confirmed = 0, unmatched = 0;
@@ -31,6 +32,10 @@ struct ProgressView {
     std::string overlay;  // at most 95 bytes; empty = no text
 };
 ProgressView progressView(const ProgressSnapshot& s);
+
+// The download's fraction done: files done over files expected, where a game whose store
+// details have not come yet is expected to hold as many as the known games on average.
+float downloadFraction(const ProgressSnapshot& s);
 
 enum class StatusKind { Download, Message, Counts };
 struct StatusLine {

@@ -62,13 +62,26 @@ extern std::string gDlgStatus;
 extern std::atomic<bool> gDlgCancel;      // set at shutdown only
 
 // --- download family
+// One transfer of the download in flight, written by the one thread that runs it and read
+// by the frame: its announced size (0 when unknown) and the bytes received so far.
+struct TransferSlot {
+    std::atomic<bool> active{false};
+    std::atomic<int64_t> total{0}, done{0};
+};
+// The download's transfers at most in flight: the store's one and the image fetchers'.
+constexpr int kDlImageTransfers = 4;
+constexpr int kDlTransferSlots = kDlImageTransfers + 1;
+extern TransferSlot gDlTransfers[kDlTransferSlots];
+
 extern std::thread gDlThread;
-extern std::mutex gDlMtx;                 // guards gDlCurGame, gDlMsg, gDlFileName
+extern std::mutex gDlMtx;                 // guards gDlCurGame, gDlMsg
 extern std::atomic<int32_t> gDlState;     // kJobIdle, kJobRunning, kJobFinished
 extern std::atomic<int32_t> gDlTotal, gDlDone, gDlPartial, gDlFail;
-extern std::atomic<int32_t> gDlFileCount, gDlFileIdx;
-extern std::atomic<int64_t> gDlFileBytesTotal, gDlFileBytesDone;
-extern std::string gDlCurGame, gDlMsg, gDlFileName;
+// Files of the whole job: finished (written or failed) and known so far; the known count
+// grows as each game's store details name its screenshots. gDlGamesKnown: games whose
+// files are all known.
+extern std::atomic<int32_t> gDlFilesDone, gDlFilesKnown, gDlGamesKnown;
+extern std::string gDlCurGame, gDlMsg;
 extern std::mutex gDlResultMtx;
 extern std::vector<DlBatchItem> gDlResults;
 extern std::atomic<bool> gDlResultReady;

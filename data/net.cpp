@@ -202,10 +202,9 @@ void classifyFailure(CURLcode rc, const Transfer& t, NetResult& r) {
 }
 
 // Runs the transfer, waking at least every 50 ms so that silence and cancel are noticed
-// promptly (curl's own progress callback may wait a second between calls).
-CURLcode performWatched(CURL* h, Transfer& t) {
-    CURLM* m = curl_multi_init();
-    if (!m) return CURLE_FAILED_INIT;
+// promptly (curl's own progress callback may wait a second between calls). The multi
+// handle holds the connection cache: a kept one keeps the connections.
+CURLcode performWatched(CURLM* m, CURL* h, Transfer& t) {
     curl_multi_add_handle(m, h);
     CURLcode rc = CURLE_OK;
     for (int running = 1; running;) {
@@ -224,9 +223,47 @@ CURLcode performWatched(CURL* h, Transfer& t) {
     while (CURLMsg* msg = curl_multi_info_read(m, &left))
         if (msg->msg == CURLMSG_DONE && msg->easy_handle == h) rc = msg->data.result;
     curl_multi_remove_handle(m, h);
-    curl_multi_cleanup(m);
     return rc;
 }
+
+}  // namespace
+
+// One easy handle (reset before each request: options go, connections stay) and the multi
+// handle whose cache keeps the connections.
+struct NetClientState {
+    CURL* easy = nullptr;
+    CURLM* multi = nullptr;
+};
+
+NetClient::~NetClient() {
+    if (!state) return;
+    if (state->easy) curl_easy_cleanup(state->easy);
+    if (state->multi) curl_multi_cleanup(state->multi);
+    delete state;
+}
+
+namespace {
+
+// The handles of a request: the client's, or fresh ones that cleanup() frees.
+struct Handles {
+    NetClientState own;
+    NetClientState* used = nullptr;
+    bool make(NetClient* client) {
+        used = &own;
+        if (client) {
+            if (!client->state) client->state = new NetClientState;
+            used = client->state;
+        }
+        if (!used->multi) used->multi = curl_multi_init();
+        if (!used->easy) used->easy = curl_easy_init();
+        else curl_easy_reset(used->easy);
+        return used->easy && used->multi;
+    }
+    ~Handles() {
+        if (own.easy) curl_easy_cleanup(own.easy);
+        if (own.multi) curl_multi_cleanup(own.multi);
+    }
+};
 
 }  // namespace
 
@@ -239,8 +276,10 @@ NetResult netRequest(const NetRequest& req) {
         r.detail = "invalid host or path";
         return r;
     }
-    CURL* h = curl_easy_init();
-    if (!h) {
+    Handles handles;
+    const bool made = handles.make(req.client);
+    CURL* h = handles.used->easy;
+    if (!made) {
         r.step = NetStep::Session;
         r.curlCode = CURLE_FAILED_INIT;
         return r;
@@ -298,7 +337,7 @@ NetResult netRequest(const NetRequest& req) {
     curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, onConnected);
     curl_easy_setopt(h, CURLOPT_PREREQDATA, &t);
 
-    const CURLcode rc = performWatched(h, t);
+    const CURLcode rc = performWatched(handles.used->multi, h, t);
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
     if (status != 0) r.status = status;
@@ -313,7 +352,9 @@ NetResult netRequest(const NetRequest& req) {
         classifyFailure(rc, t, r);
         r.detail = errbuf[0] ? errbuf : curl_easy_strerror(rc);
     }
-    curl_easy_cleanup(h);
+    // The handle keeps pointers to these until its next reset.
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, nullptr);
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
     curl_slist_free_all(headers);
     return r;
 }

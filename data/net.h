@@ -1,5 +1,6 @@
-// HTTP(S) transport: one blocking request per call, no state kept between calls. This is a
-// platform interface: libcurl on Linux (net.cpp), WinHTTP on Windows (net_win.cpp); what both
+// HTTP(S) transport: one blocking request per call. A request made with a NetClient leaves
+// its connection open for the client's next request to the same host; without one it opens
+// and closes its own. This is a platform interface: libcurl on Linux (net.cpp), WinHTTP on Windows (net_win.cpp); what both
 // share is in net_common.cpp.
 //
 // Every request of the program (store API, image CDN, screenshot hosts, chat services)
@@ -33,6 +34,18 @@ enum class NetStep : int32_t {
     Cancelled,      // the cancel flag was raised
 };
 
+// Connections kept open between the requests of one job. A job makes one per thread that
+// sends requests and passes it with each of them; the connections close with it. Never used
+// by two threads at once. (How the transport keeps them is its own business.)
+struct NetClientState;
+struct NetClient {
+    NetClient() = default;
+    ~NetClient();
+    NetClient(const NetClient&) = delete;
+    NetClient& operator=(const NetClient&) = delete;
+    NetClientState* state = nullptr;  // made by the first request
+};
+
 struct NetRequest {
     std::string method = "GET";
     std::string host;                  // bare host name: no scheme, no port
@@ -54,6 +67,8 @@ struct NetRequest {
     std::atomic<int64_t>* bytesDone = nullptr;
     // Optional: raising it ends the request (and any wait in it) within about 50 ms.
     const std::atomic<bool>* cancel = nullptr;
+    // Optional: the job's kept connections; nullptr = a connection of this request's own.
+    NetClient* client = nullptr;
 };
 
 struct NetResult {
@@ -71,10 +86,11 @@ struct NetResult {
 NetResult netRequest(const NetRequest& req);
 
 // The message of a failed step (not TooLarge or Cancelled, whose words are the caller's), in
-// the words the users know: "WinHttpConnect 失败（DNS 或网络问题）", "WinHttpReadData 失败（连接中断）
-// errno=18", and for a timeout the step with "（连接超时）", "（发送超时）", "（等待响应超时）" or
-// "（接收数据超时）". shortForm: the store API's older wording (no connect note, ": " before the
-// code, no code after a receive failure). Shared by every platform's transport.
+// the words the users know: "WinHttpSendRequest 失败 errno=7（DNS 或网络问题）" (resolving and
+// connecting are part of the send), "WinHttpReadData 失败（连接中断）errno=18", and for a
+// timeout the step with "（连接超时）", "（发送超时）", "（等待响应超时）" or "（接收数据超时）".
+// shortForm: the store API's older wording (": " before the code, no code after a receive
+// failure). Shared by every platform's transport.
 std::string netFailureMessage(const NetResult& r, bool shortForm);
 
 // The URL a request is sent to after the host map: "https://host[:port]/path" or "<base>/path".

@@ -10,6 +10,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "data/net_common.h"
 #include "data/paths.h"
@@ -61,9 +64,36 @@ void CALLBACK onStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, 
     }
 }
 
+}  // namespace
+
+// Sessions by user agent (the agent is fixed when a session opens), each with one connect
+// handle per host and port; WinHTTP keeps the connections of a connect handle open.
+struct NetClientState {
+    struct Session {
+        std::wstring agent;
+        HINTERNET session = nullptr;
+        std::vector<std::pair<std::wstring, HINTERNET>> connects;  // "host:port" -> handle
+    };
+    std::vector<Session> sessions;
+};
+
+NetClient::~NetClient() {
+    if (!state) return;
+    for (auto& s : state->sessions) {
+        for (auto& c : s.connects) WinHttpCloseHandle(c.second);
+        WinHttpCloseHandle(s.session);
+    }
+    delete state;
+}
+
+namespace {
+
+// The handles of one request. session and connect are the client's when it has one (they
+// stay open), else this request's own (closed with it).
 struct Handles {
     Async& async = *new Async;
     HINTERNET session = nullptr, connect = nullptr, request = nullptr;
+    bool borrowed = false;
     ~Handles() {
         if (!request) {
             delete &async;
@@ -76,10 +106,42 @@ struct Handles {
                 delete &async;
             }
         }
+        if (borrowed) return;
         if (connect) WinHttpCloseHandle(connect);
         if (session) WinHttpCloseHandle(session);
     }
 };
+
+HINTERNET openSession(const std::wstring& agent) {
+    return WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS,
+                       WINHTTP_FLAG_ASYNC);
+}
+
+// The session for agent: the client's (opened on first use) or a new one of the request's own.
+HINTERNET sessionFor(NetClient* client, const std::wstring& agent, Handles& h) {
+    if (!client) return h.session = openSession(agent);
+    if (!client->state) client->state = new NetClientState;
+    for (auto& s : client->state->sessions)
+        if (s.agent == agent) return h.session = s.session;
+    HINTERNET session = openSession(agent);
+    if (session) client->state->sessions.push_back({agent, session, {}});
+    return h.session = session;
+}
+
+// The connect handle for host and port, kept by the client when there is one.
+HINTERNET connectFor(NetClient* client, const std::wstring& host, INTERNET_PORT port, Handles& h) {
+    NetClientState::Session* kept = nullptr;
+    if (client && client->state)
+        for (auto& s : client->state->sessions)
+            if (s.session == h.session) kept = &s;
+    const std::wstring key = host + L":" + std::to_wstring(port);
+    if (kept)
+        for (auto& c : kept->connects)
+            if (c.first == key) return h.connect = c.second;
+    h.connect = WinHttpConnect(h.session, host.c_str(), port, 0);
+    if (kept && h.connect) kept->connects.emplace_back(key, h.connect);
+    return h.connect;
+}
 
 enum class Wait { Done, Failed, Cancelled };
 
@@ -109,6 +171,7 @@ std::wstring queryHeader(HINTERNET req, DWORD info, const wchar_t* name = WINHTT
     return v;
 }
 
+// WinHttpConnect only names the host: resolving and connecting fail at the send.
 NetStep sendFailureStep(DWORD e) {
     switch (e) {
         case ERROR_WINHTTP_NAME_NOT_RESOLVED:
@@ -123,7 +186,7 @@ NetStep sendFailureStep(DWORD e) {
 // Runs the exchange on open handles; the caller has checked the request and built the URL.
 // WinHTTP's defaults hold for the rest: at most 10 redirects, never from https down to http,
 // peers verified against the Windows certificate store.
-void exchange(const NetRequest& req, const std::wstring& url, long receiveMs, Handles& h, NetResult& r) {
+void exchange(const NetRequest& req, const std::wstring& url, const NetLimits& limits, Handles& h, NetResult& r) {
     URL_COMPONENTS uc{};
     uc.dwStructSize = sizeof uc;
     uc.dwHostNameLength = uc.dwUrlPathLength = uc.dwExtraInfoLength = static_cast<DWORD>(-1);
@@ -136,9 +199,9 @@ void exchange(const NetRequest& req, const std::wstring& url, long receiveMs, Ha
                                 std::wstring(uc.lpszExtraInfo, uc.dwExtraInfoLength);
     const bool secure = uc.nScheme == INTERNET_SCHEME_HTTPS;
 
-    h.connect = WinHttpConnect(h.session, host.c_str(), uc.nPort, 0);
-    if (!h.connect) {
+    if (!connectFor(req.client, host, uc.nPort, h)) {
         r.step = NetStep::Connect;
+        r.curlCode = static_cast<int>(GetLastError());
         return;
     }
     const std::wstring verb = utf8ToWide(req.method);
@@ -150,8 +213,12 @@ void exchange(const NetRequest& req, const std::wstring& url, long receiveMs, Ha
     }
     WinHttpSetStatusCallback(h.request, onStatus,
                              WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES, 0);
+    // On the request, as a kept session serves requests with other limits. The receive
+    // timeout bounds each wait for data: the longest silence.
+    WinHttpSetTimeouts(h.request, static_cast<int>(limits.resolveMs), static_cast<int>(limits.connectMs),
+                       static_cast<int>(limits.sendMs), static_cast<int>(limits.receiveMs));
     // Wine waits for the response head without bound unless this is set apart from the timeouts.
-    DWORD headWait = static_cast<DWORD>(receiveMs);
+    DWORD headWait = static_cast<DWORD>(limits.receiveMs);
     WinHttpSetOption(h.request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headWait, sizeof headWait);
     std::wstring headers;
     for (const std::string& hd : req.headers) headers += utf8ToWide(hd) + L"\r\n";
@@ -236,21 +303,14 @@ NetResult netRequest(const NetRequest& req) {
         return r;
     }
     const NetLimits limits = netLimits(req);
-    const long resolveMs = limits.resolveMs, connectMs = limits.connectMs;
-    const long sendMs = limits.sendMs, receiveMs = limits.receiveMs;
     Handles h;
-    const std::wstring agent = utf8ToWide(req.userAgent);
-    h.session = WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                            WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
-    if (!h.session) {
+    h.borrowed = req.client != nullptr;
+    if (!sessionFor(req.client, utf8ToWide(req.userAgent), h)) {
         r.step = NetStep::Session;
         r.curlCode = static_cast<int>(GetLastError());
         return r;
     }
-    // WinHTTP's receive timeout bounds each wait for data: the longest silence.
-    WinHttpSetTimeouts(h.session, static_cast<int>(resolveMs), static_cast<int>(connectMs), static_cast<int>(sendMs),
-                       static_cast<int>(receiveMs));
-    exchange(req, utf8ToWide(netResolveUrl(req.host, req.port, req.path)), receiveMs, h, r);
+    exchange(req, utf8ToWide(netResolveUrl(req.host, req.port, req.path)), limits, h, r);
     if (r.step != NetStep::None && r.detail.empty()) r.detail = "WinHTTP error " + std::to_string(r.curlCode);
     return r;
 }

@@ -2,6 +2,9 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
 #include <cstdio>
 #include <thread>
 
@@ -16,22 +19,19 @@
 
 namespace {
 
-constexpr char kAppDetailsLabel[] = "appdetails (JSON)";
+// Games the store may be asked about ahead of the oldest game not yet reported, so that the
+// image fetchers always have files queued while the store answers one request at a time.
+constexpr size_t kGamesAhead = 3;
+constexpr int kStoreSlot = 0;  // gDlTransfers[0]; the image fetchers use 1..kDlImageTransfers
 
 // Screenshot limit of the panel: the combo's number, 999999 for index 0 ("不限").
 int32_t screenshotLimit(int32_t imageLimitIndex) { return imageLimitIndex == 0 ? 999999 : imageLimitIndex; }
-
-// The work of one game whose folder exists: capsule, store details with info.txt, screenshots.
-// Appends one line per problem to log; returns whether at least one file was written.
-// access: the run's store rule (see httpsGetWithThrottle).
-bool downloadSteamAssetsProd(int32_t appid, const std::string& gameDir, const std::string& name,
-                             int32_t maxScreenshots, std::string& log, StoreAccess* access = nullptr);
 
 // Store details of appid for region cc ("cn" or "us") into json. Throttled answers are
 // handled by httpsGetWithThrottle; any other failure or an empty body gets one retry after
 // 500 ms. The answer counts only when its raw text says "success":true.
 bool fetchAppDetails(int32_t appid, const std::string& cc, std::string& json, std::string& err,
-                     StoreAccess* access = nullptr);
+                     StoreAccess* access, NetClient& client);
 
 // True when the bytes begin with a JPEG, PNG, WebP, GIF, BMP or AVIF signature.
 bool looksLikeImage(const std::string& bytes);
@@ -56,18 +56,12 @@ bool cancellableSleep(int ms) {
     return !cancelled();
 }
 
-void beginFileStep(const std::string& label) {
-    gDlFileIdx.fetch_add(1);
-    gDlFileBytesDone.store(0);
-    gDlFileBytesTotal.store(0);
-    setDlText(gDlFileName, label);
-}
-
 // Images: only bytes that are a picture count, whatever the status said (a CDN may answer
 // 200 with an HTML error page).
-bool fetchImage(const std::string& host, const std::string& path, std::string& body, std::string& err) {
+bool fetchImage(const std::string& host, const std::string& path, std::string& body, std::string& err,
+                NetClient& client, TransferSlot& slot) {
     HttpMeta meta;
-    if (!httpsGetBinary(host, path, body, err, &meta, &gDlCancel)) return false;
+    if (!httpsGetBinary(host, path, body, err, &meta, &gDlCancel, &client, &slot)) return false;
     if (body.empty()) {
         err = "响应为空";
         return false;
@@ -79,20 +73,16 @@ bool fetchImage(const std::string& host, const std::string& path, std::string& b
     return true;
 }
 
-bool fetchAndWrite(const std::string& host, const std::string& path, const std::string& file, std::string& err,
-                   bool& writeFailed) {
-    std::string body;
-    writeFailed = false;
-    if (!fetchImage(host, path, body, err)) return false;
-    if (writeFileBinaryUtf8(file, body, err)) return true;
-    writeFailed = true;
-    return false;
+// A file of a game's folder, written whole; the folder is made with its first file, so a
+// game that gets nothing leaves no folder behind.
+bool writeGameFile(const std::string& gameDir, const std::string& file, const std::string& data, std::string& err) {
+    return ensureDirUtf8(gameDir, err) && writeFileBinaryUtf8(gameDir + "/" + file, data, err);
 }
 
 // While the store throttles, the status line shows the pause after the game's name.
 // throttled tells that the last answer was still a throttling one (the waits are used up).
 bool getAppDetailsOnce(const std::string& path, std::string& body, std::string& err, bool& throttled,
-                       StoreAccess* access) {
+                       StoreAccess* access, NetClient& client) {
     std::string name;
     {
         std::lock_guard<std::mutex> lk(gDlMtx);
@@ -100,7 +90,7 @@ bool getAppDetailsOnce(const std::string& path, std::string& body, std::string& 
     }
     throttled = false;
     auto get = [&](std::string& out, std::string& e, HttpMeta& meta) {
-        const bool ok = httpsGetBinary(kSteamStoreHost, path, out, e, &meta, &gDlCancel);
+        const bool ok = httpsGetBinary(kSteamStoreHost, path, out, e, &meta, &gDlCancel, &client, &gDlTransfers[kStoreSlot]);
         throttled = !ok && isThrottleStatus(meta.status);
         return ok;
     };
@@ -110,18 +100,6 @@ bool getAppDetailsOnce(const std::string& path, std::string& body, std::string& 
     if (!httpsGetWithThrottle(get, body, err, &gDlCancel, onWait, nullptr, access)) return false;
     if (body.empty()) {
         err = "响应为空";
-        return false;
-    }
-    return true;
-}
-
-bool capsuleStep(int32_t appid, const std::string& gameDir, std::string& log) {
-    beginFileStep(kCapsuleFileName);
-    std::string err;
-    bool writeFailed = false;
-    if (!ensureDirUtf8(gameDir, err) ||
-        !fetchAndWrite(kSteamCdnHost, capsulePath(appid), gameDir + "/" + kCapsuleFileName, err, writeFailed)) {
-        if (!cancelled()) log += "capsule: " + err + "\n";
         return false;
     }
     return true;
@@ -145,99 +123,219 @@ std::string screenshotFileName(int k) {
     return buf;
 }
 
-bool screenshotSteps(const std::string& json, const std::string& gameDir, int32_t maxScreenshots, std::string& log) {
-    const std::vector<std::string> urls = extractScreenshotUrls(json);
-    const size_t n = urls.size();
-    const size_t count = maxScreenshots >= 1 && static_cast<size_t>(maxScreenshots) < n ? static_cast<size_t>(maxScreenshots) : n;
-    bool any = false;
-    for (size_t k = 1; k <= count && !cancelled(); ++k) {
-        const std::string file = screenshotFileName(static_cast<int>(k));
-        beginFileStep(file);
-        const std::string tag = "ss #" + std::to_string(k);
-        std::string host, path, err;
-        bool writeFailed = false;
-        if (!splitHttpsUrl(urls[k - 1], host, path, err) ||
-            !fetchAndWrite(host, path, gameDir + "/" + file, err, writeFailed)) {
-            if (!cancelled()) log += tag + (writeFailed ? " 写入: " : ": ") + err + "\n";
-            continue;
+// One picture to fetch: the capsule (shot 0) or screenshot shot of a game.
+struct ImageTask {
+    size_t game = 0;
+    int shot = 0;
+    std::string host, path;
+};
+
+// A game on its way through the job. Its report lines sit in slots so that they come out in
+// the order of its files whatever order the fetches end in.
+struct GameRun {
+    int32_t appid = 0;
+    std::string name, dir;  // dir empty: the name was refused
+    std::vector<std::string> lines;  // [0] capsule, [1] details and info.txt, [1 + k] screenshot k
+    int pending = 0;                 // image tasks queued or in flight
+    bool detailsDone = false;        // no more tasks will be added
+    bool anyFileWritten = false;
+    bool cut = false;                // something of it was dropped by a cancel
+};
+
+// What the store thread and the image fetchers share; everything under mtx.
+struct DownloadRun {
+    std::mutex mtx;
+    std::condition_variable wake;  // a task was queued or finished, or the run is ending
+    std::deque<ImageTask> queue;
+    std::vector<GameRun> games;
+    size_t started = 0;   // games begun by the store thread
+    size_t reported = 0;  // games whose outcome is out, in order
+    bool ending = false;  // no more tasks will be queued
+};
+
+void finishFile() { gDlFilesDone.fetch_add(1); }
+
+// An image fetcher: takes tasks until the run ends, each through its own kept connections.
+void imageFetcher(DownloadRun& run, TransferSlot& slot) {
+    NetClient client;
+    for (;;) {
+        ImageTask task;
+        std::string dir;
+        {
+            std::unique_lock<std::mutex> lk(run.mtx);
+            run.wake.wait(lk, [&] { return !run.queue.empty() || run.ending; });
+            if (run.queue.empty()) return;
+            task = std::move(run.queue.front());
+            run.queue.pop_front();
+            dir = run.games[task.game].dir;
         }
-        any = true;
+        const std::string file = task.shot == 0 ? std::string(kCapsuleFileName) : screenshotFileName(task.shot);
+        std::string body, err;
+        bool written = false, writeFailed = false;
+        if (!cancelled() && fetchImage(task.host, task.path, body, err, client, slot)) {
+            written = writeGameFile(dir, file, body, err);
+            writeFailed = !written;
+        }
+        body = std::string();  // the memory goes before the next fetch
+        finishFile();
+        std::lock_guard<std::mutex> lk(run.mtx);
+        GameRun& g = run.games[task.game];
+        --g.pending;
+        g.anyFileWritten = g.anyFileWritten || written;
+        if (!written && cancelled()) g.cut = true;
+        else if (!written) {
+            const std::string tag = task.shot == 0 ? "capsule" : "ss #" + std::to_string(task.shot);
+            g.lines[static_cast<size_t>(task.shot == 0 ? 0 : 1 + task.shot)] =
+                tag + (writeFailed && task.shot != 0 ? " 写入: " : ": ") + err + "\n";
+        }
+        run.wake.notify_all();
     }
-    return any;
 }
 
-// Store details, info.txt and (from China-region details only) the screenshots.
-bool detailsSteps(int32_t appid, const std::string& gameDir, const std::string& name, int32_t maxScreenshots,
-                  std::string& log, StoreAccess* access) {
-    beginFileStep(kAppDetailsLabel);
+void queueImage(DownloadRun& run, size_t game, int shot, std::string host, std::string path) {
+    {
+        std::lock_guard<std::mutex> lk(run.mtx);
+        ++run.games[game].pending;
+        run.queue.push_back(ImageTask{game, shot, std::move(host), std::move(path)});
+    }
+    run.wake.notify_all();
+}
+
+// Store details, info.txt, and the screenshots queued (China-region details only).
+// Returns the report line of the details step (empty when all went well).
+std::string detailsStep(DownloadRun& run, size_t game, int32_t maxScreenshots, StoreAccess& access,
+                        NetClient& client) {
+    int32_t appid;
+    std::string dir, name;
+    {
+        std::lock_guard<std::mutex> lk(run.mtx);
+        appid = run.games[game].appid;
+        dir = run.games[game].dir;
+        name = run.games[game].name;
+    }
     std::string json, errCn, errUs;
     bool usedUsData = false;
-    if (!fetchAppDetails(appid, "cn", json, errCn, access)) {
-        if (cancelled()) return false;
-        if (access && access->refused) {
-            log += "appdetails: " + std::string(kStoreRefusedError) + "\n";
-            return false;
-        }
-        if (!fetchAppDetails(appid, "us", json, errUs, access)) {
-            if (!cancelled()) log += "appdetails: cn=" + errCn + " | us=" + errUs + "\n";
-            return false;
-        }
+    if (!fetchAppDetails(appid, "cn", json, errCn, &access, client)) {
+        if (cancelled()) return {};
+        if (access.refused) return "appdetails: " + std::string(kStoreRefusedError) + "\n";
+        if (!fetchAppDetails(appid, "us", json, errUs, &access, client))
+            return cancelled() ? "" : "appdetails: cn=" + errCn + " | us=" + errUs + "\n";
         usedUsData = true;
     }
     // An answer that is no JSON would give an info.txt of nothing but a parse note.
     JsonParser parser(json);
     parser.skipWhitespace();
     JsonValue root;
-    if (!parser.parseValue(root)) {
-        log += "appdetails: JSON 解析失败: " + parser.error + "\n";
+    if (!parser.parseValue(root)) return "appdetails: JSON 解析失败: " + parser.error + "\n";
+    std::string text = buildInfoTxt(json, name), err, line;
+    if (usedUsData) text = kUsDataNotice + text;
+    if (writeGameFile(dir, "info.txt", text, err)) {
+        std::lock_guard<std::mutex> lk(run.mtx);
+        run.games[game].anyFileWritten = true;
+    } else {
+        line = "info.txt 写入: " + err + "\n";
+    }
+    if (usedUsData) return line;
+    const std::vector<std::string> urls = extractScreenshotUrls(json);
+    const size_t n = urls.size();
+    const size_t count = maxScreenshots >= 1 && static_cast<size_t>(maxScreenshots) < n ? static_cast<size_t>(maxScreenshots) : n;
+    {
+        std::lock_guard<std::mutex> lk(run.mtx);
+        run.games[game].lines.resize(2 + count);
+    }
+    gDlFilesKnown.fetch_add(static_cast<int32_t>(count));
+    for (size_t k = 1; k <= count; ++k) {
+        std::string host, path;
+        if (splitHttpsUrl(urls[k - 1], host, path, err)) {
+            queueImage(run, game, static_cast<int>(k), std::move(host), std::move(path));
+            continue;
+        }
+        finishFile();
+        std::lock_guard<std::mutex> lk(run.mtx);
+        run.games[game].lines[1 + k] = "ss #" + std::to_string(k) + ": " + err + "\n";
+    }
+    return line;
+}
+
+// Begins game i: its folder path checked and its capsule queued. False when its name is
+// refused (the game is then done, failed).
+bool beginGame(DownloadRun& run, size_t i) {
+    std::string name;
+    int32_t appid;
+    {
+        std::lock_guard<std::mutex> lk(run.mtx);
+        name = run.games[i].name;
+        appid = run.games[i].appid;
+        run.started = i + 1;
+    }
+    setDlText(gDlCurGame, name);
+    std::string rel;
+    if (!mediaRelativePath(name, rel)) {
+        std::lock_guard<std::mutex> lk(run.mtx);
+        run.games[i].lines[0] = std::string(kMediaNameRefused) + "\n";
+        run.games[i].detailsDone = true;
+        gDlGamesKnown.fetch_add(1);
         return false;
     }
-    bool any = false;
-    std::string text = buildInfoTxt(json, name);
-    if (usedUsData) text = kUsDataNotice + text;
-    std::string err;
-    if (writeFileBinaryUtf8(gameDir + "/info.txt", text, err)) any = true;
-    else log += "info.txt 写入: " + err + "\n";
-    if (!usedUsData && screenshotSteps(json, gameDir, maxScreenshots, log)) any = true;
-    return any;
+    {
+        std::lock_guard<std::mutex> lk(run.mtx);
+        run.games[i].dir = mediaRoot() + rel;
+    }
+    gDlFilesKnown.fetch_add(2);  // capsule and details; the screenshots once the details name them
+    queueImage(run, i, 0, kSteamCdnHost, capsulePath(appid));
+    return true;
 }
 
-void postResult(const std::string& name, int32_t status) {
+// The oldest game not yet reported has all its files done. Called with mtx held.
+bool headGameDone(const DownloadRun& run) {
+    if (run.reported >= run.started) return false;
+    const GameRun& g = run.games[run.reported];
+    return g.detailsDone && g.pending == 0;
+}
+
+// A cancel drops the files not yet begun; their games count by the files they got.
+// Called with mtx held.
+void dropQueuedImages(DownloadRun& run) {
+    for (const ImageTask& t : run.queue) {
+        --run.games[t.game].pending;
+        run.games[t.game].cut = true;
+        finishFile();
+    }
+    run.queue.clear();
+}
+
+// Reports, in game order, every game whose files are all done. Called with mtx held;
+// returns the outcomes to post once it is released.
+std::vector<DlBatchItem> reportReadyGames(DownloadRun& run, std::string& summary) {
+    std::vector<DlBatchItem> out;
+    for (; run.reported < run.started; ++run.reported) {
+        GameRun& g = run.games[run.reported];
+        if (!g.detailsDone || g.pending > 0) break;
+        std::string log;
+        for (const std::string& l : g.lines) log += l;
+        if (g.cut) log += "已取消\n";
+        int32_t status = kDlComplete;
+        if (!g.anyFileWritten) {
+            status = kDlFailed;
+            gDlFail.fetch_add(1);
+            summary += "[" + g.name + "] 完全失败:\n" + log;
+        } else if (!log.empty()) {
+            status = kDlPartial;
+            gDlPartial.fetch_add(1);
+            summary += "[" + g.name + "] 部分失败:\n" + log;
+        } else {
+            gDlDone.fetch_add(1);
+        }
+        out.push_back(DlBatchItem{g.name, status});
+    }
+    return out;
+}
+
+void postResults(const std::vector<DlBatchItem>& items) {
+    if (items.empty()) return;
     std::lock_guard<std::mutex> lk(gDlResultMtx);
-    gDlResults.push_back(DlBatchItem{name, status});
+    gDlResults.insert(gDlResults.end(), items.begin(), items.end());
 }
-
-// One game from its folder to its outcome; appends its report block to summary. A cancel
-// drops the file in flight; the game is then judged by the files it got.
-void downloadOneGame(int32_t appid, const std::string& name, int32_t maxScreenshots, std::string& summary,
-                     StoreAccess& access) {
-    setDlText(gDlCurGame, name);
-    std::string log, rel;
-    bool anyFileWritten = false;
-    if (!mediaRelativePath(name, rel)) {
-        log = std::string(kMediaNameRefused) + "\n";
-    } else {
-        const std::string gameDir = mediaRoot() + rel;
-        std::string err;
-        if (!ensureDirUtf8(gameDir, err)) log = "创建目录失败: " + err + "\n";
-        else anyFileWritten = downloadSteamAssetsProd(appid, gameDir, name, maxScreenshots, log, &access);
-    }
-    if (cancelled()) log += "已取消\n";
-    int32_t status = kDlComplete;
-    if (!anyFileWritten) {
-        status = kDlFailed;
-        gDlFail.fetch_add(1);
-        summary += "[" + name + "] 完全失败:\n" + log;
-    } else if (!log.empty()) {
-        status = kDlPartial;
-        gDlPartial.fetch_add(1);
-        summary += "[" + name + "] 部分失败:\n" + log;
-    } else {
-        gDlDone.fetch_add(1);
-    }
-    postResult(name, status);
-}
-
 
 // Ticked rows with an appid go to work; other ticked rows are named in unmatched.
 void collectDownloadWork(DownloadWorkList& work, std::vector<std::string>& unmatched) {
@@ -263,12 +361,11 @@ void resetDownloadState(int32_t total) {
     gDlCancel.store(false);
     gDlState.store(kJobRunning);
     gDlTotal.store(total);
-    gDlDone = gDlFail = gDlPartial = gDlFileIdx = gDlFileCount = 0;
-    gDlFileBytesDone = gDlFileBytesTotal = 0;
+    gDlDone = gDlFail = gDlPartial = 0;
+    gDlFilesDone = gDlFilesKnown = gDlGamesKnown = 0;
     std::lock_guard<std::mutex> lk(gDlMtx);
     gDlMsg.clear();
     gDlCurGame.clear();
-    gDlFileName.clear();
 }
 
 }  // namespace
@@ -309,18 +406,66 @@ void runDownloadJob(DownloadWorkList work, int32_t maxScreenshots) {
     ensureDirUtf8(mediaRoot(), err);  // a real failure shows up per game
     std::string summary;
     StoreAccess access;
-    size_t started = 0;
+    NetClient storeClient;
+    DownloadRun run;
     for (const auto& [appid, name] : work) {
-        if (cancelled()) break;
-        ++started;
-        downloadOneGame(appid, name, maxScreenshots, summary, access);
+        GameRun g;
+        g.appid = appid;
+        g.name = name;
+        g.lines.resize(2);
+        run.games.push_back(std::move(g));
     }
+    std::vector<std::thread> fetchers;
+    for (int i = 1; i <= kDlImageTransfers; ++i) fetchers.emplace_back(imageFetcher, std::ref(run), std::ref(gDlTransfers[i]));
+
+    // This thread asks the store, one request at a time, and reports the games in order as
+    // their files are done; it begins a game at most kGamesAhead games ahead of the reports.
+    auto reportWhile = [&](const std::function<bool()>& waiting) {
+        for (;;) {
+            std::vector<DlBatchItem> ready;
+            bool more;
+            {
+                std::unique_lock<std::mutex> lk(run.mtx);
+                // The flag is polled: a cancel comes from the frame, which does not notify.
+                run.wake.wait_for(lk, std::chrono::milliseconds(50), [&] { return headGameDone(run) || !waiting(); });
+                ready = reportReadyGames(run, summary);
+                if (cancelled()) dropQueuedImages(run);
+                more = waiting();
+            }
+            postResults(ready);
+            if (!more) return;
+        }
+    };
+    for (size_t i = 0; i < run.games.size() && !cancelled(); ++i) {
+        reportWhile([&] { return !cancelled() && run.reported + kGamesAhead <= i; });
+        if (cancelled()) break;
+        if (!beginGame(run, i)) continue;
+        const std::string line = detailsStep(run, i, maxScreenshots, access, storeClient);
+        finishFile();
+        gDlGamesKnown.fetch_add(1);
+        {
+            std::lock_guard<std::mutex> lk(run.mtx);
+            GameRun& g = run.games[i];
+            g.lines[1] = line;
+            if (cancelled()) g.cut = true;
+            g.detailsDone = true;
+        }
+        run.wake.notify_all();
+    }
+    setDlText(gDlCurGame, "");
+    reportWhile([&] { return run.reported < run.started; });
+    {
+        std::lock_guard<std::mutex> lk(run.mtx);
+        run.ending = true;
+    }
+    run.wake.notify_all();
+    for (std::thread& t : fetchers) t.join();
+
     const bool wasCancelled = cancelled();
     std::lock_guard<std::mutex> lk(gDlMtx);
-    gDlCurGame.clear();
     gDlMsg = std::string(wasCancelled ? "下载已取消" : "下载完成") + "  完整:" + std::to_string(gDlDone.load()) +
              "  不全:" + std::to_string(gDlPartial.load()) + "  失败:" + std::to_string(gDlFail.load());
-    if (wasCancelled) gDlMsg += "  未开始:" + std::to_string(work.size() - started);
+    if (wasCancelled) gDlMsg += "  未开始:" + std::to_string(work.size() - run.started);
     gDlMsg += "  → media/";
     if (access.refused) gDlMsg += "\n" + std::string(kStoreRefusedError);
     if (!summary.empty()) gDlMsg += "\n" + summary;
@@ -330,28 +475,18 @@ void runDownloadJob(DownloadWorkList work, int32_t maxScreenshots) {
 
 namespace {
 
-bool downloadSteamAssetsProd(int32_t appid, const std::string& gameDir, const std::string& name,
-                             int32_t maxScreenshots, std::string& log, StoreAccess* access) {
-    gDlFileIdx.store(0);
-    gDlFileCount.store((maxScreenshots < 0 ? 0 : maxScreenshots) + 2);
-    bool any = capsuleStep(appid, gameDir, log);
-    if (cancelled()) return any;
-    if (detailsSteps(appid, gameDir, name, maxScreenshots, log, access)) any = true;
-    return any;
-}
-
 bool fetchAppDetails(int32_t appid, const std::string& cc, std::string& json, std::string& err,
-                     StoreAccess* access) {
+                     StoreAccess* access, NetClient& client) {
     const std::string path = appDetailsPath(appid, cc);
     std::string body, e1, e2;
     bool throttled = false;
-    if (!getAppDetailsOnce(path, body, e1, throttled, access)) {
+    if (!getAppDetailsOnce(path, body, e1, throttled, access, client)) {
         // After the throttling waits are used up, one more request would only start them again.
         if (throttled || (access && access->refused) || cancelled() || !cancellableSleep(500)) {
             err = e1;
             return false;
         }
-        if (!getAppDetailsOnce(path, body, e2, throttled, access)) {
+        if (!getAppDetailsOnce(path, body, e2, throttled, access, client)) {
             err = e1 + (e2.empty() ? "" : " | 重试: " + e2);
             return false;
         }

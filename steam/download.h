@@ -1,12 +1,15 @@
 // The asset download: "下载资源" fetches, for every ticked game with a Steam appid, the
 // capsule picture, the store details (info.txt) and the screenshots into media/<name>/.
 //
-// One worker, one request at a time. It owns copies of (appid, name) taken at the start
-// and never touches the game list; its outcome per game goes to gDlResults, which the frame
-// merges by name. Files are written whole or not at all (temporary name, then rename), a
+// The worker owns copies of (appid, name) taken at the start and never touches the game
+// list. It asks the store one request at a time (the store's budget) and hands the pictures
+// to kDlImageTransfers fetchers, each with its own kept connections, so that the next games'
+// store details are asked while this game's pictures arrive. Its outcome per game goes to
+// gDlResults in game order, which the frame merges by name; a game's folder is made with its
+// first file. Files are written whole or not at all (temporary name, then rename), a
 // transfer that ends early is a failure of that file, a picture must be one by its bytes,
 // and a name that mediaRelativePath refuses fails its game before anything is requested.
-// "取消下载" ends the file in flight and any throttling pause at once.
+// "取消下载" ends every transfer in flight and any throttling pause at once.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -36,6 +39,7 @@ bool pollDownloadJob();
 void cancelDownloadJob();
 
 // The worker body: every game in order, then the final report in gDlMsg and gDlState = kJobFinished.
-// When gDlCancel is raised, the game in flight keeps what it got ("已取消" in its lines),
-// the rest are not started, and the report begins "下载已取消" and counts them as 未开始.
+// When gDlCancel is raised, the games begun keep what they got ("已取消" in the lines of
+// those that lost a file), the rest are not started, and the report begins "下载已取消" and
+// counts them as 未开始.
 void runDownloadJob(DownloadWorkList work, int32_t maxScreenshots);

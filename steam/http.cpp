@@ -40,7 +40,7 @@ bool judge(const NetResult& r, bool binary, std::string& err) {
 }  // namespace
 
 bool httpsGetJson(const std::string& host, const std::string& path, std::string& out, std::string& err,
-                  HttpMeta* meta, const std::atomic<bool>* cancel) {
+                  HttpMeta* meta, const std::atomic<bool>* cancel, NetClient* client) {
     NetRequest req;
     req.host = host;
     req.path = path;
@@ -48,6 +48,7 @@ bool httpsGetJson(const std::string& host, const std::string& path, std::string&
     req.receiveTimeoutMs = 30000;
     req.maxBodyBytes = kJsonBodyLimit;
     req.cancel = cancel;
+    req.client = client;
     NetResult r = netRequest(req);
     if (meta) {
         meta->status = r.status;
@@ -59,20 +60,25 @@ bool httpsGetJson(const std::string& host, const std::string& path, std::string&
 }
 
 bool httpsGetBinary(const std::string& host, const std::string& path, std::string& out, std::string& err,
-                    HttpMeta* meta, const std::atomic<bool>* cancel) {
+                    HttpMeta* meta, const std::atomic<bool>* cancel, NetClient* client, TransferSlot* progress) {
     out.clear();
-    gDlFileBytesTotal.store(0);
-    gDlFileBytesDone.store(0);
+    if (progress) {
+        progress->total.store(0);
+        progress->done.store(0);
+        progress->active.store(true);
+    }
     NetRequest req;
     req.host = host;
     req.path = path;
     req.userAgent = "kestrelbox/1.0";
     req.receiveTimeoutMs = 90000;
     req.maxBodyBytes = kBinaryBodyLimit;
-    req.bytesTotal = &gDlFileBytesTotal;
-    req.bytesDone = &gDlFileBytesDone;
+    req.bytesTotal = progress ? &progress->total : nullptr;
+    req.bytesDone = progress ? &progress->done : nullptr;
     req.cancel = cancel;
+    req.client = client;
     NetResult r = netRequest(req);
+    if (progress) progress->active.store(false);
     if (meta) {
         meta->status = r.status;
         meta->retryAfter = r.retryAfter;

@@ -11,6 +11,9 @@
 #include <functional>
 #include <string>
 
+#include "data/jobs.h"
+#include "data/net.h"
+
 // Largest bodies accepted; a bigger answer is a failure, never an unbounded allocation.
 constexpr size_t kJsonBodyLimit = 16u << 20;
 constexpr size_t kBinaryBodyLimit = 64u << 20;
@@ -22,14 +25,19 @@ struct HttpMeta {
     std::string contentType;  // Content-Type as sent, empty when absent
 };
 
+// client (optional): the job's kept connections (data/net.h); a job passes the same one
+// with every request of the same thread.
+
 // Appends the body to out. err on a bad status: "HTTP <status>: <first 200 body bytes>".
 bool httpsGetJson(const std::string& host, const std::string& path, std::string& out, std::string& err,
-                  HttpMeta* meta = nullptr, const std::atomic<bool>* cancel = nullptr);
+                  HttpMeta* meta = nullptr, const std::atomic<bool>* cancel = nullptr, NetClient* client = nullptr);
 
-// Empties out first. Publishes Content-Length in gDlFileBytesTotal (0 when absent) and the
-// bytes received in gDlFileBytesDone. err on a bad status: "HTTP <status>".
+// Empties out first. Publishes Content-Length in progress->total (0 when absent) and the
+// bytes received in progress->done, and marks the slot active while it runs. err on a bad
+// status: "HTTP <status>".
 bool httpsGetBinary(const std::string& host, const std::string& path, std::string& out, std::string& err,
-                    HttpMeta* meta = nullptr, const std::atomic<bool>* cancel = nullptr);
+                    HttpMeta* meta = nullptr, const std::atomic<bool>* cancel = nullptr, NetClient* client = nullptr,
+                    TransferSlot* progress = nullptr);
 
 // ---- Throttling ----
 // 429 (too many requests): pause and retry, kThrottleMaxTries answers in a row at most.

@@ -80,7 +80,8 @@ int32_t parseAppidInput(const char* text) {
 void lookupByNameWork(std::string text, int32_t row) {
     std::vector<StoreItem> items;
     std::string body, err;
-    if (httpsGetJson(kSteamStoreHost, storeSearchPath(text), body, err, nullptr, &gDlgCancel))
+    NetClient client;
+    if (httpsGetJson(kSteamStoreHost, storeSearchPath(text), body, err, nullptr, &gDlgCancel, &client))
         items = storeItemsFromSearch(body);
     std::vector<MatchCandidate> cands = rankStoreItems(text, items);
     const size_t n = cands.size();
@@ -92,7 +93,8 @@ void lookupByNameWork(std::string text, int32_t row) {
 void lookupByAppidWork(int32_t appid, int32_t row, std::string gameName) {
     std::vector<StoreItem> items;
     std::string body, err;
-    if (httpsGetJson(kSteamStoreHost, appDetailsPath(appid, "cn"), body, err, nullptr, &gDlgCancel)) {
+    NetClient client;
+    if (httpsGetJson(kSteamStoreHost, appDetailsPath(appid, "cn"), body, err, nullptr, &gDlgCancel, &client)) {
         std::string title = extractAppDetailsTitle(body);
         if (!title.empty()) items.push_back(StoreItem{appid, std::move(title)});
     }

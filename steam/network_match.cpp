@@ -101,12 +101,13 @@ std::atomic<bool> gMatchStoreRefused{false};
 
 void runNetworkMatch(std::vector<NetMatchItem> work) {
     StoreAccess access;
+    NetClient client;  // one connection to the store for the whole run
     for (NetMatchItem& item : work) {
         if (gMatchCancel.load()) break;
         std::vector<StoreItem> items;
         std::string err;
         const StoreOutcome outcome = storeSearch(searchTermOf(item), items, err, &gMatchCancel,
-                                                 [](int left) { gMatchWaitSeconds.store(left); }, &access);
+                                                 [](int left) { gMatchWaitSeconds.store(left); }, &access, &client);
         // A game whose pause was cancelled, or that the store refused, was never answered:
         // it stays pending.
         if (outcome == StoreOutcome::Cancelled) break;

@@ -24,12 +24,12 @@ std::vector<StoreItem> storeItemsFromSearch(const std::string& body) {
 
 StoreOutcome storeSearch(const std::string& term, std::vector<StoreItem>& items, std::string& err,
                          const std::atomic<bool>* cancel, const std::function<void(int)>& onWait,
-                         StoreAccess* access) {
+                         StoreAccess* access, NetClient* client) {
     items.clear();
     const std::string path = storeSearchPath(term);
     auto get = [&](std::string& out, std::string& e, HttpMeta& meta) {
         // The request in flight always finishes; cancel only ends a pause between tries.
-        return httpsGetJson(kSteamStoreHost, path, out, e, &meta);
+        return httpsGetJson(kSteamStoreHost, path, out, e, &meta, nullptr, client);
     };
     std::string body;
     bool cancelled = false;

@@ -27,8 +27,9 @@ enum class StoreOutcome { Ok, Failed, Cancelled };
 // One store search, retried while the store throttles (see httpsGetWithThrottle); a request
 // in flight is finished, cancel ends a pause at once;
 // onWait(seconds left) reports a pause, onWait(0) its end; access carries the run's 403
-// rule (a refusing store fails at once). items is replaced.
+// rule (a refusing store fails at once); client: the job's kept connections. items is replaced.
 struct StoreAccess;
+struct NetClient;
 StoreOutcome storeSearch(const std::string& term, std::vector<StoreItem>& items, std::string& err,
                          const std::atomic<bool>* cancel, const std::function<void(int)>& onWait,
-                         StoreAccess* access = nullptr);
+                         StoreAccess* access = nullptr, NetClient* client = nullptr);

@@ -32,6 +32,7 @@ TEST(Http, OutcomesAndMessagesPerServer) {
     const std::string silent = "WinHttpReceiveResponse 失败（等待响应超时）", tooBig = "响应超过 16 MiB 上限，已放弃";
     const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
     const bool chunkCut = kbtest::kErr.cutChunkedBodyDetected;
+    const std::string refusedNote = "（DNS 或网络问题）";
     struct Case {
         const char* what;
         std::string reply;  // "" = silence
@@ -40,6 +41,7 @@ TEST(Http, OutcomesAndMessagesPerServer) {
         std::string jsonErr, binaryErr;  // "" = success with body; "*" = any failure
         std::string body;
         bool refused = false;  // nobody listens any more
+        int64_t total = -1;     // the size the binary request announced; -1 = not checked
     };
     const Case cases[] = {
         {"body cut before its length", "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + std::string(100, '{'), false,
@@ -49,19 +51,24 @@ TEST(Http, OutcomesAndMessagesPerServer) {
         {"silence", "", true, 0, silent, silent + "errno=" + timeNo},
         {"body stalls", "HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\nabc", true, 0, stall + ": " + timeNo,
          stall + "errno=" + timeNo},
-        {"slow steady body", "HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\n", true, 8, "", "", "xxxxxxxx"},
+        {"slow steady body", "HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\n", true, 8, "", "", "xxxxxxxx", false, 8},
+        // Refused by its announced size, before any wait for the body.
+        {"announced too big", "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kBinaryBodyLimit + 1) + "\r\n\r\nabc",
+         true, 0, tooBig, "文件超过 64 MiB 上限，已放弃", "", false, 0},
         {"404", answer("404 -", std::string(500, 'x')), false, 0, "HTTP 404: " + std::string(200, 'x'), "HTTP 404"},
         {"redirect", "HTTP/1.1 302 -\r\nLocation: " + target.base() + "/\r\nContent-Length: 0\r\n\r\n", false, 0, "",
          "", "{\"a\":1}"},
         // Ends after a few rounds; the wording is the platform's.
         {"redirect loop", "HTTP/1.1 302 -\r\nLocation: /x\r\nContent-Length: 0\r\n\r\n", false, 0, "*", "*"},
-        {"big body", answer("200 OK", big), false, 0, tooBig, "", big},
+        {"big body", answer("200 OK", big), false, 0, tooBig, "", big, false, static_cast<int64_t>(big.size())},
         {"big chunked body", chunked + chunk + big + "\r\n0\r\n\r\n", false, 0, tooBig, "", big},
-        {"connection refused", "", false, 0, "WinHttpConnect 失败", "WinHttpConnect 失败（DNS 或网络问题）", "", true},
+        {"connection refused", "", false, 0, "WinHttpSendRequest 失败: " + std::to_string(kbtest::kErr.refused) + refusedNote,
+         "WinHttpSendRequest 失败 errno=" + std::to_string(kbtest::kErr.refused) + refusedNote, "", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::string json, binary = "stale", jsonErr, binaryErr;
+        TransferSlot slot;
         bool jsonOk = false, binaryOk = false;
         for (int round = 0; round < 2; ++round) {  // a server per request: one left hanging serves no other
             kbtest::RawServer s(c.reply, c.hang, std::vector<std::string>(static_cast<size_t>(c.trickle), "x"), 100);
@@ -69,7 +76,7 @@ TEST(Http, OutcomesAndMessagesPerServer) {
             if (c.refused) s.stop();
             kbtest::ScopedHostMap map(kHost + "=" + s.base());
             if (round == 0) jsonOk = httpsGetJson(kHost, "/x", json, jsonErr);
-            else binaryOk = httpsGetBinary(kHost, "/x", binary, binaryErr);
+            else binaryOk = httpsGetBinary(kHost, "/x", binary, binaryErr, nullptr, nullptr, nullptr, &slot);
         }
         EXPECT_EQ(jsonOk, c.jsonErr.empty());
         EXPECT_TRUE(jsonErr == c.jsonErr || (c.jsonErr == "*" && !jsonErr.empty())) << jsonErr;
@@ -78,7 +85,9 @@ TEST(Http, OutcomesAndMessagesPerServer) {
         EXPECT_TRUE(!c.jsonErr.empty() || json == c.body);
         EXPECT_LE(json.size(), kJsonBodyLimit);
         EXPECT_TRUE(!c.binaryErr.empty() || binary == c.body);
-        EXPECT_EQ(gDlFileBytesDone.load(), static_cast<int64_t>(binary.size()));  // progress counts what came
+        EXPECT_EQ(slot.done.load(), static_cast<int64_t>(binary.size()));  // progress counts what came
+        EXPECT_TRUE(c.total < 0 || slot.total.load() == c.total) << slot.total.load();
+        EXPECT_FALSE(slot.active.load());
     }
     netSetTestTimeoutMs(-1);
 }

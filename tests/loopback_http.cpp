@@ -82,36 +82,40 @@ int HttpServer::start() {
     return port_;
 }
 
-// One connection at a time: every client here sends its requests one after another.
 void HttpServer::acceptLoop() {
     for (;;) {
         const long long c = tcpAccept(fd_);
-        {
-            std::lock_guard<std::mutex> lk(mtx_);
-            if (c < 0 || stopping_) {
-                if (c >= 0) tcpClose(c);
-                return;
-            }
-            conn_ = c;
-        }
-        serve(c);
         std::lock_guard<std::mutex> lk(mtx_);
-        conn_ = -1;
-        tcpShutdown(c);
-        tcpClose(c);
+        if (c < 0 || stopping_) {
+            if (c >= 0) tcpClose(c);
+            return;
+        }
+        ++connections;
+        conns_.push_back(c);
+        servers_.emplace_back([this, c] {
+            serve(c);
+            std::lock_guard<std::mutex> lk2(mtx_);
+            conns_.erase(std::find(conns_.begin(), conns_.end(), c));
+            tcpShutdown(c);
+            tcpClose(c);
+        });
     }
 }
 
 void HttpServer::serve(long long conn) {
     if (onConnection) return onConnection(conn);
-    HttpRequest q;
-    if (!readRequest(conn, q)) return;
-    HttpResponse r;
-    handler(q, r);
-    // Clients read the number only; the reason phrase is always "-".
-    std::string head = "HTTP/1.1 " + std::to_string(r.status) + " -\r\nConnection: close\r\n";
-    for (const auto& [k, v] : r.headers) head += k + ": " + v + "\r\n";
-    tcpSend(conn, head + "Content-Length: " + std::to_string(r.body.size()) + "\r\n\r\n" + r.body);
+    // Requests of one connection come one after another; the loop ends with the connection.
+    for (bool more = true; more;) {
+        HttpRequest q;
+        if (!readRequest(conn, q)) return;
+        HttpResponse r;
+        handler(q, r);
+        more = keepAlive;
+        // Clients read the number only; the reason phrase is always "-".
+        std::string head = "HTTP/1.1 " + std::to_string(r.status) + " -\r\n" + (more ? "" : "Connection: close\r\n");
+        for (const auto& [k, v] : r.headers) head += k + ": " + v + "\r\n";
+        tcpSend(conn, head + "Content-Length: " + std::to_string(r.body.size()) + "\r\n\r\n" + r.body);
+    }
 }
 
 void HttpServer::stop() {
@@ -119,10 +123,12 @@ void HttpServer::stop() {
         std::lock_guard<std::mutex> lk(mtx_);
         if (fd_ < 0 || stopping_) return;
         stopping_ = true;
-        if (conn_ >= 0) tcpShutdown(conn_);  // wakes a handler blocked in a read
+        for (long long c : conns_) tcpShutdown(c);  // wakes handlers blocked in a read
     }
     tcpPoke(port_);
     thread_.join();
+    // No thread is added once stopping_ is set.
+    for (std::thread& t : servers_) t.join();
     tcpClose(fd_);
 }
 

@@ -1,6 +1,7 @@
-// A small HTTP/1.1 server on 127.0.0.1 for the tests of both platforms: one connection per
-// request, served one at a time.
+// A small HTTP/1.1 server on 127.0.0.1 for the tests of both platforms: each connection
+// served by a thread of its own; one request per connection unless keepAlive is set.
 #pragma once
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -35,6 +36,10 @@ public:
     // When set, takes each connection in place of handler before a byte is read: for servers
     // that misbehave on purpose or speak TLS. The connection is closed once it returns.
     std::function<void(long long conn)> onConnection;
+    // Keep each connection open for further requests (set before start()).
+    bool keepAlive = false;
+    // Connections accepted so far.
+    std::atomic<int> connections{0};
     // Listens on a free port and serves from a thread of its own; returns the port.
     int start();
     std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
@@ -46,8 +51,9 @@ private:
     void serve(long long conn);
 
     std::thread thread_;
-    std::mutex mtx_;  // guards the two below
-    long long conn_ = -1;  // the connection being served
+    std::mutex mtx_;  // guards the three below
+    std::vector<long long> conns_;  // the connections being served
+    std::vector<std::thread> servers_;
     bool stopping_ = false;
     long long fd_ = -1;
     int port_ = 0;

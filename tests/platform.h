@@ -13,6 +13,7 @@ struct PlatformErrors {
     int cutBody;       // a body ended before its announced length
     int renameOntoDir; // a file cannot replace a folder
     bool cutChunkedBodyDetected;  // false: Wine's WinHTTP takes a body cut mid-chunk as complete
+    int refused;       // nobody listens on the port
 };
 extern const PlatformErrors kErr;
 

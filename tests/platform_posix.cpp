@@ -9,7 +9,7 @@
 
 namespace kbtest {
 
-const PlatformErrors kErr{28, 18, EISDIR, true};
+const PlatformErrors kErr{28, 18, EISDIR, true, 7};
 
 void setEnv(const std::string& name, const std::string& value) { ::setenv(name.c_str(), value.c_str(), 1); }
 void unsetEnv(const std::string& name) { ::unsetenv(name.c_str()); }

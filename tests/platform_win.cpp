@@ -10,7 +10,7 @@
 
 namespace kbtest {
 
-const PlatformErrors kErr{ERROR_WINHTTP_TIMEOUT, ERROR_WINHTTP_CONNECTION_ERROR, ERROR_ACCESS_DENIED, false};
+const PlatformErrors kErr{ERROR_WINHTTP_TIMEOUT, ERROR_WINHTTP_CONNECTION_ERROR, ERROR_ACCESS_DENIED, false, ERROR_WINHTTP_CANNOT_CONNECT};
 
 namespace {
 // Winsock must be started once per process before the first socket.

@@ -48,12 +48,19 @@ TEST(ProgressLogic, BarAndStatusLine) {
         // The match's text is cut to 95 bytes, never inside a character (匹).
         {{.progress = 0.25f, .progressText = std::string(94, 'p') + "匹配", .total = 120, .pending = 119, .confirmed = 1},
          0.25f, std::string(94, 'p'), StatusKind::Counts, "共 120 | 待处理 119 | 已匹配 1 | 无匹配 0"},
-        // The current game's number is capped at the total.
-        {{.dlState = 1, .dlDone = 4, .dlTotal = 5, .dlFail = 1, .fileIdx = 2, .fileCount = 9, .bytesDone = 524288,
-          .fileName = "shot1.jpg"},
-         0.0f, "shot1.jpg  512.0 KB", StatusKind::Download, "5/5 当前:-  文件:2/9  完整:4 不全:0 失败:1"},
-        {{.dlState = 1, .dlTotal = 3, .bytesDone = 3 << 20, .bytesTotal = 1 << 20, .curGame = "空洞骑士"}, 1.0f,
-         "...  3.0 MB/1.0 MB (100%)", StatusKind::Download, "1/3 当前:空洞骑士  文件:0/0  完整:0 不全:0 失败:0"},
+        // A download: games reported / total; files done / known; the bar is the job's fraction,
+        // where a game without its store details yet counts as the known games' average
+        // (30 of 40 + 10 expected) and the bytes are those of the transfers in flight.
+        {{.dlState = 1, .dlDone = 4, .dlTotal = 5, .dlFail = 1, .filesDone = 30, .filesKnown = 40, .gamesKnown = 4,
+          .transfers = 2, .bytesDone = 524288},
+         0.6f, "60%  传输中 512.0 KB", StatusKind::Download, "5/5 当前:-  文件:30/40  传输:2  完整:4 不全:0 失败:1"},
+        // Before any details: two files a game expected; sizes shown when every transfer announced one.
+        {{.dlState = 1, .dlTotal = 3, .filesDone = 2, .filesKnown = 2, .transfers = 1, .bytesDone = 1 << 20,
+          .bytesTotal = 2 << 20, .curGame = "空洞骑士"},
+         0.25f, "25%  传输中 1.0 MB/2.0 MB", StatusKind::Download,
+         "0/3 当前:空洞骑士  文件:2/2  传输:1  完整:0 不全:0 失败:0"},
+        {{.dlState = 1, .dlTotal = 2, .dlPartial = 2, .filesDone = 25, .filesKnown = 24, .gamesKnown = 2}, 1.0f, "100%",
+         StatusKind::Download, "2/2 当前:-  文件:25/24  传输:0  完整:0 不全:2 失败:0"},
         {{.dlState = 2, .dlTotal = 4, .dlFail = 1, .msg = twoLines}, 1.0f, "完成 4 / 4", StatusKind::Message,
          std::string(200, 'm') + "...  ← 悬停看明细"},
         // An empty first line brings the counts back.
@@ -66,7 +73,7 @@ TEST(ProgressLogic, BarAndStatusLine) {
         const StatusLine st = statusLine(c.s);
         EXPECT_EQ(st.kind, c.kind) << c.status;
         EXPECT_EQ(st.text, c.status);
-        EXPECT_EQ(st.warn, c.s.dlFail > 0 && c.kind != StatusKind::Counts) << c.status;
+        EXPECT_EQ(st.warn, c.s.dlFail + c.s.dlPartial > 0 && c.kind != StatusKind::Counts) << c.status;
         EXPECT_EQ(st.tooltip, c.kind == StatusKind::Counts ? "" : c.s.msg) << c.status;
     }
 }
