@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -63,20 +65,28 @@ protected:
     std::mutex mtx;  // guards the three below, read by the server's thread
     // Region -> details of appid 620; "" or none: success:false.
     std::map<std::string, std::string> details{{"cn", fixture("appdetails_620.json")}};
-    int capsuleStatus = 0;                       // of appid 620's capsule: 0 = the picture; 200 = a video's head
+    int capsuleStatus = 0;  // of appid 620's capsule: 0 = the picture; 200 = a video's head; 201 = a page labelled a picture
     std::vector<int> firstAnswers;  // statuses the store answers first (a 429 asks for 300 s, a 200 is empty)
     std::atomic<int> storeRequests{0};
+    int shotsPerGame = 0;      // details of appids other than 620: this many screenshots (0 = success:false)
+    bool holdShots = false;    // screenshot answers wait until released
+    std::condition_variable released;
+    std::atomic<int> imagesInFlight{0}, mostImagesInFlight{0};
     kbtest::HttpServer server;  // last: it stops before the state above goes away
     std::unique_ptr<kbtest::ScopedHostMap> hostMap;
 
     void SetUp() override {
         JobTest::SetUp();
+        server.keepAlive = true;
         server.handler = [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
+            if (q.path != "/api/appdetails") countImage(q.path);
             std::lock_guard<std::mutex> lk(mtx);
             if (q.path != "/api/appdetails") {
                 const bool fail = q.path == capsulePath(620) && capsuleStatus > 0;
-                r.status = fail ? capsuleStatus : 200;
-                return r.setContent(fail ? "....ftypmp42isom" : imageBytes(q.path), fail ? "text/plain" : "image/jpeg");
+                r.status = 200;
+                if (!fail) return r.setContent(imageBytes(q.path), "image/jpeg");
+                if (capsuleStatus == 201) return r.setContent("<html><body>Access denied</body></html>", "image/jpeg");
+                return r.setContent("....ftypmp42isom", "text/plain");
             }
             EXPECT_EQ(q.param("l"), "schinese");
             ++storeRequests;
@@ -85,7 +95,7 @@ protected:
                 firstAnswers.erase(firstAnswers.begin());
                 return r.setHeader("Retry-After", "300");
             }
-            const std::string body = q.param("appids") == "620" ? details[q.param("cc")] : "";
+            const std::string body = q.param("appids") == "620" ? details[q.param("cc")] : generatedDetails(q.param("appids"));
             const std::string refused = "{\"" + q.param("appids") + "\":{\"success\":false}}";
             r.setContent(body.empty() ? refused : body, "application/json");
         };
@@ -95,6 +105,37 @@ protected:
                                                           "=" + base + ",steamcdn-a.akamaihd.net=" + base);
     }
     std::string gameDir(const std::string& name) const { return menu.path + "media/" + name + "/"; }
+
+    // Images overlap for a while, so that the most in flight at once shows; screenshots wait
+    // while held.
+    void countImage(const std::string& path) {
+        const int now = ++imagesInFlight;
+        for (int most = mostImagesInFlight.load(); most < now && !mostImagesInFlight.compare_exchange_weak(most, now);) {
+        }
+        std::unique_lock<std::mutex> lk(mtx);
+        released.wait_for(lk, std::chrono::milliseconds(20), [&] { return false; });
+        released.wait(lk, [&] { return !holdShots || path.find("/ss_") == std::string::npos; });
+        --imagesInFlight;
+    }
+    std::string generatedDetails(const std::string& appid) {
+        if (shotsPerGame == 0) return "";
+        std::string shots;
+        for (int k = 1; k <= shotsPerGame; ++k)
+            shots += std::string(k > 1 ? "," : "") + "{\"path_full\":\"https://steamcdn-a.akamaihd.net/ss_" + appid + "_" +
+                     std::to_string(k) + ".jpg\"}";
+        return "{\"" + appid + "\":{\"success\":true,\"data\":{\"name\":\"G\",\"screenshots\":[" + shots + "]}}}";
+    }
+    void release() {
+        {
+            std::lock_guard<std::mutex> lk(mtx);
+            holdShots = false;
+        }
+        released.notify_all();
+    }
+    void TearDown() override {
+        release();
+        JobTest::TearDown();
+    }
 };
 
 // One game (one screenshot at most) per case: its files, outcome and block in the report.
@@ -120,10 +161,13 @@ TEST_F(Download, PerGameOutcomes) {
          {cap, "info.txt", ss}},
         {"details fail twice, then in no region", {404, 200}, 0, body, "", 1,
          "部分失败:\nappdetails: cn=HTTP 404 | 重试: 响应为空 | us=" + std::string(kSuccessFalseError) + "\n", {cap}},
+        // Nothing written: no folder either.
         {"capsule is no picture, details not JSON", {}, 200, body.substr(0, 200), "", 2,
          "完全失败:\ncapsule: 内容不是图片（Content-Type: text/plain）\n"
          "appdetails: JSON 解析失败: unterminated string\n",
          {}},
+        {"capsule is a page labelled a picture", {}, 201, body, "", 1,
+         "部分失败:\ncapsule: 内容不是图片（Content-Type: image/jpeg）\n", {"info.txt", ss}},
         // US data: a notice heads info.txt and no screenshot is fetched.
         {"US only", {}, 0, "", body, 0, "", {cap, "info.txt"}},
         {"screenshot over http", {}, 0, httpShot, "", 1,
@@ -148,6 +192,7 @@ TEST_F(Download, PerGameOutcomes) {
                                  "  → media/";
         EXPECT_EQ(dlMsg(), c.report.empty() ? head : head + "\n[G] " + c.report);
         EXPECT_EQ(filesIn(gameDir("G")), c.files);
+        EXPECT_EQ(kbtest::fileExists(gameDir("G")), !c.files.empty());
         if (c.files.count("info.txt")) {
             EXPECT_EQ(kbtest::readFile(gameDir("G") + "info.txt"), (c.cn.empty() ? kUsDataNotice : "") + info);
         }
@@ -191,6 +236,52 @@ TEST_F(Download, StartAndCancel) {
     EXPECT_EQ(dlMsg(), "下载已取消  完整:0  不全:1  失败:0  未开始:1  → media/\n[A] 部分失败:\n已取消\n");
     EXPECT_EQ(storeRequests.load(), 1);
     EXPECT_EQ(filesIn(gameDir("A")), Files{kCapsuleFileName});
+}
+
+// Pictures come four at a time across games, each fetcher and the store on a connection
+// of their own kept for the job; the files, the report in game order and the figures of
+// the whole job are those of one game after the other.
+TEST_F(Download, GamesSideBySideOnKeptConnections) {
+    shotsPerGame = 6;
+    DownloadWorkList work;
+    for (int i = 1; i <= 8; ++i) work.emplace_back(i, "G" + std::to_string(i));
+    runDownloadJob(work, 999999);
+    EXPECT_EQ(dlMsg(), "下载完成  完整:8  不全:0  失败:0  → media/");
+    for (const auto& [appid, name] : work) {
+        EXPECT_EQ(filesIn(gameDir(name)).size(), 8u) << name;
+        EXPECT_EQ(kbtest::readFile(gameDir(name) + "ss_06_1920x1080.jpg"),
+                  imageBytes("/ss_" + std::to_string(appid) + "_6.jpg"));
+    }
+    EXPECT_EQ(storeRequests.load(), 8);
+    EXPECT_LE(server.connections.load(), kDlTransferSlots);  // of 72 requests
+    EXPECT_GT(mostImagesInFlight.load(), 1);
+    EXPECT_LE(mostImagesInFlight.load(), kDlImageTransfers);
+    EXPECT_EQ(std::tuple(gDlFilesDone.load(), gDlFilesKnown.load(), gDlGamesKnown.load()), std::tuple(64, 64, 8));
+    std::vector<std::string> order;
+    for (const DlBatchItem& r : gDlResults) order.push_back(r.name);
+    EXPECT_EQ(order, (std::vector<std::string>{"G1", "G2", "G3", "G4", "G5", "G6", "G7", "G8"}));
+}
+
+// 取消下载 ends the transfers in flight (they would otherwise wait for answers that never
+// come), writes none of their files, and counts each game begun by what it got.
+TEST_F(Download, CancelEndsTheTransfersInFlight) {
+    holdShots = true;
+    dummyGames = {row("A", 620), row("B", 620), row("C", 620), row("D", 620)};
+    PanelOptions oneShot;
+    oneShot.imageLimitIndex = 1;
+    ASSERT_TRUE(startDownloadJob(oneShot));
+    ASSERT_TRUE(kbtest::waitUntil([&] {  // the three screenshots held, all else of A, B and C written
+        int files = 0;
+        for (const char* name : {"A", "B", "C"}) files += static_cast<int>(filesIn(gameDir(name)).size());
+        return files == 6 && imagesInFlight.load() == 3;
+    }));
+    cancelDownloadJob();
+    ASSERT_TRUE(kbtest::waitUntil([] { return pollDownloadJob(); }));
+    release();
+    EXPECT_EQ(dlMsg(), "下载已取消  完整:0  不全:3  失败:0  未开始:1  → media/\n[A] 部分失败:\n已取消\n"
+                       "[B] 部分失败:\n已取消\n[C] 部分失败:\n已取消\n");
+    for (const char* name : {"A", "B", "C"}) EXPECT_EQ(filesIn(gameDir(name)), (Files{kCapsuleFileName, "info.txt"}));
+    EXPECT_FALSE(kbtest::fileExists(gameDir("D")));
 }
 
 }  // namespace
