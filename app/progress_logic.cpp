@@ -20,16 +20,17 @@ std::vector<DlBatchItem> takeDownloadResults() {
 
 void mergeDownloadResults(std::vector<GameInfo>& games, const std::vector<DlBatchItem>& results) {
     for (const DlBatchItem& r : results) {
-        auto it = std::find_if(games.begin(), games.end(), [&](const GameInfo& g) { return g.name == r.name; });
-        if (it == games.end()) continue;
-        scanMediaCounts(*it);
-        if (r.status == kDlComplete) {
-            it->downloadState = kRowDownloaded;
-            it->ticked = false;
-        } else if (r.status == kDlPartial) {
-            it->downloadState = kRowPartial;
-        } else {
-            it->downloadState = kRowDownloadFailed;
+        for (GameInfo& g : games) {
+            if (g.name != r.name) continue;
+            scanMediaCounts(g);
+            if (r.status == kDlComplete) {
+                g.downloadState = kRowDownloaded;
+                g.ticked = false;
+            } else if (r.status == kDlPartial) {
+                g.downloadState = kRowPartial;
+            } else {
+                g.downloadState = kRowDownloadFailed;
+            }
         }
     }
 }

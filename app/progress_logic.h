@@ -10,7 +10,7 @@
 
 // Takes every unmerged download result (leaving gDlResults empty) when gDlResultReady is set.
 std::vector<DlBatchItem> takeDownloadResults();
-// Each result goes to the first row whose name is byte-equal to it: media recounted,
+// Each result goes to every row whose name is byte-equal to it (they share one folder): media recounted,
 // kRowDownloaded/kRowPartial/kRowDownloadFailed for kDlComplete/kDlPartial/other, a complete download unticks the row.
 void mergeDownloadResults(std::vector<GameInfo>& games, const std::vector<DlBatchItem>& results);
 

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <set>
 #include <cstdio>
 #include <thread>
 
@@ -337,14 +338,17 @@ void postResults(const std::vector<DlBatchItem>& items) {
     gDlResults.insert(gDlResults.end(), items.begin(), items.end());
 }
 
-// Ticked rows with an appid go to work; other ticked rows are named in unmatched.
+// Ticked rows with an appid go to work, once per name: rows that share a name share its
+// folder, so they share one fetch (the first row's appid) and its result. Other ticked rows
+// are named in unmatched.
 void collectDownloadWork(DownloadWorkList& work, std::vector<std::string>& unmatched) {
     std::lock_guard<std::mutex> lk(gMatchMtx);
+    std::set<std::string> names;
     for (const GameInfo& g : dummyGames) {
         if (!g.ticked) continue;
         const int32_t appid = chosenAppid(g);
-        if (appid > 0) work.emplace_back(appid, g.name);
-        else unmatched.push_back(g.name);
+        if (appid <= 0) unmatched.push_back(g.name);
+        else if (names.insert(g.name).second) work.emplace_back(appid, g.name);
     }
 }
 
@@ -461,13 +465,16 @@ void runDownloadJob(DownloadWorkList work, int32_t maxScreenshots) {
     run.wake.notify_all();
     for (std::thread& t : fetchers) t.join();
 
+    // The first line says what ended or stopped the job before the counts.
     const bool wasCancelled = cancelled();
+    std::string head = wasCancelled ? "下载已取消" : "下载完成";
+    if (access.refused) head += std::string("：") + kStoreRefusedError;
+    else if (wasCancelled && access.cancelledInPause) head += "（商店限流暂停中）";
     std::lock_guard<std::mutex> lk(gDlMtx);
-    gDlMsg = std::string(wasCancelled ? "下载已取消" : "下载完成") + "  完整:" + std::to_string(gDlDone.load()) +
+    gDlMsg = head + "  完整:" + std::to_string(gDlDone.load()) +
              "  不全:" + std::to_string(gDlPartial.load()) + "  失败:" + std::to_string(gDlFail.load());
     if (wasCancelled) gDlMsg += "  未开始:" + std::to_string(work.size() - run.started);
     gDlMsg += "  → media/";
-    if (access.refused) gDlMsg += "\n" + std::string(kStoreRefusedError);
     if (!summary.empty()) gDlMsg += "\n" + summary;
     gDlResultReady.store(true);
     gDlState.store(kJobFinished);

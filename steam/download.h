@@ -41,5 +41,6 @@ void cancelDownloadJob();
 // The worker body: every game in order, then the final report in gDlMsg and gDlState = kJobFinished.
 // When gDlCancel is raised, the games begun keep what they got ("已取消" in the lines of
 // those that lost a file), the rest are not started, and the report begins "下载已取消" and
-// counts them as 未开始.
+// counts them as 未开始. The report's first line names what stopped the job before its
+// counts: a store that refused it (403), or a cancel during a throttling pause.
 void runDownloadJob(DownloadWorkList work, int32_t maxScreenshots);

@@ -165,6 +165,7 @@ bool httpsGetWithThrottle(const HttpGetFn& get, std::string& out, std::string& e
         if (onWait) onWait(0);
         if (!waited) {
             if (cancelled) *cancelled = true;
+            access->cancelledInPause = true;
             err = "已取消";
             return false;
         }

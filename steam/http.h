@@ -53,6 +53,7 @@ inline constexpr char kStoreRefusedError[] = "商店拒绝访问（HTTP 403）�
 struct StoreAccess {
     bool forbiddenPauseUsed = false;
     bool refused = false;
+    bool cancelledInPause = false;  // a cancel ended a throttling pause
 };
 
 bool isThrottleStatus(long status);  // 429 or 403

@@ -15,7 +15,9 @@
 #include "data/files.h"
 #include "data/game.h"
 #include "data/jobs.h"
+#include "app/progress_logic.h"
 #include "data/paths.h"
+#include "steam/http.h"
 #include "steam/info_text.h"
 #include "steam/store_api.h"
 #include "tests/net_servers.h"
@@ -152,6 +154,7 @@ TEST_F(Download, PerGameOutcomes) {
         int status;
         std::string report;  // the game's block in the final message
         Files files;
+        std::string headNote = "";  // what stopped the job, in the first line before the counts
     };
     const Case cases[] = {
         {"all there after one failure", {500}, 0, body, "", 0, "", {cap, "info.txt", ss}},
@@ -170,11 +173,15 @@ TEST_F(Download, PerGameOutcomes) {
          "部分失败:\ncapsule: 内容不是图片（Content-Type: image/jpeg）\n", {"info.txt", ss}},
         // US data: a notice heads info.txt and no screenshot is fetched.
         {"US only", {}, 0, "", body, 0, "", {cap, "info.txt"}},
+        {"store refuses", {403, 403}, 0, body, "", 1,
+         "部分失败:\nappdetails: " + std::string(kStoreRefusedError) + "\n", {cap},
+         std::string("：") + kStoreRefusedError},
         {"screenshot over http", {}, 0, httpShot, "", 1,
          "部分失败:\nss #1: URL 不是 https: "
          "http://steamcdn-a.akamaihd.net/steam/apps/620/ss_f3f6787d74739d3b2ec8a484b5c994b\n",  // its first 80 bytes
          {cap, "info.txt"}},
     };
+    throttleSetTestForbiddenPauseSec(0);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         resetJobGlobals();
@@ -187,7 +194,7 @@ TEST_F(Download, PerGameOutcomes) {
             firstAnswers = c.firstAnswers;
         }
         runDownloadJob({{620, "G"}}, 1);
-        const std::string head = std::string("下载完成  完整:") + (c.status == 0 ? "1" : "0") +
+        const std::string head = "下载完成" + c.headNote + "  完整:" + (c.status == 0 ? "1" : "0") +
                                  "  不全:" + (c.status == 1 ? "1" : "0") + "  失败:" + (c.status == 2 ? "1" : "0") +
                                  "  → media/";
         EXPECT_EQ(dlMsg(), c.report.empty() ? head : head + "\n[G] " + c.report);
@@ -200,6 +207,7 @@ TEST_F(Download, PerGameOutcomes) {
             EXPECT_EQ(kbtest::readFile(gameDir("G") + cap), imageBytes(capsule));
         }
     }
+    throttleSetTestForbiddenPauseSec(-1);
 }
 
 // A name the media rule refuses fails before any request; separators nest folders.
@@ -233,9 +241,25 @@ TEST_F(Download, StartAndCancel) {
     ASSERT_TRUE(kbtest::waitUntil([&] { return storeRequests.load() > 0; }));
     cancelDownloadJob();
     ASSERT_TRUE(kbtest::waitUntil([] { return pollDownloadJob(); }));
-    EXPECT_EQ(dlMsg(), "下载已取消  完整:0  不全:1  失败:0  未开始:1  → media/\n[A] 部分失败:\n已取消\n");
+    EXPECT_EQ(dlMsg(), "下载已取消（商店限流暂停中）  完整:0  不全:1  失败:0  未开始:1  → media/\n[A] 部分失败:\n已取消\n");
     EXPECT_EQ(storeRequests.load(), 1);
     EXPECT_EQ(filesIn(gameDir("A")), Files{kCapsuleFileName});
+}
+
+// Rows that share a name share one folder: one fetch, its result on every row.
+TEST_F(Download, RowsSharingANameShareOneFetch) {
+    dummyGames = {row("A", 620), row("B", -1), row("A", 620)};
+    dummyGames[1].ticked = false;
+    ASSERT_TRUE(startDownloadJob(PanelOptions{}));
+    ASSERT_TRUE(kbtest::waitUntil([] { return pollDownloadJob(); }));
+    EXPECT_EQ(dlMsg(), "下载完成  完整:1  不全:0  失败:0  → media/");
+    EXPECT_EQ(storeRequests.load(), 1);
+    mergeDownloadResults(dummyGames, takeDownloadResults());
+    for (size_t i : {0u, 2u}) {
+        EXPECT_EQ(dummyGames[i].downloadState, kRowDownloaded) << i;
+        EXPECT_FALSE(dummyGames[i].ticked) << i;
+        EXPECT_GT(dummyGames[i].imageCount, 0) << i;
+    }
 }
 
 // Pictures come four at a time across games, each fetcher and the store on a connection
