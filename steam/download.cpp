@@ -456,7 +456,6 @@ void runDownloadJob(DownloadWorkList work, int32_t maxScreenshots) {
         }
         run.wake.notify_all();
     }
-    setDlText(gDlCurGame, "");
     reportWhile([&] { return run.reported < run.started; });
     {
         std::lock_guard<std::mutex> lk(run.mtx);
@@ -471,6 +470,7 @@ void runDownloadJob(DownloadWorkList work, int32_t maxScreenshots) {
     if (access.refused) head += std::string("：") + kStoreRefusedError;
     else if (wasCancelled && access.cancelledInPause) head += "（商店限流暂停中）";
     std::lock_guard<std::mutex> lk(gDlMtx);
+    gDlCurGame.clear();
     gDlMsg = head + "  完整:" + std::to_string(gDlDone.load()) +
              "  不全:" + std::to_string(gDlPartial.load()) + "  失败:" + std::to_string(gDlFail.load());
     if (wasCancelled) gDlMsg += "  未开始:" + std::to_string(work.size() - run.started);
