@@ -238,7 +238,9 @@ TEST_F(Download, StartAndCancel) {
     }
     dummyGames = {row("A", 620), row("B", 570)};
     ASSERT_TRUE(startDownloadJob(PanelOptions{}));
-    ASSERT_TRUE(kbtest::waitUntil([&] { return storeRequests.load() > 0; }));
+    ASSERT_TRUE(kbtest::waitUntil([&] {  // in the store's pause, with the capsule (fetched beside it) written
+        return storeRequests.load() > 0 && kbtest::fileExists(gameDir("A") + kCapsuleFileName);
+    }));
     cancelDownloadJob();
     ASSERT_TRUE(kbtest::waitUntil([] { return pollDownloadJob(); }));
     EXPECT_EQ(dlMsg(), "下载已取消（商店限流暂停中）  完整:0  不全:1  失败:0  未开始:1  → media/\n[A] 部分失败:\n已取消\n");
