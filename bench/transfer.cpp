@@ -38,6 +38,7 @@
 #include "steam/download.h"
 #include "steam/network_match.h"
 #include "steam/store_api.h"
+#include "tests/platform.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -46,19 +47,7 @@ using Clock = std::chrono::steady_clock;
 constexpr size_t kPictureBytes = 320 * 1024;
 constexpr int kScreenshots = 10;
 
-int listenLoopback(int& port) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    const int one = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd, 64) != 0) std::abort();
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    port = ntohs(a.sin_port);
-    return fd;
-}
+int listenLoopback(int& port) { return static_cast<int>(kbtest::tcpListenLoopback(port)); }
 
 int connectLoopback(int port) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
