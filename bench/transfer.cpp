@@ -396,6 +396,25 @@ int main(int argc, char** argv) {
         std::sscanf(nm.c_str(), "%lf %d", &msec, &matched);
         std::printf("  network match: %.3f s per title = %.2f RTT (%d of %d matched, %d connections)\n", msec / titles,
                     msec / titles / rttSec, matched, titles, origin.connections.load() - beforeMatch);
+        // A cancel one second into the job: how long until it has ended.
+        const std::string cancel = inChild([&] {
+            resetJobGlobals();
+            DownloadWorkList work;
+            for (int i = 0; i < games; ++i) work.emplace_back(5000 + i, "Cancel " + std::to_string(i));
+            gDlState = kJobRunning;
+            std::thread job([&] { runDownloadJob(work, 999999); });
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            const auto t0 = Clock::now();
+            gDlCancel = true;
+            while (gDlState.load() != kJobFinished) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            const double ms = secondsSince(t0) * 1000;
+            job.join();
+            char buf[64];
+            std::snprintf(buf, sizeof buf, "%.0f", ms);
+            return std::string(buf);
+        });
+        std::printf("  cancel after 1 s: the job ended %s ms later\n", cancel.c_str());
+
         std::fflush(stdout);
     }
     netSetTestCaFile("");
