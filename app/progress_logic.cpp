@@ -23,6 +23,7 @@ void mergeDownloadResults(std::vector<GameInfo>& games, const std::vector<DlBatc
         auto it = std::find_if(games.begin(), games.end(), [&](const GameInfo& g) { return g.name == r.name; });
         if (it == games.end()) continue;
         scanMediaCounts(*it);
+        if (r.status != kDlFailed) it->mediaAppid = r.appid;
         if (r.status == kDlComplete) {
             it->downloadState = kRowDownloaded;
             it->ticked = false;

@@ -65,9 +65,10 @@ void beginFileStep(const std::string& label) {
 
 // Images: only bytes that are a picture count, whatever the status said (a CDN may answer
 // 200 with an HTML error page).
-bool fetchImage(const std::string& host, const std::string& path, std::string& body, std::string& err) {
+bool fetchImage(const std::string& host, const std::string& path, std::string& body, std::string& err,
+                const std::atomic<bool>* cancel = &gDlCancel) {
     HttpMeta meta;
-    if (!httpsGetBinary(host, path, body, err, &meta, &gDlCancel)) return false;
+    if (!httpsGetBinary(host, path, body, err, &meta, cancel)) return false;
     if (body.empty()) {
         err = "响应为空";
         return false;
@@ -202,9 +203,9 @@ bool detailsSteps(int32_t appid, const std::string& gameDir, const std::string& 
     return any;
 }
 
-void postResult(const std::string& name, int32_t status) {
+void postResult(int32_t appid, const std::string& name, int32_t status) {
     std::lock_guard<std::mutex> lk(gDlResultMtx);
-    gDlResults.push_back(DlBatchItem{name, status});
+    gDlResults.push_back(DlBatchItem{name, status, appid});
 }
 
 // One game from its folder to its outcome; appends its report block to summary. A cancel
@@ -235,7 +236,7 @@ void downloadOneGame(int32_t appid, const std::string& name, int32_t maxScreensh
     } else {
         gDlDone.fetch_add(1);
     }
-    postResult(name, status);
+    postResult(appid, name, status);
 }
 
 
@@ -405,3 +406,7 @@ bool looksLikeImage(const std::string& b) {
 }
 
 }  // namespace
+
+bool fetchCapsuleImage(int32_t appid, std::string& body, std::string& err, const std::atomic<bool>* cancel) {
+    return fetchImage(kSteamCdnHost, capsulePath(appid), body, err, cancel);
+}

@@ -8,6 +8,7 @@
 // and a name that mediaRelativePath refuses fails its game before anything is requested.
 // "取消下载" ends the file in flight and any throttling pause at once.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -39,3 +40,7 @@ void cancelDownloadJob();
 // When gDlCancel is raised, the game in flight keeps what it got ("已取消" in its lines),
 // the rest are not started, and the report begins "下载已取消" and counts them as 未开始.
 void runDownloadJob(DownloadWorkList work, int32_t maxScreenshots);
+
+// The image CDN's capsule of appid, for the table's hover preview: the download's request
+// rules and picture check, on the caller's cancel flag.
+bool fetchCapsuleImage(int32_t appid, std::string& body, std::string& err, const std::atomic<bool>* cancel);

@@ -2,6 +2,7 @@
 list(APPEND KB_TEST_SOURCES
   tests/table_logic.cpp
   tests/progress_logic.cpp
+  tests/preview.cpp
 )
 list(APPEND KB_GUI_TEST_SOURCES
   tests/test_util.cpp
