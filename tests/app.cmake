@@ -7,4 +7,5 @@ list(APPEND KB_TEST_SOURCES
 list(APPEND KB_GUI_TEST_SOURCES
   tests/test_util.cpp
   tests/frame.cpp
+  tests/preview_decode.cpp
 )
