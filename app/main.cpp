@@ -7,6 +7,7 @@
 //   KESTRELBOX_NO_DIALOG=1            start-up failures go to stderr only (no dialog that waits)
 //   KESTRELBOX_FONTS=<a>:<b>          font files tried instead of the built-in list (';' on Windows)
 #include "app/frame.h"
+#include "app/preview.h"
 #include "app/startup.h"
 #include "data/jobs.h"
 #include "data/paths.h"
@@ -168,10 +169,12 @@ int main() {
         return -1;
     }
 
+    startCandidatePreviews();
     const int code = runLoop(*window);
     // Jobs still running get their cancel flags and are joined before the GUI goes away;
     // the loop has closed the window, so the binding's cursors are no longer in use.
     shutdownJobs();
+    stopCandidatePreviews();
     window->close();
     ImGui::SFML::Shutdown();
     return code;

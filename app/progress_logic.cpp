@@ -23,6 +23,7 @@ void mergeDownloadResults(std::vector<GameInfo>& games, const std::vector<DlBatc
         for (GameInfo& g : games) {
             if (g.name != r.name) continue;
             scanMediaCounts(g);
+            if (r.status != kDlFailed) g.mediaAppid = r.appid;
             if (r.status == kDlComplete) {
                 g.downloadState = kRowDownloaded;
                 g.ticked = false;

@@ -4,11 +4,13 @@
 list(APPEND KB_CORE_SOURCES
   app/table_logic.cpp
   app/progress_logic.cpp
+  app/preview_logic.cpp
 )
 list(APPEND KB_GUI_CORE_SOURCES
   app/frame.cpp
   app/help.cpp
   app/table.cpp
+  app/preview.cpp
   app/progress.cpp
   app/left_panel.cpp
   app/popups.cpp

@@ -1,5 +1,6 @@
 #include "app/table.h"
 
+#include "app/preview.h"
 #include "app/progress.h"
 #include "data/game.h"
 #include "data/jobs.h"
@@ -7,6 +8,7 @@
 
 #include <imgui.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cstdio>
 #include <mutex>
@@ -110,8 +112,10 @@ void drawCount(int32_t n) {
 }
 
 void drawMatchedName(GameInfo& g, bool rowJob) {
+    const size_t chosen = static_cast<size_t>(std::max(0, g.selectedCandidate));
     if (g.candidates.size() < 2) {
         ImGui::TextUnformatted(g.matchedName.c_str());
+        candidatePreviewTooltip(g, chosen);
         return;
     }
     const std::string id = "##mc_" + std::to_string(g.id);
@@ -121,9 +125,12 @@ void drawMatchedName(GameInfo& g, bool rowJob) {
         for (size_t k = 0; k < g.candidates.size(); ++k) {
             const bool selected = static_cast<int32_t>(k) == g.selectedCandidate;
             if (ImGui::Selectable(candidateLabel(g.candidates[k], g.id, k).c_str(), selected)) chooseCandidate(g, k);
+            candidatePreviewTooltip(g, k);
             if (selected) ImGui::SetItemDefaultFocus();
         }
         ImGui::EndCombo();
+    } else {
+        candidatePreviewTooltip(g, chosen);
     }
     ImGui::EndDisabled();
 }

@@ -30,6 +30,7 @@ struct GameInfo {
     int32_t selectedCandidate = 0;
     bool ticked = false;
     int32_t downloadState = 0;  // kRowNotDownloaded, kRowDownloaded, kRowPartial, kRowDownloadFailed
+    int32_t mediaAppid = 0;     // the appid this run's download wrote media/<name>/ for; 0 = none
 };
 
 // Values of GameInfo::downloadState: the last download batch's outcome for the row.

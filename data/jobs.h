@@ -32,6 +32,7 @@ constexpr int32_t kDlFailed = 2;
 struct DlBatchItem {
     std::string name;
     int32_t status = kDlComplete;
+    int32_t appid = 0;  // the store entry the files were fetched for
 };
 
 struct WaitState {

@@ -60,9 +60,9 @@ bool cancellableSleep(int ms) {
 // Images: only bytes that are a picture count, whatever the status said (a CDN may answer
 // 200 with an HTML error page).
 bool fetchImage(const std::string& host, const std::string& path, std::string& body, std::string& err,
-                NetClient& client, TransferSlot& slot) {
+                NetClient& client, TransferSlot* slot, const std::atomic<bool>* cancel = &gDlCancel) {
     HttpMeta meta;
-    if (!httpsGetBinary(host, path, body, err, &meta, &gDlCancel, &client, &slot)) return false;
+    if (!httpsGetBinary(host, path, body, err, &meta, cancel, &client, slot)) return false;
     if (body.empty()) {
         err = "响应为空";
         return false;
@@ -173,7 +173,7 @@ void imageFetcher(DownloadRun& run, TransferSlot& slot) {
         const std::string file = task.shot == 0 ? std::string(kCapsuleFileName) : screenshotFileName(task.shot);
         std::string body, err;
         bool written = false, writeFailed = false;
-        if (!cancelled() && fetchImage(task.host, task.path, body, err, client, slot)) {
+        if (!cancelled() && fetchImage(task.host, task.path, body, err, client, &slot)) {
             written = writeGameFile(dir, file, body, err);
             writeFailed = !written;
         }
@@ -327,7 +327,7 @@ std::vector<DlBatchItem> reportReadyGames(DownloadRun& run, std::string& summary
         } else {
             gDlDone.fetch_add(1);
         }
-        out.push_back(DlBatchItem{g.name, status});
+        out.push_back(DlBatchItem{g.name, status, g.appid});
     }
     return out;
 }
@@ -547,3 +547,8 @@ bool looksLikeImage(const std::string& b) {
 }
 
 }  // namespace
+
+bool fetchCapsuleImage(int32_t appid, NetClient& client, const std::atomic<bool>* cancel, std::string& body,
+                       std::string& err) {
+    return fetchImage(kSteamCdnHost, capsulePath(appid), body, err, client, nullptr, cancel);
+}

@@ -11,6 +11,7 @@
 // and a name that mediaRelativePath refuses fails its game before anything is requested.
 // "取消下载" ends every transfer in flight and any throttling pause at once.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -18,6 +19,8 @@
 
 #include "data/files.h"  // ensureDirUtf8, writeFileBinaryUtf8
 #include "data/options.h"
+
+struct NetClient;
 
 // (Steam appid > 0, game name) in table order.
 using DownloadWorkList = std::vector<std::pair<int, std::string>>;
@@ -44,3 +47,8 @@ void cancelDownloadJob();
 // counts them as 未开始. The report's first line names what stopped the job before its
 // counts: a store that refused it (403), or a cancel during a throttling pause.
 void runDownloadJob(DownloadWorkList work, int32_t maxScreenshots);
+
+// The image CDN's capsule of appid, for the table's hover preview: the download's request
+// rules and picture check, on the caller's connections and cancel flag.
+bool fetchCapsuleImage(int32_t appid, NetClient& client, const std::atomic<bool>* cancel, std::string& body,
+                       std::string& err);

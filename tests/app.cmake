@@ -2,8 +2,10 @@
 list(APPEND KB_TEST_SOURCES
   tests/table_logic.cpp
   tests/progress_logic.cpp
+  tests/preview.cpp
 )
 list(APPEND KB_GUI_TEST_SOURCES
   tests/test_util.cpp
   tests/frame.cpp
+  tests/preview_decode.cpp
 )

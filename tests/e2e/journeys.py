@@ -17,6 +17,8 @@ import sys
 import threading
 import time
 import urllib.parse
+import struct
+import zlib
 
 import kbx
 
@@ -102,6 +104,19 @@ def row_state(rows, i):
     return "other"
 
 
+def png(rgb, size=(616, 353)):
+    """A real PNG of one colour: what the window library decodes for the hover preview."""
+    w, h = size
+    chunk = lambda kind, data: struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    rows = b"".join(b"\x00" + bytes(rgb) * w for _ in range(h))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+CDN_RGB, MEDIA_RGB = (200, 40, 200), (250, 140, 0)
+CDN_CAPSULE = png(CDN_RGB)
+
+
 CHAT_ANSWER = "巫师3 The Witcher 3=角色扮演|冒险\n"
 
 
@@ -149,6 +164,8 @@ def answer(path):
         data = {"total": len(items), "items": items}
     elif "/chat/completions" in path:
         data = {"choices": [{"message": {"role": "assistant", "content": CHAT_ANSWER}}]}
+    elif path.endswith("/capsule_616x353.jpg"):
+        return CDN_CAPSULE, "image/jpeg"
     else:
         return b"\x89PNG\r\n\x1a\n" + b"\x00" * 64, "image/jpeg"
     # Compact like the real store: the screenshot addresses are found in the raw text.
@@ -186,6 +203,37 @@ def journey_offline(app, menu, services):
     kbx.wait_for(lambda: media_listing(menu) == expect, "three games downloaded into media/", timeout=180)
     # The chosen candidate decides what is fetched for 艾尔登法环.
     kbx.check(any("appids=2622380" in p for p in services.requests), "the chosen candidate's appid was not used")
+    hover_previews(app, menu, services)
+
+
+def capsule_asks(services, appid):
+    return sum(p.endswith(f"/apps/{appid}/capsule_616x353.jpg") for p in services.requests)
+
+
+def hover_previews(app, menu, services):
+    """Hovering the matched name shows the capsule downloaded into media/ (recoloured here, so
+    the picture tells its source); an item of the open candidate list shows the CDN's."""
+    # A game's result reaches its row when the job ends: complete rows lose their tick.
+    ticked = lambda r: kbx.colour_share(r, (TICK_X - 8, row_y(0) - 8, TICK_X + 8, row_y(2) + 8),
+                                        lambda p: p[2] > 200 and p[0] < 120, step=1) > 0
+    app.wait_capture(lambda r: not ticked(r), "the download's results in the table", timeout=60)
+    with open(os.path.join(menu, "media", "Stardew Valley", "capsule_616x353.jpg"), "wb") as f:
+        f.write(png(MEDIA_RGB))
+    asked = capsule_asks(services, 413150)
+    shows = lambda rgb: lambda r: kbx.colour_share(r, (0, 0, 1200, 800), lambda p: p == rgb, step=4) > 0.02
+    app.hover(420, row_y(1))
+    app.wait_capture(shows(MEDIA_RGB), "the downloaded capsule in the tooltip", timeout=30)
+    app.capture("preview-media.png")
+    kbx.check(capsule_asks(services, 413150) == asked, "the downloaded capsule was fetched again")
+    app.park()
+    before = app.capture()
+    app.click_until(420, row_y(0), lambda r: kbx.diff_share(before, r, (395, row_y(0) + 14, 693, 765)) > 0.02,
+                    "the candidate list", tries=2)
+    app.hover(480, row_y(0) + 25)  # its first item, ELDEN RING: not downloaded
+    app.wait_capture(shows(CDN_RGB), "the CDN's capsule in the tooltip", timeout=60)
+    app.capture("preview-cdn.png")
+    kbx.check(capsule_asks(services, 1245620) == 1, "the CDN capsule was not asked once")
+    app.key("Escape")
 
 
 LOCAL_ROW0_Y = 346

@@ -194,6 +194,10 @@ class App:
         release = ["sleep", "0.3", "keyup", modifiers] if modifiers else []
         self._xdo(*hold, "mousedown", str(button), "sleep", str(0.15 * PACE), "mouseup", str(button), *release)
 
+    def hover(self, x, y):
+        """Rests the pointer at (x, y) without a click."""
+        self._xdo("mousemove", "--window", self.wid, str(x), str(y), "sleep", str(0.15 * PACE))
+
     def park(self):
         """Moves the pointer off the controls (to the window's bottom-right corner)."""
         self._xdo("mousemove", "--window", self.wid, "1196", "796", "sleep", str(0.15 * PACE))

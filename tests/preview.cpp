@@ -1,0 +1,217 @@
+// The hover preview's worker: where a candidate's picture comes from (media/, a local folder,
+// the loopback image CDN), the order of requests, what is remembered and what is kept.
+#include "app/preview_logic.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "data/files.h"
+#include "data/game.h"
+#include "steam/download.h"
+#include "steam/store_api.h"
+#include "tests/net_servers.h"
+#include "tests/test_util.h"
+
+namespace {
+
+// Stands in for the window library's decoder: a "JPEG" whose fifth byte is its colour, as a
+// 616 x 353 picture; a fifth byte of 0 is a picture it cannot read.
+bool testDecode(const std::string& bytes, PreviewPicture& out, std::string& err) {
+    if (bytes.size() < 5 || bytes[4] == 0) {
+        err = "cannot decode";
+        return false;
+    }
+    out.width = 616;
+    out.height = 353;
+    out.rgba.assign(616u * 353u * 4u, static_cast<uint8_t>(bytes[4]));
+    return true;
+}
+
+std::string picture(char colour) { return std::string("\xFF\xD8\xFF\xE0", 4) + colour + std::string(60, 'x'); }
+
+uint8_t colourOf(const PreviewView& v) { return v.picture ? v.picture->rgba[0] : 0; }
+
+PreviewView waitFor(const PreviewSource& s) {
+    PreviewView v;
+    EXPECT_TRUE(kbtest::waitUntil([&] { return (v = previewGet(s)).state != kPreviewLoading; }));
+    return v;
+}
+
+PreviewSource store(int32_t appid, const std::string& mediaDir = "", const std::string& name = "",
+                    bool downloadedFor = false) {
+    PreviewSource s;
+    s.appid = appid;
+    s.mediaDir = mediaDir;
+    s.candidateName = name;
+    s.downloadedFor = downloadedFor;
+    return s;
+}
+
+PreviewSource local(const std::string& folder) {
+    PreviewSource s;
+    s.localFolder = folder;
+    return s;
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::filesystem::create_directories(pathFromUtf8(path).parent_path());
+    std::string err;
+    ASSERT_TRUE(writeFileBinaryUtf8(path, bytes, err)) << err;
+}
+
+// The image CDN on loopback: capsule paths answer with the picture of their appid (its last
+// digit as the colour), others as set; every path asked is recorded. hold() keeps requests
+// waiting.
+struct Cdn {
+    std::mutex mtx;
+    std::condition_variable cv;
+    std::vector<std::string> asked;
+    std::map<std::string, std::pair<std::string, std::string>> special;  // path -> (body, type)
+    bool holding = false;
+    kbtest::ScopedHostMap map{""};
+    kbtest::HttpServer http;
+
+    Cdn() {
+        http.handler = [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
+            std::unique_lock<std::mutex> lk(mtx);
+            asked.push_back(q.path);
+            cv.wait(lk, [this] { return !holding; });
+            if (auto it = special.find(q.path); it != special.end()) return r.setContent(it->second.first, it->second.second);
+            r.setContent(picture(static_cast<char>(q.path[q.path.find("/capsule") - 1])), "image/jpeg");
+        };
+        http.start();
+        kbtest::setEnv("KESTRELBOX_HOST_MAP", std::string(kSteamCdnHost) + "=" + http.base());
+    }
+    ~Cdn() { hold(false); }
+    void hold(bool on) {
+        std::lock_guard<std::mutex> lk(mtx);
+        holding = on;
+        cv.notify_all();
+    }
+    std::vector<std::string> seen() {
+        std::lock_guard<std::mutex> lk(mtx);
+        return asked;
+    }
+};
+
+struct Preview : ::testing::Test {
+    Cdn cdn;
+    kbtest::TempDir dir;
+    void SetUp() override { previewStart(testDecode); }
+    void TearDown() override { previewStop(); }
+};
+
+TEST_F(Preview, SourcesInOrder) {
+    // media/<name>/ of a row holding a capsule of colour 'm' and an info.txt naming "Game Nine".
+    const std::string media = dir.path + "media/row/";
+    writeFile(media + kCapsuleFileName, picture('m'));
+    writeFile(media + "info.txt", "Game Nine\t2020\n开发商: x\n");
+    // A local folder: its first picture by name is b.png ('b'); a text and a folder come earlier.
+    writeFile(dir.path + "res/0.txt", "text");
+    writeFile(dir.path + "res/a.jpg/x", "");
+    writeFile(dir.path + "res/c.jpg", picture('c'));
+    writeFile(dir.path + "res/b.png", picture('b'));
+    writeFile(dir.path + "none/readme.txt", "text");
+    writeFile(dir.path + "bad/x.jpg", picture(0));
+    cdn.special[capsulePath(7)] = {"<html>not found</html>", "image/jpeg"};
+    struct Row {
+        const char* what;
+        PreviewSource source;
+        int32_t state;
+        uint8_t colour;
+        const char* error;
+        bool cdnAsked;
+    } rows[] = {
+        {"downloaded for this appid", store(11, media, "Other", true), kPreviewReady, 'm', "", false},
+        {"info.txt names the candidate", store(21, media, "Game Nine"), kPreviewReady, 'm', "", false},
+        {"media of another game", store(31, media, "Game Ten"), kPreviewReady, '1', "", true},
+        {"no media folder", store(41), kPreviewReady, '1', "", true},
+        {"downloaded, capsule missing", store(51, dir.path + "media/gone/", "", true), kPreviewReady, '1', "", true},
+        {"CDN page that is no picture", store(7), kPreviewFailed, 0, "内容不是图片", true},
+        {"local folder", local(dir.path + "res"), kPreviewReady, 'b', "", false},
+        {"local folder without pictures", local(dir.path + "none"), kPreviewFailed, 0, "文件夹里没有图片", false},
+        {"undecodable picture", local(dir.path + "bad"), kPreviewFailed, 0, "cannot decode", false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        const size_t before = cdn.seen().size();
+        const PreviewView v = waitFor(r.source);
+        EXPECT_EQ(v.state, r.state);
+        EXPECT_EQ(colourOf(v), r.colour);
+        EXPECT_NE(v.error.find(r.error), std::string::npos) << v.error;
+        EXPECT_EQ(cdn.seen().size() > before, r.cdnAsked);
+        // Asked again: answered from memory, a failure included.
+        EXPECT_EQ(previewGet(r.source).state, r.state);
+        EXPECT_EQ(cdn.seen().size() > before, r.cdnAsked);
+    }
+    EXPECT_EQ(cdn.seen().size(), 4u);
+}
+
+TEST_F(Preview, NewestRequestFirstAndScaledToHalf) {
+    cdn.hold(true);
+    previewGet(store(101));
+    ASSERT_TRUE(kbtest::waitUntil([&] { return cdn.seen().size() == 1; }));
+    // While 101 is fetched, 102, 103 and 104 are hovered; 102 again, so it is the newest.
+    for (int32_t a : {102, 103, 104, 102}) previewGet(store(a));
+    cdn.hold(false);
+    // Waiting by asking would be a hover too: wait for the server instead.
+    ASSERT_TRUE(kbtest::waitUntil([&] { return cdn.seen().size() == 4; }));
+    const PreviewView last = waitFor(store(103));
+    EXPECT_EQ(cdn.seen(), (std::vector<std::string>{capsulePath(101), capsulePath(102), capsulePath(104), capsulePath(103)}));
+    ASSERT_TRUE(last.picture);
+    EXPECT_EQ(last.picture->width, 308u);
+    EXPECT_EQ(last.picture->height, 176u);
+}
+
+TEST_F(Preview, CacheKeepsTheLatestPictures) {
+    const size_t one = 308u * 176u * 4u;
+    for (size_t i = 0; i <= kPreviewCacheSize; ++i) waitFor(store(static_cast<int32_t>(1000 + i)));
+    EXPECT_EQ(previewCacheBytes(), kPreviewCacheSize * one);
+    // The first was used least recently: it went, and is fetched again; the second stayed.
+    EXPECT_EQ(previewGet(store(1001)).state, kPreviewReady);
+    EXPECT_EQ(previewGet(store(1000)).state, kPreviewLoading);
+    waitFor(store(1000));
+    EXPECT_EQ(cdn.seen().size(), kPreviewCacheSize + 2);
+}
+
+TEST_F(Preview, StopEndsAFetchInFlight) {
+    cdn.hold(true);
+    previewGet(store(5));
+    ASSERT_TRUE(kbtest::waitUntil([&] { return cdn.seen().size() == 1; }));
+    // The server never answers while held: only the cancel flag can end the request.
+    const auto t0 = std::chrono::steady_clock::now();
+    previewStop();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
+    EXPECT_EQ(previewCacheBytes(), 0u);
+    cdn.hold(false);
+}
+
+TEST(PreviewScale, BoxFilterKeepsProportions) {
+    struct Row {
+        uint32_t w, h, outW, outH;
+    } rows[] = {{616, 353, 308, 176}, {300, 100, 300, 100}, {1000, 1000, 177, 177}, {4000, 1, 308, 1}};
+    for (const Row& r : rows) {
+        PreviewPicture in;
+        in.width = r.w;
+        in.height = r.h;
+        in.rgba.resize(static_cast<size_t>(r.w) * r.h * 4);
+        // Left half black, right half white: the output's edges keep them, its middle averages.
+        for (uint32_t y = 0; y < r.h; ++y)
+            for (uint32_t x = r.w / 2; x < r.w; ++x)
+                for (int c = 0; c < 4; ++c) in.rgba[(static_cast<size_t>(y) * r.w + x) * 4 + c] = 255;
+        const PreviewPicture out = scalePictureToFit(in, kPreviewMaxWidth, kPreviewMaxHeight);
+        EXPECT_EQ(out.width, r.outW);
+        EXPECT_EQ(out.height, r.outH);
+        ASSERT_EQ(out.rgba.size(), static_cast<size_t>(out.width) * out.height * 4);
+        EXPECT_EQ(out.rgba.front(), 0);
+        EXPECT_EQ(out.rgba.back(), 255);
+    }
+}
+
+}  // namespace
