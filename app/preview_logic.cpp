@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -65,20 +66,40 @@ bool readLocalPicture(const std::string& folder, std::string& bytes, std::string
     return readFileBinaryUtf8(folder + "/" + pictures.front(), bytes, err);
 }
 
+// What the worker keeps between requests.
+struct WorkerState {
+    NetClient client;  // the CDN's connection stays open between hovers
+    // After a fetch the CDN did not answer at all (offline, unreachable, silent), the next
+    // ones fail at once for a while: a hover never waits for more than one connect limit.
+    std::chrono::steady_clock::time_point cdnDownUntil{};
+    std::string cdnDownReason;
+};
+constexpr auto kCdnDownFor = std::chrono::seconds(60);
+
 // The row's downloaded capsule when it belongs to this candidate, else the image CDN's.
-bool readStorePicture(const PreviewSource& s, NetClient& client, std::string& bytes, std::string& err) {
+bool readStorePicture(const PreviewSource& s, WorkerState& w, std::string& bytes, std::string& err) {
     if (!s.mediaDir.empty() && (s.downloadedFor || (!s.candidateName.empty() && infoSheetName(s.mediaDir) == s.candidateName))) {
         std::string ignored;
         if (readFileBinaryUtf8(s.mediaDir + kCapsuleFileName, bytes, ignored)) return true;
     }
-    return fetchCapsuleImage(s.appid, client, &gPreviewCancel, bytes, err);
+    if (std::chrono::steady_clock::now() < w.cdnDownUntil) {
+        err = w.cdnDownReason;
+        return false;
+    }
+    bool answered = false;
+    if (fetchCapsuleImage(s.appid, w.client, &gPreviewCancel, bytes, err, &answered)) return true;
+    if (!answered) {
+        w.cdnDownUntil = std::chrono::steady_clock::now() + kCdnDownFor;
+        w.cdnDownReason = err;
+    }
+    return false;
 }
 
-PreviewView loadPicture(const PreviewSource& s, PreviewDecoder decode, NetClient& client) {
+PreviewView loadPicture(const PreviewSource& s, PreviewDecoder decode, WorkerState& w) {
     PreviewView v;
     v.state = kPreviewFailed;
     std::string bytes;
-    const bool read = s.appid != 0 ? readStorePicture(s, client, bytes, v.error) : readLocalPicture(s.localFolder, bytes, v.error);
+    const bool read = s.appid != 0 ? readStorePicture(s, w, bytes, v.error) : readLocalPicture(s.localFolder, bytes, v.error);
     if (!read) return v;
     auto pic = std::make_shared<PreviewPicture>();
     if (!decode(bytes, *pic, v.error)) return v;
@@ -104,7 +125,7 @@ void evictLocked() {
 }
 
 void workerLoop() {
-    NetClient client;  // the CDN's connection stays open between hovers
+    WorkerState worker;
     for (;;) {
         PendingRequest req;
         PreviewDecoder decode = nullptr;
@@ -116,7 +137,7 @@ void workerLoop() {
             gPreviewPending.pop_back();
             decode = gPreviewDecode;
         }
-        PreviewView v = loadPicture(req.source, decode, client);
+        PreviewView v = loadPicture(req.source, decode, worker);
         std::lock_guard<std::mutex> lk(gPreviewMtx);
         if (gPreviewStopping) return;
         auto it = gPreviewCache.find(req.key);

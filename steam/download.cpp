@@ -60,8 +60,10 @@ bool cancellableSleep(int ms) {
 // Images: only bytes that are a picture count, whatever the status said (a CDN may answer
 // 200 with an HTML error page).
 bool fetchImage(const std::string& host, const std::string& path, std::string& body, std::string& err,
-                NetClient& client, TransferSlot* slot, const std::atomic<bool>* cancel = &gDlCancel) {
-    HttpMeta meta;
+                NetClient& client, TransferSlot* slot, const std::atomic<bool>* cancel = &gDlCancel,
+                HttpMeta* metaOut = nullptr) {
+    HttpMeta local;
+    HttpMeta& meta = metaOut ? *metaOut : local;
     if (!httpsGetBinary(host, path, body, err, &meta, cancel, &client, slot)) return false;
     if (body.empty()) {
         err = "响应为空";
@@ -549,6 +551,9 @@ bool looksLikeImage(const std::string& b) {
 }  // namespace
 
 bool fetchCapsuleImage(int32_t appid, NetClient& client, const std::atomic<bool>* cancel, std::string& body,
-                       std::string& err) {
-    return fetchImage(kSteamCdnHost, capsulePath(appid), body, err, client, nullptr, cancel);
+                       std::string& err, bool* answered) {
+    HttpMeta meta;
+    const bool ok = fetchImage(kSteamCdnHost, capsulePath(appid), body, err, client, nullptr, cancel, &meta);
+    if (answered) *answered = meta.status != 0;
+    return ok;
 }

@@ -49,6 +49,7 @@ void cancelDownloadJob();
 void runDownloadJob(DownloadWorkList work, int32_t maxScreenshots);
 
 // The image CDN's capsule of appid, for the table's hover preview: the download's request
-// rules and picture check, on the caller's connections and cancel flag.
+// rules and picture check, on the caller's connections and cancel flag. answered (optional):
+// whether the CDN gave any answer at all (false: no connection, or silence).
 bool fetchCapsuleImage(int32_t appid, NetClient& client, const std::atomic<bool>* cancel, std::string& body,
-                       std::string& err);
+                       std::string& err, bool* answered = nullptr);

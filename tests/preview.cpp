@@ -13,6 +13,7 @@
 
 #include "data/files.h"
 #include "data/game.h"
+#include "data/net.h"
 #include "steam/download.h"
 #include "steam/store_api.h"
 #include "tests/net_servers.h"
@@ -190,6 +191,19 @@ TEST_F(Preview, StopEndsAFetchInFlight) {
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
     EXPECT_EQ(previewCacheBytes(), 0u);
     cdn.hold(false);
+}
+
+TEST_F(Preview, SilentCdnIsWaitedForOnce) {
+    netSetTestTimeoutMs(300);
+    cdn.hold(true);
+    const PreviewView first = waitFor(store(61));
+    EXPECT_EQ(first.state, kPreviewFailed);
+    EXPECT_NE(first.error.find("超时"), std::string::npos) << first.error;
+    // Another appid fails at once with the same reason, without a request.
+    const PreviewView second = waitFor(store(62));
+    EXPECT_EQ(second.error, first.error);
+    EXPECT_EQ(cdn.seen().size(), 1u);
+    netSetTestTimeoutMs(0);
 }
 
 TEST(PreviewScale, BoxFilterKeepsProportions) {
