@@ -36,8 +36,12 @@ struct PopupLine {
     bool wrapped = false;
 };
 
-// 粘贴AI结果: zero the whole box, then copy at most boxSize-1 bytes of text. When the text
-// was longer, the warning is left in gGenMsg/gGenOk and true says "生成结果##gen" must open.
+// Appended to the paste message when the clipboard text did not fit into the box.
+extern const char* const kPasteCutWarning;
+
+// 粘贴AI结果: zero the whole box, then copy at most boxSize-1 bytes of text, ending on a
+// character boundary. When the text was longer, the warning is left in gGenMsg/gGenOk and
+// true says "生成结果##gen" must open.
 bool pasteIntoPromptBox(char* box, size_t boxSize, const std::string& text);
 
 // Replaces every entry of previews (keeping its length) from the answer text. Rows whose

@@ -17,8 +17,6 @@ std::string getExeDir();
 std::wstring utf8ToWide(const std::string& s);
 // Wide text back to UTF-8 (unpaired surrogates and out-of-range values become U+FFFD).
 std::string wideToUtf8(const std::wstring& w);
-// Appends one code point as UTF-8; surrogates and values above U+10FFFF become U+FFFD.
-void appendUtf8(std::string& out, char32_t cp);
 
 // Clipboard as UTF-8. The window layer installs the real implementation at start-up;
 // without one, reads give empty text and writes do nothing.

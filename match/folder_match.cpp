@@ -12,6 +12,7 @@
 #include "data/game.h"
 #include "data/jobs.h"
 #include "data/paths.h"
+#include "data/utf8.h"
 #include "match/compare.h"
 #include "match/library_match.h"
 #include "match/rules.h"
@@ -28,18 +29,14 @@ void setMatchMsg(const std::string& m) {
     gMatchMsg = m;
 }
 
-// snprintf into a fixed buffer, without leaving a cut UTF-8 character at the end.
+// The text of a fixed buffer of cap bytes, cut without leaving a partial character at the end.
 std::string formatBounded(size_t cap, const char* fmt, auto... args) {
-    std::vector<char> buf(cap);
-    const int n = std::snprintf(buf.data(), cap, fmt, args...);
-    size_t len = n < 0 ? 0 : std::min(static_cast<size_t>(n), cap - 1);
-    size_t start = len;
-    while (start > 0 && (static_cast<unsigned char>(buf[start - 1]) & 0xC0) == 0x80) --start;
-    if (start > 0 && static_cast<unsigned char>(buf[start - 1]) >= 0x80) {
-        const size_t lead = start - 1;
-        if (lead + utf8SeqLen(static_cast<unsigned char>(buf[lead])) > len) len = lead;
-    }
-    return std::string(buf.data(), len);
+    const int n = std::snprintf(nullptr, 0, fmt, args...);
+    if (n <= 0) return std::string();
+    std::string full(static_cast<size_t>(n) + 1, '\0');
+    std::snprintf(full.data(), full.size(), fmt, args...);
+    full.pop_back();
+    return utf8Prefix(full, cap - 1);
 }
 
 // The reason of a file-system error in the interface's language.

@@ -9,6 +9,8 @@
 #include "ai/analysis.h"
 #include "data/game.h"
 #include "data/ini.h"
+#include "data/jobs.h"
+#include "data/utf8.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -49,7 +51,8 @@ TEST(Analysis, PastedAnswerToPreviews) {
         std::vector<std::string> previews;  // per row
         std::tuple<int, int, int, bool> counts;  // parsed, matched, dropped, invalid
     };
-    // The box holds 65535 bytes: the cut lands inside 中, and the last line is lost. What the
+    // The box holds 65535 bytes: the cut goes before 中, which does not fit whole, and the last
+    // line is lost. What the
     // later, shorter answers leave of it would count "Dup" again unless the box is cleared.
     const std::string cut = std::string(40000, 'x') + "\nDup=动作\n" + std::string(25522, 'y') + "中\nPortal 2=RPG";
     const Case cases[] = {
@@ -70,6 +73,10 @@ TEST(Analysis, PastedAnswerToPreviews) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(pasteIntoPromptBox(box, sizeof box, c.answer), c.answer.size() >= sizeof box);
+        EXPECT_TRUE(isValidUtf8(box));
+        if (c.answer.size() >= sizeof box) {
+            EXPECT_EQ(gGenMsg, "剪贴板文本已粘贴到大文本框（65534 / 65550 字节）。" + std::string(kPasteCutWarning));
+        }
         const AnalysisCounts got = analyzeAiAnswer(box);
         EXPECT_EQ(aiPreview, c.previews);
         EXPECT_EQ(std::tuple(got.parsed, got.matched, got.dropped, got.invalid), c.counts);
