@@ -90,10 +90,13 @@ bool windowsDeviceName(const std::string& component) {
            base[3] <= '9';
 }
 
-bool componentAllowed(const std::string& c) {
-    if (c.empty() || c == "." || c == "..") return false;
-    if (c.back() == '.' || c.back() == ' ') return false;
-    return !windowsDeviceName(c);
+// The folder a Windows path names by component c, empty when c is refused: Windows drops the
+// trailing dots and blanks of every component, so the menu opens "S.T.A.L.K.E.R." as
+// "S.T.A.L.K.E.R"; every platform uses that folder, so the counts and the menu agree.
+std::string windowsComponent(std::string c) {
+    if (c == "." || c == "..") return std::string();
+    while (!c.empty() && (c.back() == '.' || c.back() == ' ')) c.pop_back();
+    return windowsDeviceName(c) ? std::string() : c;
 }
 
 }  // namespace
@@ -106,8 +109,9 @@ bool mediaRelativePath(const std::string& name, std::string& rel) {
     size_t start = 0;
     for (;;) {
         const size_t sep = name.find_first_of("/\\", start);
-        const std::string c = name.substr(start, sep == std::string::npos ? std::string::npos : sep - start);
-        if (!componentAllowed(c)) return false;
+        const std::string c =
+            windowsComponent(name.substr(start, sep == std::string::npos ? std::string::npos : sep - start));
+        if (c.empty()) return false;
         rel += c;
         if (sep == std::string::npos) return true;
         rel += '/';

@@ -44,8 +44,9 @@ TEST(Paths, MediaNameRule) {
     const Case cases[] = {
         {"黑神话：悟空", "黑神话：悟空"}, {"a\\b/c", "a/b/c"}, {"..a", "..a"}, {"Re:Zero", "Re:Zero"}, {"COM0", "COM0"},
         {"LPT10", "LPT10"}, {"a//b", ""}, {"\\server\\x", ""}, {"c:\\x", ""}, {std::string("a\0b", 3), ""},
-        {"Nul.txt", ""}, {"x/AUX", ""}, {"lpt9.log", ""}, {"CON .txt", ""}, {"a /b", ""}, {"", ""}, {"..", ""},
-        {"a/../b", ""}, {"/etc", ""},
+        {"Nul.txt", ""}, {"x/AUX", ""}, {"lpt9.log", ""}, {"CON .txt", ""}, {"", ""}, {"..", ""},
+        {"a/../b", ""}, {"/etc", ""}, {"S.T.A.L.K.E.R.", "S.T.A.L.K.E.R"}, {"a. ./b .", "a/b"}, {"a/. .", ""},
+        {"x/...", ""}, {"con.", ""}, {"COM1 ", ""}, {"a/", ""},
     };
     for (const Case& c : cases) {
         std::string rel;
@@ -67,6 +68,7 @@ TEST(MediaCounts, CountsImagesAndTextsByExtension) {
         return std::pair(gi.imageCount, gi.textCount);
     };
     EXPECT_EQ(counts("游戏"), std::pair(3, 2));
+    EXPECT_EQ(counts("游戏. "), std::pair(3, 2));  // the folder a Windows path names
     EXPECT_EQ(counts("不存在"), std::pair(0, 0));
     EXPECT_EQ(counts("../media/游戏"), std::pair(0, 0));  // a refused name is never looked up
 }
