@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-struct GameInfo;
+#include "data/game.h"
 
 struct AnalysisCounts {
     int32_t parsed = 0;     // lines holding '='
@@ -22,6 +22,7 @@ struct WriteBackCounts {
     bool nothing = false;       // no preview to write
     bool openFail = false;      // data.db not openable or statement not preparable
     std::string error;          // why nothing was written (with openFail, or a busy database)
+    DbFault fault = DbFault::None;  // the kind of that error
     std::string failReason;     // why the first failed game failed
     bool backupFail = false;    // the safety copy could not be made, so nothing was written
     std::string backupError;    // why, when backupFail
