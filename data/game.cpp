@@ -67,6 +67,13 @@ std::string loadGamesFromDB(const std::string& dbPath) {
     return why;
 }
 
+std::vector<size_t> rowsNamed(const std::vector<GameInfo>& games, const std::string& name) {
+    std::vector<size_t> rows;
+    for (size_t r = 0; r < games.size(); ++r)
+        if (games[r].name == name) rows.push_back(r);
+    return rows;
+}
+
 int32_t chosenAppid(const GameInfo& g) {
     if (g.selectedCandidate < 0 || g.selectedCandidate >= static_cast<int32_t>(g.candidates.size()))
         return 0;

@@ -55,6 +55,11 @@ std::string loadGamesFromDB(const std::string& dbPath = std::string());
 // SQLite's failure in words for the user (missing table or column, not a database, busy...).
 std::string dbErrorText(sqlite3* db, int rc);
 
+// Rows of the games named name (byte for byte), in table order. A game the menu lists twice
+// (two installs, two versions) has one media folder, so every result for one of its rows
+// belongs to all of them.
+std::vector<size_t> rowsNamed(const std::vector<GameInfo>& games, const std::string& name);
+
 // Steam appid of the chosen candidate, 0 when there is none.
 int32_t chosenAppid(const GameInfo& g);
 
