@@ -28,6 +28,8 @@ bool isQuotaError(const std::error_code& ec);
 std::string errnoReason(int errnoValue);
 // For the platform's own error number: errno on POSIX, GetLastError on Windows.
 std::string systemErrorReason(unsigned long code);
+// The errno value that words a platform error number (itself on POSIX); 0 when none does.
+int errnoOfSystemError(unsigned long code);
 // For std::filesystem's errors (either kind).
 std::string fileErrorReason(const std::error_code& ec);
 

@@ -44,6 +44,12 @@ std::string errnoReason(int e) {
     }
 }
 
+std::string systemErrorReason(unsigned long code) {
+    if (isQuotaError(std::error_code(static_cast<int>(code), std::system_category()))) return "超出磁盘配额";
+    const int e = errnoOfSystemError(code);
+    return e != 0 ? errnoReason(e) : "系统错误 " + std::to_string(code);
+}
+
 std::string fileErrorReason(const std::error_code& ec) {
     if (isQuotaError(ec)) return "超出磁盘配额";
     if (ec.category() == std::generic_category()) return errnoReason(ec.value());

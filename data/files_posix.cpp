@@ -34,9 +34,7 @@ std::string tempNameFor(const std::string& path) {
 
 bool isQuotaError(const std::error_code& ec) { return ec.value() == EDQUOT; }
 
-std::string systemErrorReason(unsigned long code) {
-    return code == EDQUOT ? "超出磁盘配额" : errnoReason(static_cast<int>(code));
-}
+int errnoOfSystemError(unsigned long code) { return static_cast<int>(code); }
 
 namespace {
 // The readable reason that ends every message below.

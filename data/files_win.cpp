@@ -37,7 +37,7 @@ bool isQuotaError(const std::error_code& ec) {
     return ec.value() == kDiskQuotaExceeded && ec.category() == std::system_category();
 }
 
-std::string systemErrorReason(unsigned long code) {
+int errnoOfSystemError(unsigned long code) {
     // The Win32 errors a file call meets, by the errno value that words them.
     static const std::pair<unsigned long, int> kWin32Errno[] = {
         {ERROR_ACCESS_DENIED, EACCES},       {ERROR_SHARING_VIOLATION, EBUSY},  {ERROR_LOCK_VIOLATION, EBUSY},
@@ -45,10 +45,9 @@ std::string systemErrorReason(unsigned long code) {
         {ERROR_PATH_NOT_FOUND, ENOENT},      {ERROR_WRITE_PROTECT, EROFS},      {ERROR_DIRECTORY, ENOTDIR},
         {ERROR_FILENAME_EXCED_RANGE, ENAMETOOLONG},
     };
-    if (code == 1295) return "超出磁盘配额";  // ERROR_DISK_QUOTA_EXCEEDED
     for (const auto& [win32, e] : kWin32Errno)
-        if (win32 == code) return errnoReason(e);
-    return "系统错误 " + std::to_string(code);
+        if (win32 == code) return e;
+    return 0;
 }
 
 namespace {
