@@ -13,6 +13,7 @@
 #include "data/ini.h"
 #include "data/jobs.h"
 #include "data/paths.h"
+#include "data/utf8.h"
 #include "match/normalize.h"
 
 namespace {
@@ -66,15 +67,16 @@ std::string categoriesFor(const std::string& line, size_t from, const std::vecto
 
 }  // namespace
 
+const char* const kPasteCutWarning = "\n[警告] 剪贴板文本超出大文本框容量 64KB，末尾已截断。";
+
 bool pasteIntoPromptBox(char* box, size_t boxSize, const std::string& text) {
     if (boxSize == 0) return false;
     std::memset(box, 0, boxSize);
-    const size_t n = std::min(text.size(), boxSize - 1);
-    std::memcpy(box, text.data(), n);
+    const size_t n = copyUtf8IntoBuffer(box, boxSize, text);
     if (n == text.size()) return false;
     gGenOk = true;
     gGenMsg = "剪贴板文本已粘贴到大文本框（" + std::to_string(n) + " / " + std::to_string(text.size()) + " 字节）。" +
-              kBoxCutWarning;
+              kPasteCutWarning;
     return true;
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-struct GameInfo;
+#include "data/game.h"
 
 struct AnalysisCounts {
     int32_t parsed = 0;     // lines holding '='
@@ -22,6 +22,7 @@ struct WriteBackCounts {
     bool nothing = false;       // no preview to write
     bool openFail = false;      // data.db not openable or statement not preparable
     std::string error;          // why nothing was written (with openFail, or a busy database)
+    DbFault fault = DbFault::None;  // the kind of that error
     std::string failReason;     // why the first failed game failed
     bool backupFail = false;    // the safety copy could not be made, so nothing was written
     std::string backupError;    // why, when backupFail
@@ -36,8 +37,12 @@ struct PopupLine {
     bool wrapped = false;
 };
 
-// 粘贴AI结果: zero the whole box, then copy at most boxSize-1 bytes of text. When the text
-// was longer, the warning is left in gGenMsg/gGenOk and true says "生成结果##gen" must open.
+// Appended to the paste message when the clipboard text did not fit into the box.
+extern const char* const kPasteCutWarning;
+
+// 粘贴AI结果: zero the whole box, then copy at most boxSize-1 bytes of text, ending on a
+// character boundary. When the text was longer, the warning is left in gGenMsg/gGenOk and
+// true says "生成结果##gen" must open.
 bool pasteIntoPromptBox(char* box, size_t boxSize, const std::string& text);
 
 // Replaces every entry of previews (keeping its length) from the answer text. Rows whose

@@ -5,7 +5,7 @@
 
 #include "data/jobs.h"
 #include "data/net.h"
-#include "data/paths.h"
+#include "data/utf8.h"
 
 const AiProvider kAiProviders[kAiProviderCount] = {
     {"通义千问", "dashscope.aliyuncs.com", "/compatible-mode/v1/chat/completions", 16384},
@@ -106,16 +106,14 @@ size_t decodeUnicodeEscape(const std::string& raw, size_t i, std::string& out) {
         out += 'u';
         return 1;
     }
-    if (hi >= 0xD800 && hi <= 0xDBFF && i + 6 < raw.size() && raw[i + 5] == '\\' && raw[i + 6] == 'u') {
+    if (isHighSurrogate(static_cast<char32_t>(hi)) && i + 6 < raw.size() && raw[i + 5] == '\\' && raw[i + 6] == 'u') {
         const long lo = hex4(raw, i + 7);
-        if (lo >= 0xDC00 && lo <= 0xDFFF) {
-            appendUtf8(out, 0x10000 + ((static_cast<unsigned long>(hi) - 0xD800) << 10) +
-                                (static_cast<unsigned long>(lo) - 0xDC00));
+        if (lo >= 0 && isLowSurrogate(static_cast<char32_t>(lo))) {
+            appendUtf8(out, joinSurrogates(static_cast<char32_t>(hi), static_cast<char32_t>(lo)));
             return 11;
         }
     }
-    if (hi >= 0xD800 && hi <= 0xDFFF) appendUtf8(out, 0xFFFD);
-    else if (hi != 0) appendUtf8(out, static_cast<unsigned long>(hi));
+    if (hi != 0) appendUtf8(out, static_cast<char32_t>(hi));  // a lone half becomes U+FFFD
     return 5;
 }
 
@@ -236,7 +234,7 @@ bool callAIApi(int32_t api, const std::string& model, const std::string& key, co
     const std::string body = withoutKey(r.body, key);
     const bool responded = r.step == NetStep::None || r.step == NetStep::Body;
     if (responded && (r.status < 200 || r.status > 299)) {
-        err = "HTTP " + std::to_string(r.status) + ": " + body.substr(0, 300);
+        err = "HTTP " + std::to_string(r.status) + ": " + utf8Prefix(body, 300);
         return false;
     }
     if (r.step != NetStep::None) {
@@ -245,7 +243,7 @@ bool callAIApi(int32_t api, const std::string& model, const std::string& key, co
     }
     std::string answer = extractChatContent(r.body);
     if (answer.empty()) {
-        err = "响应解析失败（无 content 字段）。片段: " + body.substr(0, 300);
+        err = "响应解析失败（无 content 字段）。片段: " + utf8Prefix(body, 300);
         return false;
     }
     gAiTruncated.store(extractFinishReason(r.body) == "length");

@@ -10,6 +10,7 @@
 #include "data/ini.h"
 #include "data/jobs.h"
 #include "data/paths.h"
+#include "data/utf8.h"
 
 const char* const kBoxCutWarning = "\n[警告] 响应超出本地缓冲区 64KB，末尾已截断。";
 const char* const kAiTestPrompt = "你好，请回复\"测试成功\"";
@@ -46,12 +47,10 @@ void setPromptBoxText(char* box, size_t boxSize, const std::string& text) {
     constexpr size_t MARK_LEN = sizeof(MARK) - 1;
     if (boxSize <= MARK_LEN + 1) return;
     if (text.size() < boxSize) {
-        std::memcpy(box, text.data(), text.size());
-        box[text.size()] = '\0';
+        copyUtf8IntoBuffer(box, boxSize, text);
         return;
     }
-    const size_t keep = boxSize - 1 - MARK_LEN;
-    std::memcpy(box, text.data(), keep);
+    const size_t keep = copyUtf8IntoBuffer(box, boxSize - MARK_LEN, text);
     std::memcpy(box + keep, MARK, MARK_LEN + 1);
 }
 
@@ -113,9 +112,7 @@ bool collectAiRequest(char* box, size_t boxSize) {
         gGenOk = true;
         gGenMsg = "API 连接测试成功！\n模型: " + gTestModel + "\n回复: " + gAiContent;
     } else if (state == kJobSucceeded) {
-        const size_t n = std::min(gAiContent.size(), boxSize - 1);
-        std::memcpy(box, gAiContent.data(), n);
-        box[n] = '\0';
+        const size_t n = copyUtf8IntoBuffer(box, boxSize, gAiContent);
         gGenOk = true;
         gGenMsg = "AI 响应已写入大文本框（" + std::to_string(n) + " 字节）。";
         if (gAiTruncated.load()) gGenMsg += "\n[警告] 响应被模型 max_tokens 截断，建议减少游戏数量分批处理。";

@@ -18,14 +18,14 @@ constexpr int32_t kAiCallerGames = 1;  // 生成结果
 constexpr int32_t kAiCallerBox = 2;    // 用文本框提示词生成结果
 constexpr int32_t kAiCallerTest = 3;   // 测试
 
-// Appended to a message when text did not fit into the box and its end was cut.
+// Appended to a message when an AI answer did not fit into the box and its end was cut.
 extern const char* const kBoxCutWarning;
 
 // The prompt the connection test sends.
 extern const char* const kAiTestPrompt;
 
-// The box receives text whole when it fits; otherwise its first boxSize-16 bytes followed
-// by "\n...[TRUNCATED]", filling the box exactly.
+// The box receives text whole when it fits; otherwise as much of it as fits before
+// "\n...[TRUNCATED]" without cutting a character.
 void setPromptBoxText(char* box, size_t boxSize, const std::string& text);
 // What 生成AI提示词 writes into the box: the prompt, or a hint when there is nothing to ask.
 std::string promptTextForBox(int32_t scope);

@@ -82,11 +82,12 @@ WriteBackCounts writeBackPreviews(int32_t writeMode, std::vector<GameInfo>& game
         c.nothing = true;
         return c;
     }
-    // An empty run opens and prepares without writing: it tells a missing or foreign file
-    // apart before any copy is attempted.
-    if (const CategoryWriteResult probe = writeCategories({}, dbPath); !probe.opened) {
-        c.openFail = true;
+    // An empty run tries a write and takes it back: a missing, foreign, busy or read-only file
+    // fails the press before a copy is made for a write that cannot happen.
+    if (const CategoryWriteResult probe = writeCategories({}, dbPath); !probe.error.empty()) {
+        c.openFail = !probe.opened;
         c.error = probe.error;
+        c.fault = probe.fault;
         return c;
     }
     if (!alreadyBackedUp(dbPath)) {
@@ -99,6 +100,7 @@ WriteBackCounts writeBackPreviews(int32_t writeMode, std::vector<GameInfo>& game
     }
     const CategoryWriteResult res = writeCategories(updates, dbPath);
     c.error = res.error;
+    c.fault = res.fault;
     c.openFail = !res.opened;
     if (!res.error.empty()) return c;
     c.failReason = res.rowError;
@@ -160,6 +162,11 @@ std::vector<PopupLine> writePopupLines(const WriteBackCounts& c) {
     if (c.nothing)
         return {colored("没有需要写入的条目。", 1.0f, 0.8f, 0.3f),
                 plain("AI分类预览列全部为空，请先生成/粘贴/分析 AI 结果。")};
+    // A file held or protected is no fault of the menu's data: say so before anything else.
+    if (c.fault == DbFault::InUse)
+        return {colored("data.db 正被其他程序使用，未写入任何内容。", 1.0f, 0.3f, 0.3f), wrappedLine(c.error)};
+    if (c.fault == DbFault::ReadOnly)
+        return {colored("data.db 无法写入，未写入任何内容。", 1.0f, 0.3f, 0.3f), wrappedLine(c.error)};
     if (c.openFail) return {colored("无法打开 data.db 或准备 SQL 语句。", 1.0f, 0.3f, 0.3f), wrappedLine(c.error)};
     if (c.backupFail)
         return {colored("无法在写入前备份 data.db，未写入任何内容。", 1.0f, 0.3f, 0.3f), wrappedLine(c.backupError)};

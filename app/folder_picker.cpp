@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/table_logic.h"
+#include "data/utf8.h"
 
 namespace fs = std::filesystem;
 

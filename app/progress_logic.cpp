@@ -1,7 +1,7 @@
 #include "app/progress_logic.h"
 
-#include "app/table_logic.h"
 #include "data/paths.h"
+#include "data/utf8.h"
 
 #include <algorithm>
 #include <cstdio>

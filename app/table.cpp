@@ -4,6 +4,7 @@
 #include "app/progress.h"
 #include "data/game.h"
 #include "data/jobs.h"
+#include "data/utf8.h"
 #include "steam/lookup.h"
 
 #include <imgui.h>

@@ -1,5 +1,7 @@
 #include "app/table_logic.h"
 
+#include "data/utf8.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <numeric>
@@ -84,14 +86,6 @@ void chooseCandidate(GameInfo& g, size_t k) {
     g.selectedCandidate = static_cast<int32_t>(k);
     g.matchedName = g.candidates[k].name;
     g.similarity = g.candidates[k].score;
-}
-
-std::string utf8Prefix(const std::string& s, size_t maxBytes) {
-    if (s.size() <= maxBytes) return s;
-    size_t end = maxBytes;
-    // Step back over continuation bytes to the start of the character that was cut.
-    while (end > 0 && (static_cast<unsigned char>(s[end]) & 0xC0) == 0x80) --end;
-    return s.substr(0, end);
 }
 
 std::string rowLabel(const GameInfo& g) {

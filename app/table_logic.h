@@ -48,9 +48,6 @@ void onTickToggled(std::vector<GameInfo>& games, int32_t row, bool shift, int32_
 // Candidate k becomes the chosen one (ignored when k is out of range).
 void chooseCandidate(GameInfo& g, size_t k);
 
-// Longest prefix of at most maxBytes bytes that does not split a UTF-8 sequence.
-std::string utf8Prefix(const std::string& s, size_t maxBytes);
-
 // "name##row_<id>" with the visible name cut to 63 bytes; the id suffix always stays whole.
 std::string rowLabel(const GameInfo& g);
 // "<name>  [<score>%]##ci_<id>_<k>"

@@ -1,34 +1,6 @@
 #include "data/encoding.h"
 
-size_t decodeUtf8Char(std::string_view s, size_t i, char32_t& cp) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    if (c < 0x80) {
-        cp = c;
-        return 1;
-    }
-    const size_t len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-    if (len == 0 || i + len > s.size()) return 0;
-    cp = len == 2 ? (c & 0x1Fu) : len == 3 ? (c & 0x0Fu) : (c & 0x07u);
-    for (size_t k = 1; k < len; ++k) {
-        const auto cc = static_cast<unsigned char>(s[i + k]);
-        if ((cc & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (cc & 0x3Fu);
-    }
-    if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
-        (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
-        return 0;
-    return len;
-}
-
-bool isValidUtf8(std::string_view s) {
-    char32_t cp = 0;
-    for (size_t i = 0; i < s.size();) {
-        const size_t len = decodeUtf8Char(s, i, cp);
-        if (len == 0) return false;
-        i += len;
-    }
-    return true;
-}
+#include "data/utf8.h"
 
 std::string_view skipUtf8Bom(std::string_view s) {
     return s.substr(0, 3) == "\xEF\xBB\xBF" ? s.substr(3) : s;

@@ -10,10 +10,6 @@
 // Code page 936 (GBK) bytes to UTF-8. False when the bytes are not valid in that code page.
 bool gbkToUtf8(const std::string& gbk, std::string& utf8);
 
-// Decodes the UTF-8 sequence at s[i]: its length, with the code point in cp, or 0 when it is
-// malformed (bad lead or continuation byte, cut short, overlong, a surrogate, past U+10FFFF).
-size_t decodeUtf8Char(std::string_view s, size_t i, char32_t& cp);
-bool isValidUtf8(std::string_view s);
 // s without a leading UTF-8 byte-order mark (EF BB BF).
 std::string_view skipUtf8Bom(std::string_view s);
 

@@ -21,6 +21,18 @@ inline std::filesystem::path pathFromUtf8(const std::string& utf8) {
 // True when the error says the user's disk quota is used up.
 bool isQuotaError(const std::error_code& ec);
 
+// The reason of a failed file call in the interface's language ("没有访问权限", "磁盘空间不足"...).
+// Every file message of every job ends with it in brackets after the step's own text:
+// "打开文件失败 path=<path>（没有访问权限）".
+// For an errno value, as the C library leaves it on every platform.
+std::string errnoReason(int errnoValue);
+// For the platform's own error number: errno on POSIX, GetLastError on Windows.
+std::string systemErrorReason(unsigned long code);
+// The errno value that words a platform error number (itself on POSIX); 0 when none does.
+int errnoOfSystemError(unsigned long code);
+// For std::filesystem's errors (either kind).
+std::string fileErrorReason(const std::error_code& ec);
+
 // Entries of dir without "." and "..", in no particular order. False with err when dir
 // cannot be listed.
 bool listDirUtf8(const std::string& dir, std::vector<DirEntry>& out, std::string& err);
@@ -32,10 +44,12 @@ bool isDirUtf8(const std::string& path);
 // fine; anything else: "CreateDirectory 失败 errno=<n> path=<path>".
 bool ensureDirUtf8(const std::string& path, std::string& err);
 
-// std::fopen by UTF-8 path.
+// std::fopen by UTF-8 path. Opening for reading ("r", "rb") takes regular files only, and never
+// waits: a named pipe without a writer fails at once instead of blocking the caller.
 std::FILE* openFileUtf8(const std::string& path, const char* mode);
 
-// Reads the whole file. False with err when it cannot be opened or read.
+// Reads the whole file. False with err when it cannot be opened or read, or when path names no
+// regular file: "不是普通文件 path=<path>（命名管道）" (or 套接字, 设备文件, 文件夹...).
 bool readFileBinaryUtf8(const std::string& path, std::string& data, std::string& err);
 
 // Writes data as the whole content of path, atomically: a temporary file in the same folder

@@ -1,6 +1,7 @@
 #include "data/files.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 namespace {
 
@@ -32,13 +34,21 @@ std::string tempNameFor(const std::string& path) {
 
 bool isQuotaError(const std::error_code& ec) { return ec.value() == EDQUOT; }
 
+int errnoOfSystemError(unsigned long code) { return static_cast<int>(code); }
+
+namespace {
+// The readable reason that ends every message below.
+std::string inBrackets(int e) { return "（" + systemErrorReason(static_cast<unsigned long>(e)) + "）"; }
+}  // namespace
+
 bool listDirUtf8(const std::string& dir, std::vector<DirEntry>& out, std::string& err) {
     out.clear();
     std::string d = slashes(dir);
     if (!d.empty() && d.back() != '/') d += '/';
     DIR* h = opendir(d.c_str());
     if (!h) {
-        err = "打开目录失败 errno=" + std::to_string(errno) + " path=" + dir;
+        const int e = errno;
+        err = "打开目录失败 path=" + dir + inBrackets(e);
         return false;
     }
     while (dirent* e = readdir(h)) {
@@ -71,11 +81,28 @@ bool ensureDirUtf8(const std::string& path, std::string& err) {
         if (isDirUtf8(p)) return true;
         e = ENOTDIR;  // a file where the folder should be
     }
-    err = "CreateDirectory 失败 errno=" + std::to_string(e) + " path=" + path;
+    err = "CreateDirectory 失败 errno=" + std::to_string(e) + " path=" + path + inBrackets(e);
     return false;
 }
 
-std::FILE* openFileUtf8(const std::string& path, const char* mode) { return std::fopen(slashes(path).c_str(), mode); }
+std::FILE* openFileUtf8(const std::string& path, const char* mode) {
+    const std::string p = slashes(path);
+    if (std::string_view(mode) != "r" && std::string_view(mode) != "rb") return std::fopen(p.c_str(), mode);
+    // Without O_NONBLOCK a pipe would wait here for a writer, and a device might never answer.
+    const int fd = ::open(p.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int e = S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
+        ::close(fd);
+        errno = e;
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (!f) ::close(fd);
+    return f;
+}
 
 bool writeFileBinaryUtf8(const std::string& pathIn, const std::string& data, std::string& err) {
     const std::string path = slashes(pathIn);
@@ -87,7 +114,8 @@ bool writeFileBinaryUtf8(const std::string& pathIn, const std::string& data, std
         if (!f && errno != EEXIST) break;
     }
     if (!f) {
-        err = "打开文件失败 path=" + pathIn + " errno=" + std::to_string(errno);
+        const int e = errno;
+        err = "打开文件失败 path=" + pathIn + inBrackets(e);
         return false;
     }
     const size_t written = data.empty() ? 0 : std::fwrite(data.data(), 1, data.size(), f);
@@ -96,19 +124,20 @@ bool writeFileBinaryUtf8(const std::string& pathIn, const std::string& data, std
     if (std::fclose(f) != 0 && e == 0) e = errno;
     if (written < data.size()) {
         ::unlink(tmp.c_str());
-        err = "写入字节不完整 " + std::to_string(written) + "/" + std::to_string(data.size()) + " errno=" + std::to_string(e);
+        err = "写入字节不完整 " + std::to_string(written) + "/" + std::to_string(data.size()) + " errno=" +
+              std::to_string(e) + inBrackets(e);
         return false;
     }
     if (e != 0) {  // the last buffered bytes could not reach the disk
         ::unlink(tmp.c_str());
-        err = "写入失败 errno=" + std::to_string(e) + " path=" + pathIn;
+        err = "写入失败 errno=" + std::to_string(e) + " path=" + pathIn + inBrackets(e);
         return false;
     }
     // rename() replaces a link at the target instead of following it.
     if (std::rename(tmp.c_str(), path.c_str()) != 0) {
         e = errno;
         ::unlink(tmp.c_str());
-        err = "重命名失败 errno=" + std::to_string(e) + " path=" + pathIn;
+        err = "重命名失败 errno=" + std::to_string(e) + " path=" + pathIn + inBrackets(e);
         return false;
     }
     return true;

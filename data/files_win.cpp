@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <utility>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -17,8 +19,6 @@ std::wstring widePath(const std::string& p) {
         if (c == L'/') c = L'\\';
     return w;
 }
-
-std::string lastError() { return std::to_string(static_cast<unsigned long>(GetLastError())); }
 
 std::wstring tempNameFor(const std::wstring& path) {
     static std::atomic<uint64_t> counter{0};
@@ -37,6 +37,24 @@ bool isQuotaError(const std::error_code& ec) {
     return ec.value() == kDiskQuotaExceeded && ec.category() == std::system_category();
 }
 
+int errnoOfSystemError(unsigned long code) {
+    // The Win32 errors a file call meets, by the errno value that words them.
+    static const std::pair<unsigned long, int> kWin32Errno[] = {
+        {ERROR_ACCESS_DENIED, EACCES},       {ERROR_SHARING_VIOLATION, EBUSY},  {ERROR_LOCK_VIOLATION, EBUSY},
+        {ERROR_DISK_FULL, ENOSPC},           {ERROR_HANDLE_DISK_FULL, ENOSPC},  {ERROR_FILE_NOT_FOUND, ENOENT},
+        {ERROR_PATH_NOT_FOUND, ENOENT},      {ERROR_WRITE_PROTECT, EROFS},      {ERROR_DIRECTORY, ENOTDIR},
+        {ERROR_FILENAME_EXCED_RANGE, ENAMETOOLONG},
+    };
+    for (const auto& [win32, e] : kWin32Errno)
+        if (win32 == code) return e;
+    return 0;
+}
+
+namespace {
+// The readable reason that ends every message below.
+std::string inBrackets(DWORD e) { return "（" + systemErrorReason(e) + "）"; }
+}  // namespace
+
 bool listDirUtf8(const std::string& dir, std::vector<DirEntry>& out, std::string& err) {
     out.clear();
     std::wstring d = widePath(dir);
@@ -45,7 +63,8 @@ bool listDirUtf8(const std::string& dir, std::vector<DirEntry>& out, std::string
     HANDLE h = FindFirstFileW((d + L"*").c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE) {
         // An empty folder still lists "." on every file system; failure means no folder.
-        err = "打开目录失败 errno=" + lastError() + " path=" + dir;
+        const DWORD e = GetLastError();
+        err = "打开目录失败 path=" + dir + inBrackets(e);
         return false;
     }
     do {
@@ -77,10 +96,12 @@ bool ensureDirUtf8(const std::string& path, std::string& err) {
         if (isDirUtf8(path)) return true;
         e = ERROR_DIRECTORY;  // a file where the folder should be
     }
-    err = "CreateDirectory 失败 errno=" + std::to_string(static_cast<unsigned long>(e)) + " path=" + path;
+    err = "CreateDirectory 失败 errno=" + std::to_string(static_cast<unsigned long>(e)) + " path=" + path + inBrackets(e);
     return false;
 }
 
+// Windows folders hold no pipes or sockets, and device names are no files in them: reading
+// a listed file never waits, and a folder fails to open.
 std::FILE* openFileUtf8(const std::string& path, const char* mode) {
     return _wfopen(widePath(path).c_str(), utf8ToWide(mode).c_str());
 }
@@ -96,7 +117,8 @@ bool writeFileBinaryUtf8(const std::string& pathIn, const std::string& data, std
         if (f == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
     }
     if (f == INVALID_HANDLE_VALUE) {
-        err = "打开文件失败 path=" + pathIn + " errno=" + lastError();
+        const DWORD e = GetLastError();
+        err = "打开文件失败 path=" + pathIn + inBrackets(e);
         return false;
     }
     size_t written = 0;
@@ -115,18 +137,18 @@ bool writeFileBinaryUtf8(const std::string& pathIn, const std::string& data, std
     if (written < data.size()) {
         DeleteFileW(tmp.c_str());
         err = "写入字节不完整 " + std::to_string(written) + "/" + std::to_string(data.size()) +
-              " errno=" + std::to_string(static_cast<unsigned long>(e));
+              " errno=" + std::to_string(static_cast<unsigned long>(e)) + inBrackets(e);
         return false;
     }
     if (e != 0) {  // the last buffered bytes could not reach the disk
         DeleteFileW(tmp.c_str());
-        err = "写入失败 errno=" + std::to_string(static_cast<unsigned long>(e)) + " path=" + pathIn;
+        err = "写入失败 errno=" + std::to_string(static_cast<unsigned long>(e)) + " path=" + pathIn + inBrackets(e);
         return false;
     }
     if (!MoveFileExW(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         e = GetLastError();
         DeleteFileW(tmp.c_str());
-        err = "重命名失败 errno=" + std::to_string(static_cast<unsigned long>(e)) + " path=" + pathIn;
+        err = "重命名失败 errno=" + std::to_string(static_cast<unsigned long>(e)) + " path=" + pathIn + inBrackets(e);
         return false;
     }
     return true;

@@ -27,8 +27,10 @@ std::string dbErrorText(sqlite3* db, int rc) {
         case SQLITE_NOTADB: return "不是 SQLite 数据库文件";
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
-            return "数据库正被其他程序（如菜单）占用，等待 " + std::to_string(kDbBusyTimeoutMs / 1000) + " 秒后仍未释放";
-        case SQLITE_READONLY: return "数据库文件只读";
+            return "数据库文件正被其他程序（如菜单）使用，等待 " + std::to_string(kDbBusyTimeoutMs / 1000) +
+                   " 秒后仍未释放";
+        case SQLITE_READONLY:
+            return rc == SQLITE_READONLY_DIRECTORY ? "数据库所在的文件夹只读，无法创建日志文件" : "数据库文件只读";
         case SQLITE_CORRUPT: return "数据库文件已损坏";
         default: break;
     }
@@ -65,6 +67,13 @@ std::string loadGamesFromDB(const std::string& dbPath) {
     return why;
 }
 
+std::vector<size_t> rowsNamed(const std::vector<GameInfo>& games, const std::string& name) {
+    std::vector<size_t> rows;
+    for (size_t r = 0; r < games.size(); ++r)
+        if (games[r].name == name) rows.push_back(r);
+    return rows;
+}
+
 int32_t chosenAppid(const GameInfo& g) {
     if (g.selectedCandidate < 0 || g.selectedCandidate >= static_cast<int32_t>(g.candidates.size()))
         return 0;
@@ -98,6 +107,26 @@ bool exec(sqlite3* db, const char* sql, int& rc) {
     rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
     return rc == SQLITE_OK;
 }
+
+// Rewrites the header's user_version with its own value: a write that changes nothing but
+// needs what every row needs (a writable file and a journal beside it).
+bool touchHeader(sqlite3* db, int& rc) {
+    sqlite3_stmt* st = nullptr;
+    rc = sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &st, nullptr);
+    const int version = rc == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int(st, 0) : 0;
+    sqlite3_finalize(st);
+    return rc == SQLITE_OK && exec(db, ("PRAGMA user_version=" + std::to_string(version)).c_str(), rc);
+}
+
+DbFault faultOf(int rc, bool opened) {
+    switch (rc & 0xFF) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED: return DbFault::InUse;
+        case SQLITE_READONLY: return DbFault::ReadOnly;
+        case SQLITE_CANTOPEN: return opened ? DbFault::ReadOnly : DbFault::CannotOpen;  // once open: the journal
+        default: return opened ? DbFault::Failed : DbFault::CannotOpen;
+    }
+}
 }  // namespace
 
 CategoryWriteResult writeCategories(const std::vector<CategoryUpdate>& updates, const std::string& dbPath) {
@@ -107,13 +136,16 @@ CategoryWriteResult writeCategories(const std::vector<CategoryUpdate>& updates, 
     // Never create a database here: a missing file is a failure, not a new empty menu.
     int rc = sqlite3_open_v2(menuDbPath(dbPath).c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc == SQLITE_OK) {
+        sqlite3_extended_result_codes(db, 1);  // tells a read-only folder from a read-only file
         sqlite3_busy_timeout(db, kDbBusyTimeoutMs);
         rc = sqlite3_prepare_v2(db, "UPDATE games SET category=? WHERE id=? AND ifnull(name,'') IS ?", -1, &st,
                                 nullptr);
     }
     r.opened = rc == SQLITE_OK;
     // IMMEDIATE takes the write lock up front, so a busy database fails before any row.
-    if (r.opened && !updates.empty() && exec(db, "BEGIN IMMEDIATE", rc)) {
+    if (r.opened && exec(db, "BEGIN IMMEDIATE", rc) && touchHeader(db, rc) && updates.empty()) {
+        exec(db, "ROLLBACK", rc);
+    } else if (r.opened && rc == SQLITE_OK) {
         r.ok.reserve(updates.size());
         for (const CategoryUpdate& u : updates) {
             sqlite3_reset(st);
@@ -133,6 +165,7 @@ CategoryWriteResult writeCategories(const std::vector<CategoryUpdate>& updates, 
     }
     if (rc != SQLITE_OK && rc != SQLITE_DONE) {
         r.error = dbErrorText(db, rc);
+        r.fault = faultOf(rc, r.opened);
         if (db && !sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         r.ok.assign(updates.size(), false);
         r.succeeded = 0;

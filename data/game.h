@@ -56,6 +56,11 @@ std::string loadGamesFromDB(const std::string& dbPath = std::string());
 // SQLite's failure in words for the user (missing table or column, not a database, busy...).
 std::string dbErrorText(sqlite3* db, int rc);
 
+// Rows of the games named name (byte for byte), in table order. A game the menu lists twice
+// (two installs, two versions) has one media folder, so every result for one of its rows
+// belongs to all of them.
+std::vector<size_t> rowsNamed(const std::vector<GameInfo>& games, const std::string& name);
+
 // Steam appid of the chosen candidate, 0 when there is none.
 int32_t chosenAppid(const GameInfo& g);
 
@@ -75,9 +80,19 @@ struct CategoryUpdate {
 // Why an update changed no row.
 extern const char* const kRowChangedMessage;
 
+// Why a write left data.db untouched as a whole.
+enum class DbFault {
+    None,
+    CannotOpen,  // missing, not a database, no games table: not the menu's file
+    InUse,       // another program holds it (busy or locked past kDbBusyTimeoutMs)
+    ReadOnly,    // the file or its folder cannot be written
+    Failed,      // anything else (disk full, I/O, commit)
+};
+
 struct CategoryWriteResult {
     bool opened = false;          // database opened and statement prepared
     std::string error;            // set when nothing was written at all (open, prepare, lock, commit)
+    DbFault fault = DbFault::None;  // the kind of error
     std::vector<bool> ok;         // one per update, in order: its row was found and changed
     std::string rowError;         // why the first failed update failed
     int succeeded = 0;
@@ -86,6 +101,8 @@ struct CategoryWriteResult {
 
 // All updates in one transaction: either every successful row is committed or (error set)
 // none is. An update that finds no row fails alone. dbPath empty = <exe dir>/data.db. A menu
-// holding the file is waited for kDbBusyTimeoutMs once.
+// holding the file is waited for kDbBusyTimeoutMs once. Before any row the transaction makes
+// one harmless write, so a file or folder that cannot be written fails the whole run; an
+// empty run does only that and rolls it back: it tells whether a write could succeed.
 CategoryWriteResult writeCategories(const std::vector<CategoryUpdate>& updates,
                                     const std::string& dbPath = std::string());

@@ -31,9 +31,9 @@ std::vector<std::string> parseCategoriesIni(const std::string& text) {
             size_t start = 0;
             while (start <= rest.size()) {
                 size_t bar = rest.find('|', start);
-                size_t end = bar == std::string::npos ? rest.size() : bar;
-                while (start < end && (rest[start] == ' ' || rest[start] == '\t')) ++start;
-                while (end > start && (rest[end - 1] == ' ' || rest[end - 1] == '\t')) --end;
+                const size_t end = bar == std::string::npos ? rest.size() : bar;
+                // Kept as written, blanks included: the menu reads its own list that way, and a
+                // category written into data.db must equal the menu's byte for byte.
                 if (end > start) out.push_back(rest.substr(start, end - start));
                 if (bar == std::string::npos) break;
                 start = bar + 1;

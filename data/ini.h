@@ -12,5 +12,6 @@ extern const char* const kNoCategoriesMessage;
 // GBK); a missing file leaves it empty. Returns a note for the status line: how a file not in
 // UTF-8 was read, or kNoCategoriesMessage; empty when there is nothing to say.
 std::string loadCategoriesFromIni();
-// The parser behind it, for a file's whole text as UTF-8. Names are trimmed of spaces and tabs.
+// The parser behind it, for a file's whole text as UTF-8. Names are kept as written, blanks
+// included; only empty pieces are dropped.
 std::vector<std::string> parseCategoriesIni(const std::string& text);

@@ -1,5 +1,7 @@
 #include "data/jobs.h"
 
+#include "data/utf8.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -71,7 +73,7 @@ std::string progressTextCopy() {
 
 void setProgressText(const std::string& text) {
     std::lock_guard<std::mutex> lk(gProgressMtx);
-    std::snprintf(gProgressText, sizeof(gProgressText), "%s", text.c_str());
+    copyUtf8IntoBuffer(gProgressText, sizeof gProgressText, text);
 }
 
 void shutdownJobs() {

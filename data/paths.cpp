@@ -4,7 +4,7 @@
 #include <mutex>
 #include <vector>
 
-#include "data/encoding.h"
+#include "data/utf8.h"
 #include "data/files.h"
 #include "data/game.h"
 
@@ -36,25 +36,6 @@ std::wstring utf8ToWide(const std::string& s) {
         i += len ? len : 1;
     }
     return out;
-}
-
-void appendUtf8(std::string& out, char32_t cp) {
-    if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = 0xFFFD;
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
 }
 
 std::string wideToUtf8(const std::wstring& w) {
@@ -109,10 +90,13 @@ bool windowsDeviceName(const std::string& component) {
            base[3] <= '9';
 }
 
-bool componentAllowed(const std::string& c) {
-    if (c.empty() || c == "." || c == "..") return false;
-    if (c.back() == '.' || c.back() == ' ') return false;
-    return !windowsDeviceName(c);
+// The folder a Windows path names by component c, empty when c is refused: Windows drops the
+// trailing dots and blanks of every component, so the menu opens "S.T.A.L.K.E.R." as
+// "S.T.A.L.K.E.R"; every platform uses that folder, so the counts and the menu agree.
+std::string windowsComponent(std::string c) {
+    if (c == "." || c == "..") return std::string();
+    while (!c.empty() && (c.back() == '.' || c.back() == ' ')) c.pop_back();
+    return windowsDeviceName(c) ? std::string() : c;
 }
 
 }  // namespace
@@ -125,8 +109,9 @@ bool mediaRelativePath(const std::string& name, std::string& rel) {
     size_t start = 0;
     for (;;) {
         const size_t sep = name.find_first_of("/\\", start);
-        const std::string c = name.substr(start, sep == std::string::npos ? std::string::npos : sep - start);
-        if (!componentAllowed(c)) return false;
+        const std::string c =
+            windowsComponent(name.substr(start, sep == std::string::npos ? std::string::npos : sep - start));
+        if (c.empty()) return false;
         rel += c;
         if (sep == std::string::npos) return true;
         rel += '/';

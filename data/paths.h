@@ -17,8 +17,6 @@ std::string getExeDir();
 std::wstring utf8ToWide(const std::string& s);
 // Wide text back to UTF-8 (unpaired surrogates and out-of-range values become U+FFFD).
 std::string wideToUtf8(const std::wstring& w);
-// Appends one code point as UTF-8; surrogates and values above U+10FFFF become U+FFFD.
-void appendUtf8(std::string& out, char32_t cp);
 
 // Clipboard as UTF-8. The window layer installs the real implementation at start-up;
 // without one, reads give empty text and writes do nothing.
@@ -29,15 +27,16 @@ void setClipboardBackend(std::function<std::string()> reader,
 
 // The one rule that turns a game name into its folder below media/ (every place that makes
 // such a path uses it): "/" and "\\" nest folders; rel gets the components joined by "/".
-// Refused (false): an empty name, an empty, "." or ".." component (so also a leading or
-// trailing separator), a drive letter ("C:..."), a zero byte, and what Windows cannot
-// create: a component ending in a dot or blank, or a device name (CON, PRN, AUX, NUL,
-// COM1-9, LPT1-9, any case, with or without extension). The same on every platform, since
-// the menu on Windows reads the folder.
+// Each component loses its trailing dots and blanks, as every Windows path does ("S.T.A.L.K.E.R."
+// names the folder "S.T.A.L.K.E.R"). Refused (false): only what would leave media/ or open a
+// device: an empty name, an empty, "." or ".." component (so also a leading separator, as in
+// UNC paths), one of only dots and blanks, a drive letter ("C:..."), a zero byte, and a device
+// name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, any case, with or without extension). The same on
+// every platform, since the menu on Windows reads the folder.
 bool mediaRelativePath(const std::string& name, std::string& rel);
 // The line shown for a refused name.
 inline constexpr char kMediaNameRefused[] =
-    "游戏名不能用作 media 下的文件夹名（空的路径段、. 或 ..、开头的分隔符、盘符、零字节、Windows 保留名或以点/空格结尾），已跳过";
+    "游戏名不能用作 media 下的文件夹名（空的路径段、. 或 ..、开头的分隔符、盘符、零字节或 Windows 保留名），已跳过";
 
 // <exe dir>/media/
 std::string mediaRoot();

@@ -7,6 +7,7 @@ list(APPEND KB_CORE_SOURCES
   data/net_message.cpp
   data/files_common.cpp
   data/encoding.cpp
+  data/utf8.cpp
 )
 # Platform interfaces: one source per platform behind each header.
 if(WIN32)

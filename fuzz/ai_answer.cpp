@@ -7,7 +7,7 @@
 
 #include "ai/analysis.h"
 #include "ai/chat.h"
-#include "data/encoding.h"
+#include "data/utf8.h"
 #include "data/game.h"
 #include "fuzz/check.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "data/paths.h"
+#include "data/utf8.h"
 #include "match/text.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include "data/game.h"
 #include "data/jobs.h"
 #include "data/paths.h"
+#include "data/utf8.h"
 #include "match/compare.h"
 #include "match/library_match.h"
 #include "match/rules.h"
@@ -28,36 +29,14 @@ void setMatchMsg(const std::string& m) {
     gMatchMsg = m;
 }
 
-// snprintf into a fixed buffer, without leaving a cut UTF-8 character at the end.
+// The text of a fixed buffer of cap bytes, cut without leaving a partial character at the end.
 std::string formatBounded(size_t cap, const char* fmt, auto... args) {
-    std::vector<char> buf(cap);
-    const int n = std::snprintf(buf.data(), cap, fmt, args...);
-    size_t len = n < 0 ? 0 : std::min(static_cast<size_t>(n), cap - 1);
-    size_t start = len;
-    while (start > 0 && (static_cast<unsigned char>(buf[start - 1]) & 0xC0) == 0x80) --start;
-    if (start > 0 && static_cast<unsigned char>(buf[start - 1]) >= 0x80) {
-        const size_t lead = start - 1;
-        if (lead + utf8SeqLen(static_cast<unsigned char>(buf[lead])) > len) len = lead;
-    }
-    return std::string(buf.data(), len);
-}
-
-// The reason of a file-system error in the interface's language.
-std::string reasonText(const std::error_code& ec) {
-    if (isQuotaError(ec)) return "超出磁盘配额";
-    switch (ec.value()) {
-        case EACCES:
-        case EPERM: return "没有访问权限";
-        case ENOSPC: return "磁盘空间不足";
-        case EBUSY:
-        case ETXTBSY: return "文件正在被使用";
-        case ENOENT: return "文件不存在";
-        case EROFS: return "只读文件系统";
-        case EISDIR: return "目标是文件夹";
-        case ENOTDIR: return "不是文件夹";
-        case EIO: return "读写错误";
-        default: return ec.message();
-    }
+    const int n = std::snprintf(nullptr, 0, fmt, args...);
+    if (n <= 0) return std::string();
+    std::string full(static_cast<size_t>(n) + 1, '\0');
+    std::snprintf(full.data(), full.size(), fmt, args...);
+    full.pop_back();
+    return utf8Prefix(full, cap - 1);
 }
 
 struct Folder {
@@ -153,7 +132,7 @@ std::string localFolderMatch(const PanelOptions& opts) {
         f.name = it->path().filename().string();
         folders.push_back(std::move(f));
     }
-    if (ec) return finish("无法读取资源目录: " + dir + " (" + reasonText(ec) + ")");
+    if (ec) return finish("无法读取资源目录: " + dir + "（" + fileErrorReason(ec) + "）");
     if (folders.empty()) return finish("资源目录下没有子文件夹。");
     // Listing order differs between file systems; name order keeps runs repeatable.
     std::sort(folders.begin(), folders.end(), [](const Folder& a, const Folder& b) { return a.name < b.name; });
@@ -223,7 +202,8 @@ bool copyGame(const PanelOptions& opts, const CopyTask& t, const std::string& me
     std::error_code ec;
     const fs::file_status st = t.src.empty() ? fs::file_status(fs::file_type::not_found) : fs::status(t.src, ec);
     if (st.type() == fs::file_type::not_found || st.type() == fs::file_type::none) {
-        if (ec && ec.value() != ENOENT) problem("无法读取源目录: " + t.src + " (" + reasonText(ec) + ")");
+        if (ec && ec != std::errc::no_such_file_or_directory)
+            problem("无法读取源目录: " + t.src + "（" + fileErrorReason(ec) + "）");
         else problem("源目录不存在: " + t.src);
         return false;
     }
@@ -233,7 +213,7 @@ bool copyGame(const PanelOptions& opts, const CopyTask& t, const std::string& me
         return false;
     }
     if (st.type() != fs::file_type::directory) {
-        problem("无法读取源目录: " + t.src + " (" + reasonText(std::make_error_code(std::errc::not_a_directory)) + ")");
+        problem("无法读取源目录: " + t.src + "（" + errnoReason(ENOTDIR) + "）");
         return false;
     }
     std::vector<DirEntry> entries;
@@ -246,9 +226,10 @@ bool copyGame(const PanelOptions& opts, const CopyTask& t, const std::string& me
         problem("无法创建文件夹: " + err);
         return false;
     }
+    // Folders stay in the list: one named like a picture is reported by the reading below, as
+    // a pipe, socket or device is, and skipped; nothing there can make the reading wait.
     std::vector<std::string> files;
-    for (const DirEntry& e : entries)
-        if (!e.isDir) files.push_back(e.name);
+    for (const DirEntry& e : entries) files.push_back(e.name);
     std::sort(files.begin(), files.end());
     const int imageLimit = opts.imageLimitIndex <= 0 ? 999999 : opts.imageLimitIndex;
     int imagesCopied = 0;
@@ -262,7 +243,7 @@ bool copyGame(const PanelOptions& opts, const CopyTask& t, const std::string& me
         }
         std::string data;
         if (!readFileBinaryUtf8(joinPath(t.src, f), data, err) || !writeFileBinaryUtf8(dst + "/" + f, data, err)) {
-            problem("复制失败: " + f + " (" + err + ")");
+            problem("复制失败: " + err);
             continue;
         }
         ++out.copied;
@@ -282,16 +263,21 @@ std::string copyLocalResources(const PanelOptions& opts) {
         return m;
     }
     // The rows' match fields may be written by a job meanwhile: copy what is needed first.
+    // One task per distinct name, since rows of one name share media/<name>/: the first ticked
+    // row with a chosen folder gives the source.
     std::vector<CopyTask> tasks;
     {
         std::lock_guard<std::mutex> lk(gMatchMtx);
         for (const GameInfo& g : dummyGames) {
             if (!g.ticked) continue;
+            auto same = std::find_if(tasks.begin(), tasks.end(), [&](const CopyTask& t) { return t.name == g.name; });
+            if (same != tasks.end() && same->hasChoice) continue;
             CopyTask t;
             t.name = g.name;
             t.hasChoice = g.selectedCandidate >= 0 && g.selectedCandidate < static_cast<int32_t>(g.candidates.size());
             if (t.hasChoice) t.src = g.candidates[static_cast<size_t>(g.selectedCandidate)].extra;
-            tasks.push_back(std::move(t));
+            if (same != tasks.end()) *same = std::move(t);
+            else tasks.push_back(std::move(t));
         }
     }
     CopyCounts counts;
@@ -304,12 +290,12 @@ std::string copyLocalResources(const PanelOptions& opts) {
         if (copyGame(opts, t, media, counts)) copiedGames.push_back(t.name);
         else ++counts.skippedGames;
     }
-    // Show the new files in the table right away (the frame thread owns these counts).
+    // Show the new files in the table right away, on every row of the name, ticked or not (the
+    // frame thread owns these counts).
     if (!copiedGames.empty()) {
         std::lock_guard<std::mutex> lk(gMatchMtx);
-        for (GameInfo& g : dummyGames)
-            if (g.ticked && std::find(copiedGames.begin(), copiedGames.end(), g.name) != copiedGames.end())
-                scanMediaCounts(g);
+        for (const std::string& name : copiedGames)
+            for (size_t r : rowsNamed(dummyGames, name)) scanMediaCounts(dummyGames[r]);
     }
     std::string m = formatBounded(512, "复制资源完成\n已复制: %d 个文件\n跳过: %d 个游戏", counts.copied,
                                   counts.skippedGames);

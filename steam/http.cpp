@@ -2,6 +2,7 @@
 
 #include "data/jobs.h"
 #include "data/net.h"
+#include "data/utf8.h"
 
 #include <algorithm>
 #include <chrono>
@@ -27,7 +28,7 @@ bool judge(const NetResult& r, bool binary, std::string& err) {
     const bool responded = r.step == NetStep::None || r.step == NetStep::Body || r.step == NetStep::TooLarge;
     if (responded && !isOkStatus(r.status)) {
         err = "HTTP " + std::to_string(r.status);
-        if (!binary) err += ": " + r.body.substr(0, std::min<size_t>(200, r.body.size()));
+        if (!binary) err += ": " + utf8Prefix(r.body, 200);
         return false;
     }
     if (r.step != NetStep::None) {

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "data/utf8.h"
+
 namespace {
 
 bool isWs(char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
@@ -14,18 +16,29 @@ int hexDigit(char c) {
     return -1;
 }
 
-// Code point 0..0xFFFF as UTF-8 of one to three bytes; surrogate halves are encoded alone.
-void appendUtf8(std::string& out, unsigned cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+// The low half of a UTF-16 pair written as "\\uXXXX" at s[at], or 0 when none stands there.
+char32_t lowSurrogateAt(const std::string& s, size_t at) {
+    if (at + 6 > s.size() || s[at] != '\\' || s[at + 1] != 'u') return 0;
+    char32_t u = 0;
+    for (size_t k = at + 2; k < at + 6; ++k) {
+        const int d = hexDigit(s[k]);
+        if (d < 0) return 0;
+        u = u * 16 + static_cast<char32_t>(d);
     }
+    return isLowSurrogate(u) ? u : 0;
+}
+
+// Appends the code point of one \u escape whose four digits were read; a high half followed by
+// an escaped low half joins it into one character (consumed bytes added to pos), and a lone half
+// becomes U+FFFD, so the text stays valid UTF-8.
+void appendEscaped(std::string& out, char32_t cp, const std::string& s, size_t& pos) {
+    if (isHighSurrogate(cp)) {
+        if (const char32_t lo = lowSurrogateAt(s, pos)) {
+            cp = joinSurrogates(cp, lo);
+            pos += 6;
+        }
+    }
+    appendUtf8(out, cp);
 }
 
 // Escapes shared by the reader and decodeJsonString; false for \u and unknown bytes.
@@ -129,17 +142,17 @@ bool JsonParser::parseString(JsonValue& out) {
                 error = "bad \\u";
                 return false;
             }
-            unsigned cp = 0;
+            char32_t cp = 0;
             for (int i = 0; i < 4; ++i) {
                 const int d = hexDigit(text[pos + i]);
                 if (d < 0) {
                     error = "bad \\u hex";
                     return false;
                 }
-                cp = cp * 16 + static_cast<unsigned>(d);
+                cp = cp * 16 + static_cast<char32_t>(d);
             }
             pos += 4;
-            appendUtf8(out.stringValue, cp);
+            appendEscaped(out.stringValue, cp, text, pos);
         } else {
             out.stringValue += e;
         }
@@ -260,13 +273,14 @@ std::string decodeJsonString(const std::string& raw) {
             i += 1;
         } else if (e == 'u') {
             if (i + 5 < n) {
-                unsigned cp = 0;
+                char32_t cp = 0;
                 for (size_t k = i + 2; k <= i + 5; ++k) {
                     const int d = hexDigit(raw[k]);
-                    cp = cp * 16 + static_cast<unsigned>(d < 0 ? 0 : d);
+                    cp = cp * 16 + static_cast<char32_t>(d < 0 ? 0 : d);
                 }
-                appendUtf8(out, cp);
-                i += 5;
+                size_t next = i + 6;
+                appendEscaped(out, cp, raw, next);
+                i = next - 1;
             } else {
                 out += 'u';
                 i += 1;

@@ -9,6 +9,8 @@
 #include "ai/analysis.h"
 #include "data/game.h"
 #include "data/ini.h"
+#include "data/jobs.h"
+#include "data/utf8.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -49,7 +51,8 @@ TEST(Analysis, PastedAnswerToPreviews) {
         std::vector<std::string> previews;  // per row
         std::tuple<int, int, int, bool> counts;  // parsed, matched, dropped, invalid
     };
-    // The box holds 65535 bytes: the cut lands inside 中, and the last line is lost. What the
+    // The box holds 65535 bytes: the cut goes before 中, which does not fit whole, and the last
+    // line is lost. What the
     // later, shorter answers leave of it would count "Dup" again unless the box is cleared.
     const std::string cut = std::string(40000, 'x') + "\nDup=动作\n" + std::string(25522, 'y') + "中\nPortal 2=RPG";
     const Case cases[] = {
@@ -70,6 +73,10 @@ TEST(Analysis, PastedAnswerToPreviews) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(pasteIntoPromptBox(box, sizeof box, c.answer), c.answer.size() >= sizeof box);
+        EXPECT_TRUE(isValidUtf8(box));
+        if (c.answer.size() >= sizeof box) {
+            EXPECT_EQ(gGenMsg, "剪贴板文本已粘贴到大文本框（65534 / 65550 字节）。" + std::string(kPasteCutWarning));
+        }
         const AnalysisCounts got = analyzeAiAnswer(box);
         EXPECT_EQ(aiPreview, c.previews);
         EXPECT_EQ(std::tuple(got.parsed, got.matched, got.dropped, got.invalid), c.counts);
@@ -99,7 +106,8 @@ TEST(WriteBack, FirstWriteKeepsABackup) {
 }
 
 // A press that cannot write leaves data.db as it was and keeps every preview for another
-// try. A busy file fails as a whole: one transaction for all rows.
+// try. A busy file fails as a whole, before a copy is made. (Read-only files and folders:
+// tests/folder_match.cpp, which can drop root's privileges.)
 TEST(WriteBack, RefusedPressWritesNothing) {
     struct Case {
         const char* what;
@@ -120,7 +128,13 @@ TEST(WriteBack, RefusedPressWritesNothing) {
              sqlite3_open(db.c_str(), &holder);
              sqlite3_exec(holder, "BEGIN IMMEDIATE; UPDATE games SET name='x' WHERE id=2;", nullptr, nullptr, nullptr);
          },
-         "写入失败，data.db 未作任何改动："},
+         "data.db 正被其他程序使用，未写入任何内容。"},
+        {"locked for reading too",
+         [&holder](const std::string& db) {
+             sqlite3_open(db.c_str(), &holder);
+             sqlite3_exec(holder, "BEGIN EXCLUSIVE; UPDATE games SET name='x' WHERE id=2;", nullptr, nullptr, nullptr);
+         },
+         "data.db 正被其他程序使用，未写入任何内容。"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -133,11 +147,13 @@ TEST(WriteBack, RefusedPressWritesNothing) {
         EXPECT_EQ(kbtest::readFile(m.db), bytes);
         EXPECT_EQ(kbtest::fileExists(m.db), !bytes.empty());  // a missing file is not created
         if (!holder) continue;
+        EXPECT_FALSE(kbtest::fileExists(m.db + ".bak"));  // no copy for a press that writes nothing
         // Once the other writer is gone the kept previews go through; neither file is damaged.
         ASSERT_EQ(sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(holder);
-        EXPECT_EQ(kbtest::queryColumn(m.db + ".bak", "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+        holder = nullptr;
         EXPECT_EQ(writeBackPreviews(0).succeeded, 2);
+        EXPECT_EQ(kbtest::queryColumn(m.db + ".bak", "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
         EXPECT_EQ(m.categories(m.db), (std::vector<std::string>{"动作", "动作"}));
     }
 }

@@ -160,7 +160,7 @@ TEST_F(Download, PerGameOutcomes) {
         {"all there after one failure", {500}, 0, body, "", 0, "", {cap, "info.txt", ss}},
         {"capsule cannot be written", {}, -1, body, "", 1,
          "部分失败:\ncapsule: 重命名失败 errno=" + std::to_string(kbtest::kErr.renameOntoDir) + " path=" + gameDir("G") +
-             cap + "\n",
+             cap + "（" + systemErrorReason(static_cast<unsigned long>(kbtest::kErr.renameOntoDir)) + "）\n",
          {cap, "info.txt", ss}},
         {"details fail twice, then in no region", {404, 200}, 0, body, "", 1,
          "部分失败:\nappdetails: cn=HTTP 404 | 重试: 响应为空 | us=" + std::string(kSuccessFalseError) + "\n", {cap}},

@@ -1,5 +1,6 @@
 // Menu database: loading games and writing categories back, on real files.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "data/game.h"
 #include "tests/test_util.h"
@@ -28,6 +29,16 @@ TEST(LoadGames, UnreadableFileSaysWhyAndIsNeverCreated) {
         EXPECT_TRUE(aiPreview.empty());
         EXPECT_EQ(kbtest::fileExists(db), c.content != nullptr);
     }
+    // The menu in the middle of a write, holding the file even against readers.
+    const std::string db = dir.path + "held.db";
+    kbtest::makeGamesDb(db, {{1, "A", ""}});
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE; UPDATE games SET name='x';", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(loadGamesFromDB(db), "data.db 无法读取：数据库文件正被其他程序（如菜单）使用，等待 3 秒后仍未释放");
+    sqlite3_close(holder);
+    EXPECT_EQ(loadGamesFromDB(db), "");
+    EXPECT_EQ(dummyGames.size(), 1u);
 }
 
 TEST(WriteCategories, NamesRowsByIdAndName) {

@@ -14,14 +14,14 @@ TEST(CategoriesIni, OnlyTheFirstCategoriesLineOfTheSectionInUtf8OrGbk) {
     const std::string gbkNote = "set.ini 不是 UTF-8 编码，已按 GBK（代码页 936）读取并转换为 UTF-8。";
     const Case cases[] = {
         {nullptr, {}},
-        {"\xEF\xBB\xBF[Main]\r\n[Categories]\r\ncategories= 动作 ||\t冒险 | \r\n", {"动作", "冒险"}, ""},
+        {"\xEF\xBB\xBF[Categories]\r\ncategories=动作||冒险|\r\n", {"动作", "冒险"}, ""},  // as Notepad saves it
+        {"[Categories]\ncategories= 动作 ||\t冒险 | ", {" 动作 ", "\t冒险 ", " "}, ""},  // pieces as written
         {"[Categories]\ncategories=\xB6\xAF\xD7\xF7|\xC3\xB0\xCF\xD5\n", {"动作", "冒险"}, gbkNote},
         {"categories=甲\n[Other]\ncategories=乙\n[Categories]\ncategories=丙\ncategories=丁\n", {"丙"}, ""},
         {"[Categories]\nCategories=甲\ncategories = 乙\n; categories=丙\n# categories=丁\n  \tcategories=戊", {"戊"}, ""},
         {"[Categories] ; menu\ncategories=甲|乙", {"甲", "乙"}, ""},
         {"[categories]\ncategories=甲\n", {}},
         {"[Categories]\n[Next]\ncategories=甲\n", {}},
-        {"[Categories]\ncategories= | \n", {}},
     };
     kbtest::TempDir dir;
     kbtest::ScopedMenuDir menu(dir.path);

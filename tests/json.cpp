@@ -36,9 +36,11 @@ TEST(Json, ErrorTexts) {
 
 // What the real store answers of the other tests do not carry.
 TEST(Json, Values) {
-    const Parsed p = parse("{\"s\":\"\\u00e9\\ud83d\\x\\r\\n\",\"a\":[[],{}],\"a\":false} trailing garbage");
+    // A UTF-16 pair is one character; a lone half becomes U+FFFD: strings stay valid UTF-8.
+    const Parsed p = parse(
+        "{\"s\":\"\\u00e9\\ud83c\\udfae\\ud83d\\x\\udfae\\r\\n\",\"a\":[[],{}],\"a\":false} trailing garbage");
     ASSERT_TRUE(p.ok) << p.error;
-    EXPECT_EQ(p.root.find("s")->stringValue, "\xC3\xA9\xED\xA0\xBDx\r\n");
+    EXPECT_EQ(p.root.find("s")->stringValue, "\xC3\xA9\xF0\x9F\x8E\xAE\xEF\xBF\xBDx\xEF\xBF\xBD\r\n");
     EXPECT_EQ(p.root.find("a")->arrayItems.size(), 2u);  // the first of repeated keys
 }
 
@@ -65,7 +67,8 @@ TEST(Json, ScanStoreSearchItems) {
         extractAllSteamItems(json, items);
         EXPECT_EQ(items, want) << json;
     }
-    EXPECT_EQ(decodeJsonString("a\\\"b\\/c\\td\\q\\u4E2D\\u12"), "a\"b/c\tdq\xE4\xB8\xADu12");
+    EXPECT_EQ(decodeJsonString("a\\\"b\\/c\\td\\q\\u4E2D\\ud83c\\udfae\\ud83c\\u12"),
+              "a\"b/c\tdq\xE4\xB8\xAD\xF0\x9F\x8E\xAE\xEF\xBF\xBDu12");
     EXPECT_EQ(urlEncode("a b\xE4\xB8\xAD-._~&=+/?#%"), "a%20b%E4%B8%AD-._~%26%3D%2B%2F%3F%23%25");
 }
 

@@ -1,8 +1,11 @@
 // Text conversion, media names and media counts on real folders.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "data/game.h"
 #include "data/paths.h"
+#include "data/utf8.h"
 #include "tests/test_util.h"
 
 TEST(Paths, Utf8ToWideReplacesMalformedBytes) {
@@ -14,6 +17,26 @@ TEST(Paths, Utf8ToWideReplacesMalformedBytes) {
     EXPECT_EQ(wideToUtf8(L"中\U0001F3AE"), "中\xF0\x9F\x8E\xAE");
 }
 
+// Every cut of user text (boxes, labels, status lines) ends before a character it would split.
+TEST(Utf8, CutsEndOnACharacterBoundary) {
+    struct Case {
+        std::string text;
+        size_t max, want;
+    };
+    const std::string emoji = "\xF0\x9F\x8E\xAE";
+    const Case cases[] = {
+        {"ab中", 5, 5}, {"ab中", 4, 2}, {"ab中", 3, 2}, {"ab中", 2, 2}, {"a" + emoji, 4, 1}, {"a" + emoji + "b", 5, 5},
+        {"中", 0, 0},   {"", 3, 0},     {"abc", 2, 2},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(utf8PrefixLength(c.text, c.max), c.want) << c.text << " " << c.max;
+        char buf[8];
+        std::memset(buf, 'z', sizeof buf);
+        EXPECT_EQ(copyUtf8IntoBuffer(buf, c.max + 1, c.text), c.want);
+        EXPECT_EQ(std::string(buf), c.text.substr(0, c.want));
+    }
+}
+
 TEST(Paths, MediaNameRule) {
     struct Case {
         std::string name, rel;  // rel "" = refused
@@ -21,8 +44,9 @@ TEST(Paths, MediaNameRule) {
     const Case cases[] = {
         {"黑神话：悟空", "黑神话：悟空"}, {"a\\b/c", "a/b/c"}, {"..a", "..a"}, {"Re:Zero", "Re:Zero"}, {"COM0", "COM0"},
         {"LPT10", "LPT10"}, {"a//b", ""}, {"\\server\\x", ""}, {"c:\\x", ""}, {std::string("a\0b", 3), ""},
-        {"Nul.txt", ""}, {"x/AUX", ""}, {"lpt9.log", ""}, {"CON .txt", ""}, {"a /b", ""}, {"", ""}, {"..", ""},
-        {"a/../b", ""}, {"/etc", ""},
+        {"Nul.txt", ""}, {"x/AUX", ""}, {"lpt9.log", ""}, {"CON .txt", ""}, {"", ""}, {"..", ""},
+        {"a/../b", ""}, {"/etc", ""}, {"S.T.A.L.K.E.R.", "S.T.A.L.K.E.R"}, {"a. ./b .", "a/b"}, {"a/. .", ""},
+        {"x/...", ""}, {"con.", ""}, {"COM1 ", ""}, {"a/", ""},
     };
     for (const Case& c : cases) {
         std::string rel;
@@ -44,6 +68,7 @@ TEST(MediaCounts, CountsImagesAndTextsByExtension) {
         return std::pair(gi.imageCount, gi.textCount);
     };
     EXPECT_EQ(counts("游戏"), std::pair(3, 2));
+    EXPECT_EQ(counts("游戏. "), std::pair(3, 2));  // the folder a Windows path names
     EXPECT_EQ(counts("不存在"), std::pair(0, 0));
     EXPECT_EQ(counts("../media/游戏"), std::pair(0, 0));  // a refused name is never looked up
 }

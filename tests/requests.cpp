@@ -66,14 +66,19 @@ TEST_F(AiRequests, PromptBoxTruncation) {
     EXPECT_EQ(std::strlen(gBox), 65535u);
     setPromptBoxText(gBox, sizeof gBox, std::string(65536, 'p'));
     EXPECT_EQ(std::string(gBox), std::string(65520, 'p') + "\n...[TRUNCATED]");
+    std::string chinese = "p";  // 中 would straddle the cut after 65520 bytes
+    while (chinese.size() < 65536) chinese += "中";
+    setPromptBoxText(gBox, sizeof gBox, chinese);
+    EXPECT_EQ(std::string(gBox), chinese.substr(0, 65518) + "\n...[TRUNCATED]");
 }
 
 TEST_F(AiRequests, WhatEachRequestLeavesInTheBoxAndThePopup) {
     const std::string tokenWarn = "\n[警告] 响应被模型 max_tokens 截断，建议减少游戏数量分批处理。";
     const std::string boxWarn = "\n[警告] 响应超出本地缓冲区 64KB，末尾已截断。";
-    std::string longAnswer;  // plain text: its JSON form and the decoded answer are alike
-    while (longAnswer.size() < 70000) longAnswer += "game=act|adv ";
-    const std::string written = "AI 响应已写入大文本框（65535 字节）。", fitted = longAnswer.substr(0, 65535);
+    std::string longAnswer = "a";  // its JSON form and the decoded answer are alike
+    while (longAnswer.size() < 70000) longAnswer += "中";
+    // 65535 bytes would end inside a character: the box keeps the whole ones.
+    const std::string written = "AI 响应已写入大文本框（65533 字节）。", fitted = longAnswer.substr(0, 65533);
     struct Case {
         int32_t caller;  // 1 games, 2 box, 3 test
         int status;
