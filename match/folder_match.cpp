@@ -103,9 +103,9 @@ float scoreKeys(const GameKeys& g, const Folder& f) {
         for (const TitleUnits& form : g.forms) best = std::max(best, scoreTitle(form, f.units));
         return best;
     }
-    if (g.type == NameType::Chinese) return chineseIfCounts(g.whole, f.cn);
-    if (g.type == NameType::Mixed) return std::max(chineseIfCounts(g.cnPart, f.cn), englishIfCounts(g.enPart, f.en));
-    return englishIfCounts(g.wholeEn, f.en);
+    if (g.type == NameType::Chinese) return compareChineseKeys(g.whole, f.cn);
+    if (g.type == NameType::Mixed) return std::max(compareChineseKeys(g.cnPart, f.cn), compareEnglishKeys(g.enPart, f.en));
+    return compareEnglishKeys(g.wholeEn, f.en);
 }
 
 // Resource folders are named "空洞骑士 Hollow Knight": a name and its translation, each script

@@ -38,14 +38,6 @@ bool holdsChinese(std::string_view s) {
 
 }  // namespace
 
-bool countsEnglish(std::string_view key) {
-    return key.size() >= 2 && std::any_of(key.begin(), key.end(), [](char c) { return c > '9'; });
-}
-bool countsChinese(const ChineseKey& key) { return key.chars.size() >= 2; }
-
-float chineseIfCounts(const ChineseKey& a, const ChineseKey& b) { return countsChinese(a) ? compareChineseKeys(a, b) : 0.0f; }
-float englishIfCounts(std::string_view a, std::string_view b) { return countsEnglish(a) ? compareEnglishKeys(a, b) : 0.0f; }
-
 std::pair<std::string, std::string> scriptParts(const std::string& gameName) {
     auto [first, second] = splitNameToCnEn(gameName);
     if (holdsChinese(first)) return {std::move(first), std::move(second)};
@@ -56,21 +48,15 @@ float scorePoolEntry(const std::string& gameName, const PoolItem& e) {
     if (gameName == e.name || gameName == e.name_cn || gameName == e.nickname) return 1.0f;
     switch (classifyNameType(gameName)) {
         case NameType::Chinese: {
-            const ChineseKey g = makeChineseKey(gameName);
-            return std::max(chineseIfCounts(g, makeChineseKey(e.name_cn)), chineseIfCounts(g, makeChineseKey(e.nickname)));
+            return std::max(compareChinese(gameName, e.name_cn), compareChinese(gameName, e.nickname));
         }
         case NameType::Mixed: {
             const auto [cn, en] = scriptParts(gameName);
-            const float c = chineseIfCounts(makeChineseKey(cn), makeChineseKey(e.name_cn));
-            const float s = englishIfCounts(englishKey(en), englishKey(e.name));
-            const float n = std::max(chineseIfCounts(makeChineseKey(gameName), makeChineseKey(e.nickname)),
-                                     englishIfCounts(englishKey(gameName), englishKey(e.nickname)));
-            return mixedScore(c, s, n);
+            const float n = std::max(compareChinese(gameName, e.nickname), compareEnglish(gameName, e.nickname));
+            return mixedScore(compareChinese(cn, e.name_cn), compareEnglish(en, e.name), n);
         }
-        default: {
-            const std::string g = englishKey(gameName);
-            return std::max(englishIfCounts(g, englishKey(e.name)), englishIfCounts(g, englishKey(e.nickname)));
-        }
+        default:
+            return std::max(compareEnglish(gameName, e.name), compareEnglish(gameName, e.nickname));
     }
 }
 
@@ -593,31 +579,24 @@ std::vector<MatchCandidate> matchGameFast(const std::string& gameName, const Poo
         enPart = englishKey(en);
         cnText = std::move(cn);
     }
-    // Keys that do not count are not probed: they score 0 against every entry.
-    auto chinese = [&](const ChineseKey& k, uint32_t field) {
-        if (countsChinese(k)) probe.chinese(k, field);
-    };
-    auto english = [&](const std::string& k, uint32_t field) {
-        if (countsEnglish(k)) probe.english(k, field);
-    };
     if (everyEntry) {
         // nothing to probe
     } else if (type == NameType::Chinese) {
         probe.exact(ix.byField, gameName);
-        chinese(whole, 0);
-        chinese(whole, 1);
+        probe.chinese(whole, 0);
+        probe.chinese(whole, 1);
     } else if (type == NameType::Mixed) {
         probe.exact(ix.byField, gameName);
         // A Chinese part byte-equal to name_cn scores 1, above what its character bound shows.
-        if (countsChinese(cnPart)) probe.exact(ix.byNameCn, cnText);
-        chinese(cnPart, 0);
-        english(enPart, 0);
-        chinese(whole, 1);
-        english(wholeEn, 1);
+        probe.exact(ix.byNameCn, cnText);
+        probe.chinese(cnPart, 0);
+        probe.english(enPart, 0);
+        probe.chinese(whole, 1);
+        probe.english(wholeEn, 1);
     } else {
         probe.exact(ix.byField, gameName);
-        english(wholeEn, 0);
-        english(wholeEn, 1);
+        probe.english(wholeEn, 0);
+        probe.english(wholeEn, 1);
     }
     std::sort(sc.entries.begin(), sc.entries.end());
     sc.entries.erase(std::unique(sc.entries.begin(), sc.entries.end()), sc.entries.end());
@@ -629,14 +608,14 @@ std::vector<MatchCandidate> matchGameFast(const std::string& gameName, const Poo
         if (gameName == e.name || gameName == e.name_cn || gameName == e.nickname) {
             s = 1.0f;
         } else if (type == NameType::Chinese) {
-            s = std::max(chineseIfCounts(whole, ix.cnKey[2 * i]), chineseIfCounts(whole, ix.cnKey[2 * i + 1]));
+            s = std::max(compareChineseKeys(whole, ix.cnKey[2 * i]), compareChineseKeys(whole, ix.cnKey[2 * i + 1]));
         } else if (type == NameType::Mixed) {
-            const float c = chineseIfCounts(cnPart, ix.cnKey[2 * i]);
-            const float en = englishIfCounts(enPart, ix.enKey[2 * i]);
-            const float n = std::max(chineseIfCounts(whole, ix.cnKey[2 * i + 1]), englishIfCounts(wholeEn, ix.enKey[2 * i + 1]));
+            const float c = compareChineseKeys(cnPart, ix.cnKey[2 * i]);
+            const float en = compareEnglishKeys(enPart, ix.enKey[2 * i]);
+            const float n = std::max(compareChineseKeys(whole, ix.cnKey[2 * i + 1]), compareEnglishKeys(wholeEn, ix.enKey[2 * i + 1]));
             s = mixedScore(c, en, n);
         } else {
-            s = std::max(englishIfCounts(wholeEn, ix.enKey[2 * i]), englishIfCounts(wholeEn, ix.enKey[2 * i + 1]));
+            s = std::max(compareEnglishKeys(wholeEn, ix.enKey[2 * i]), compareEnglishKeys(wholeEn, ix.enKey[2 * i + 1]));
         }
         if (s >= threshold) cands.push_back(candidateFor(e, s));
     }
