@@ -164,7 +164,8 @@ std::string localFolderMatch(const PanelOptions& opts) {
         f.units = folderUnits(f.name);
     }
 
-    const float threshold = matchThreshold(opts.simThresholdIndex, opts.cleanTitles);
+    const float shown = matchThreshold(opts.simThresholdIndex);
+    const float threshold = opts.cleanTitles ? rawCleanedThreshold(shown) : shown;
     int hits = 0, skipped = 0;
     const int gameCount = static_cast<int>(dummyGames.size());
     {
@@ -182,7 +183,7 @@ std::string localFolderMatch(const PanelOptions& opts) {
                 if (s >= threshold) cands.push_back(MatchCandidate{0, f.name, f.path, s});
             }
             orderCandidates(cands);
-            if (opts.cleanTitles) cutNearTies(cands);
+            if (opts.cleanTitles) finishCleanedList(cands);
             if (!cands.empty()) ++hits;
             installLocalResult(g, std::move(cands));
         }

@@ -103,7 +103,7 @@ std::vector<MatchCandidate> finishLibraryCandidates(std::vector<MatchCandidate> 
 
 std::vector<MatchCandidate> finishCleanedCandidates(std::vector<MatchCandidate> cands) {
     cands = finishLibraryCandidates(std::move(cands));
-    cutNearTies(cands);
+    finishCleanedList(cands);
     return cands;
 }
 
@@ -111,9 +111,10 @@ std::vector<MatchCandidate> matchGameReference(const std::string& gameName, cons
                                                float threshold, bool cleanTitles) {
     std::vector<MatchCandidate> cands;
     const std::vector<TitleUnits> forms = cleanTitles ? titleFormUnits(gameName) : std::vector<TitleUnits>();
+    const float cut = cleanTitles ? rawCleanedThreshold(threshold) : threshold;
     for (const PoolItem& e : pool) {
         const float s = cleanTitles ? scoreCleanedEntry(gameName, forms, e) : scorePoolEntry(gameName, e);
-        if (s >= threshold) cands.push_back(candidateFor(e, s));
+        if (s >= cut) cands.push_back(candidateFor(e, s));
     }
     return cleanTitles ? finishCleanedCandidates(std::move(cands)) : finishLibraryCandidates(std::move(cands));
 }
@@ -487,6 +488,7 @@ std::vector<MatchCandidate> matchCleanedFast(const std::string& gameName, const 
                                              MatchScratch& sc) {
     const std::vector<PoolItem>& pool = *ix.pool;
     if (!(threshold > 0.0f)) return matchGameReference(gameName, pool, threshold, true);
+    threshold = rawCleanedThreshold(threshold);  // the scorer's own scale from here on
     const size_t sources = ix.units.size();
     if (sc.acc.size() != sources) sc.acc.assign(sources, 0);
     if (sc.acc2.size() != sources) sc.acc2.assign(sources, 0);
@@ -652,7 +654,7 @@ LibraryRunSummary runLibraryMatch(LibraryJob job) {
     sum.poolSize = job.pool.size();
     sum.sourcePath = job.sourcePath;
     const int32_t allGames = static_cast<int32_t>(job.games.size());
-    const float threshold = matchThreshold(job.simThresholdIndex, job.cleanTitles);
+    const float threshold = matchThreshold(job.simThresholdIndex);
 
     std::vector<const LibraryGameInput*> work;
     for (const LibraryGameInput& g : job.games) {

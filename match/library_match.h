@@ -70,10 +70,11 @@ float scoreCleanedEntry(const std::string& gameName, const std::vector<TitleUnit
 // Keeps one candidate per appid (the first with the highest score), then orderCandidates.
 std::vector<MatchCandidate> finishLibraryCandidates(std::vector<MatchCandidate> cands);
 
-// finishLibraryCandidates, then the cut of cleaned titles (cutNearTies).
+// finishLibraryCandidates, then finishCleanedList (the cut of near ties, scores as shown).
 std::vector<MatchCandidate> finishCleanedCandidates(std::vector<MatchCandidate> cands);
 
-// Straightforward evaluation: every pool entry scored in pool order.
+// Straightforward evaluation: every pool entry scored in pool order. The threshold and the
+// candidates' scores are on the shown scale (matchThreshold) under either rule.
 std::vector<MatchCandidate> matchGameReference(const std::string& gameName, const std::vector<PoolItem>& pool,
                                                float threshold, bool cleanTitles = false);
 

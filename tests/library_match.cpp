@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <random>
 
@@ -162,8 +163,40 @@ TEST(LibraryCleaned, RealNoisyTitles) {
     const PoolIndexPtr index = buildPoolIndex(pool, true);
     MatchScratch scratch;
     for (const auto& [title, want] : cases) {
-        const std::vector<MatchCandidate> got = matchGameFast(title, *index, matchThreshold(4, true), scratch);
+        const std::vector<MatchCandidate> got = matchGameFast(title, *index, matchThreshold(4), scratch);
         EXPECT_EQ(got.empty() ? 0 : got.front().appid, want) << title;
+        for (const MatchCandidate& c : got) {  // shown on the options' scale
+            const auto e = std::find_if(pool.begin(), pool.end(), [&](const PoolItem& p) { return p.appid == c.appid; });
+            EXPECT_EQ(c.score, shownCleanedScore(scoreCleanedEntry(title, titleFormUnits(title), *e))) << title;
+        }
+    }
+}
+
+// Cleaned scores are shown on the options' scale: option i keeps exactly what the scorer's own
+// cut keeps, at the labelled percentage; 1 stays 100 %; 精确 stays at 0.999 as shown.
+TEST(LibraryCleaned, ShownScale) {
+    for (int32_t i = 0; i < 7; ++i) {
+        const float raw = cleanedThreshold(i), label = matchThreshold(i);
+        EXPECT_FLOAT_EQ(label, 0.3f + 0.1f * static_cast<float>(i));
+        EXPECT_EQ(shownCleanedScore(raw), label) << i;                              // at the cut: kept
+        EXPECT_LT(shownCleanedScore(std::nextafter(raw, 0.0f)), label) << i;        // just below: not
+        EXPECT_EQ(rawCleanedThreshold(label), raw) << i;
+    }
+    const std::pair<float, float> rows[] = {
+        {1.0f, 1.0f},   {0.9996f, 0.9992f}, {0.999f, 0.998f}, {0.8375f, 0.75f},
+        {0.25f, 0.15f}, {0.0f, 0.0f},
+    };
+    for (const auto& [raw, shown] : rows) EXPECT_NEAR(shownCleanedScore(raw), shown, 1e-5f) << raw;
+    EXPECT_TRUE(isExactScore(shownCleanedScore(0.9996f)));
+    EXPECT_FALSE(isExactScore(shownCleanedScore(0.999f)));  // 精确 on the raw scale, not as shown
+    EXPECT_TRUE(std::isinf(rawCleanedThreshold(1.5f)));
+    // Monotone everywhere, knots included.
+    float last = -1.0f;
+    for (float r = 0.0f; r <= 1.0f; r = std::nextafter(r + 1.0f / 4096.0f, 2.0f)) {
+        for (float v : {std::nextafter(r, 0.0f), r}) {
+            EXPECT_GE(shownCleanedScore(v), last) << v;
+            last = shownCleanedScore(v);
+        }
     }
 }
 
@@ -211,6 +244,7 @@ void expectSameResult(const std::string& title, const std::vector<PoolItem>& poo
     };
     const auto want = key(clean ? matchGameReference(title, pool, t, true) : plainList(title, pool, t));
     EXPECT_EQ(key(matchGameFast(title, index, t, scratch)), want) << title.substr(0, 80) << " at " << t << " clean " << clean;
+    for (const auto& [negScore, appid, name] : want) EXPECT_GE(-negScore, t) << name;  // the label holds as shown
     if (!clean) {
         EXPECT_EQ(key(matchGameReference(title, pool, t)), want) << title.substr(0, 80) << " at " << t;
     }
@@ -239,7 +273,7 @@ TEST(LibraryFastPath, MatchesReferenceOnRealTitlesAtEveryThreshold) {
     for (const bool clean : {false, true}) {
         const PoolIndexPtr index = buildPoolIndex(pool, clean);
         for (int32_t ti = -1; ti <= 6; ++ti) {
-            const float t = ti < 0 ? 0.0f : matchThreshold(ti, clean);  // 0: every entry is a candidate
+            const float t = ti < 0 ? 0.0f : matchThreshold(ti);  // 0: every entry is a candidate
             // Low thresholds are the slow end of the reference; a subset keeps the test short.
             const size_t count = ti < 0 ? 4 : ti < 2 || clean ? titles.size() / 3 : titles.size();
             for (size_t i = 0; i < count; ++i)
@@ -271,7 +305,7 @@ TEST(LibraryFastPath, RandomPoolsAndLongFields) {
             // Half the titles pair an entry's Chinese name with Latin words: byte-equal parts.
             const PoolItem& e = pool[rng() % pool.size()];
             const std::string title = g % 2 ? randomText(12) : "abab" + randomText(6) + " " + e.name_cn;
-            expectSameResult(title, pool, *index, matchThreshold(static_cast<int32_t>(rng() % 7), clean), clean, scratch);
+            expectSameResult(title, pool, *index, matchThreshold(static_cast<int32_t>(rng() % 7)), clean, scratch);
         }
     }
     // One character repeated beyond 16-bit counts.
