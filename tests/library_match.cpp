@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <fstream>
 #include <random>
+#include <thread>
 
 #include "data/jobs.h"
 #include "match/text.h"
@@ -88,20 +90,68 @@ TEST_F(LibraryJobTest, GameCases) {
     }
 }
 
-TEST_F(LibraryJobTest, SkipRulesAndCounters) {
-    setGames({"老头环", "Portal 3", "Nothing Like It", "传送门", "传送门2", "求生之路"});
-    dummyGames[3].imageCount = dummyGames[4].imageCount = 3;
-    dummyGames[3].textCount = 1;  // images and text: skipped
-    installCandidates(dummyGames[5], {MatchCandidate{42, "Older", "", 0.8f}}, "网络匹配");  // kept
-    runLibraryMatch(jobFor());
-    EXPECT_EQ(gConfirmCount.load(), 3);
-    EXPECT_EQ(gUnmatchCount.load(), 1);
-    EXPECT_TRUE(dummyGames[3].matchMethod.empty());
-    EXPECT_EQ(dummyGames[4].matchMethod, "精确");
-    EXPECT_EQ(dummyGames[5].matchMethod, "网络匹配");
-    {
+// Four workers, one per processed game. The job's own thread starts its worker last or first and
+// then gets a quick game, while helpers still work on the slow ones. Rows read under the lock
+// while the job runs are untouched or complete; when the job returns, every worker has written
+// and counted its game (a helper still running then leaves the rows and counts short).
+TEST_F(LibraryJobTest, WorkersWriteUnderTheLockAndEndWithTheJob) {
+    std::vector<PoolItem> pool = kPool;
+    // Long names made of the English titles' words: their probes walk every one of them, and none
+    // comes near the threshold. The Chinese titles, first and last in the work, stay quick.
+    std::string en;
+    for (int k = 0; k < 8; ++k) en += "Portal 3 Nothing Like It ";
+    for (int32_t i = 0; i < 10000; ++i) pool.push_back(PoolItem{100000 + i, en, "", ""});
+    auto written = [](const GameInfo& g) { return g.matchMethod == "精确" || g.matchMethod == "模糊" || g.matchMethod == "未命中"; };
+    for (int run = 0; run < 4; ++run) {
+        SCOPED_TRACE(run);
+        resetJobGlobals();
+        setGames({"老头环", "Portal 3", "Nothing Like It", "传送门", "传送门2", "求生之路"});
+        dummyGames[3].imageCount = dummyGames[4].imageCount = 3;
+        dummyGames[3].textCount = 1;  // images and text: skipped
+        installCandidates(dummyGames[5], {MatchCandidate{42, "Older", "", 0.8f}}, "网络匹配");  // kept
+        LibraryJob job = jobFor();
+        job.pool = pool;
+        job.workers = 4;
+        std::atomic<bool> returned{false};
+        size_t writtenAtReturn = 0;
+        int32_t doneAtReturn = 0;
+        LibraryRunSummary sum;
+        std::thread runner([&] {
+            sum = runLibraryMatch(std::move(job));
+            doneAtReturn = gMatchDone.load();
+            std::lock_guard<std::mutex> lk(gMatchMtx);
+            writtenAtReturn = static_cast<size_t>(std::count_if(dummyGames.begin(), dummyGames.end(), written));
+            returned = true;
+        });
+        size_t seen = 0, broken = 0, shrank = 0;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+        while (!returned.load() && std::chrono::steady_clock::now() < deadline) {
+            std::unique_lock<std::mutex> lk(gMatchMtx);
+            size_t now = 0;
+            for (const GameInfo& g : dummyGames) {
+                if (!written(g)) continue;
+                ++now;
+                const bool whole = g.candidates.empty() ? g.matchMethod == "未命中" && g.matchedName.empty()
+                                                        : g.matchedName == g.candidates[0].name && g.similarity == g.candidates[0].score;
+                broken += whole ? 0 : 1;
+            }
+            shrank += now < seen ? 1 : 0;
+            seen = now;
+            lk.unlock();
+            std::this_thread::sleep_for(std::chrono::microseconds(200));  // leave the workers room
+        }
+        runner.join();
+        EXPECT_EQ(broken + shrank, 0u);
+        EXPECT_EQ(doneAtReturn, 6);
+        EXPECT_EQ(writtenAtReturn, 4u);
+        EXPECT_EQ(sum.exact + sum.fuzzy + sum.missed, 4);
+        EXPECT_TRUE(dummyGames[3].matchMethod.empty());
+        EXPECT_EQ(dummyGames[4].matchMethod, "精确");
+        EXPECT_EQ(dummyGames[5].matchMethod, "网络匹配");
+        EXPECT_EQ(gConfirmCount.load(), 3);
+        EXPECT_EQ(gUnmatchCount.load(), 1);
         std::lock_guard<std::mutex> lk(gMatchMsgMtx);
-        EXPECT_EQ(gMatchDebug, "本地库匹配完成\n命中: 3 / 4 (75%)\n精确: 2  模糊: 1  未命中: 1\n跳过: 2\n数据条目: 11\n"
+        EXPECT_EQ(gMatchDebug, "本地库匹配完成\n命中: 3 / 4 (75%)\n精确: 2  模糊: 1  未命中: 1\n跳过: 2\n数据条目: 10011\n"
                                "数据文件: /menu/kbdata.csv");
     }
 }
