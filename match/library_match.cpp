@@ -47,9 +47,8 @@ std::pair<std::string, std::string> scriptParts(const std::string& gameName) {
 float scorePoolEntry(const std::string& gameName, const PoolItem& e) {
     if (gameName == e.name || gameName == e.name_cn || gameName == e.nickname) return 1.0f;
     switch (classifyNameType(gameName)) {
-        case NameType::Chinese: {
+        case NameType::Chinese:
             return std::max(compareChinese(gameName, e.name_cn), compareChinese(gameName, e.nickname));
-        }
         case NameType::Mixed: {
             const auto [cn, en] = scriptParts(gameName);
             const float n = std::max(compareChinese(gameName, e.nickname), compareEnglish(gameName, e.nickname));

@@ -14,19 +14,19 @@ MatchSkip matchSkipOf(int32_t imageCount, int32_t textCount, const std::string& 
     return MatchSkip::None;
 }
 
-float matchThreshold(int32_t simThresholdIndex) {
-    return 0.3f + 0.1f * static_cast<float>(std::clamp<int32_t>(simThresholdIndex, 0, 6));
-}
-
 namespace {
 
-constexpr int32_t kThresholdOptions = 7;
+constexpr int32_t kThresholdOptions = 7;  // "相似度大于30%" .. "相似度大于90%"
 
 struct RemapKnot {
     float raw, shown;
 };
 
 }  // namespace
+
+float matchThreshold(int32_t simThresholdIndex) {
+    return 0.3f + 0.1f * static_cast<float>(std::clamp<int32_t>(simThresholdIndex, 0, kThresholdOptions - 1));
+}
 
 float shownCleanedScore(float raw) {
     if (raw >= 1.0f) return 1.0f;
