@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
     std::printf("menu titles: %zu (English %d, Chinese %d, mixed %d)\n", titles.size(), kinds[0], kinds[1], kinds[2]);
     std::printf("pool entries: %zu%s\n", pool.size(), argc > 1 ? " (from file)" : " (generated)");
     const int32_t thresholdIndex = 4;
-    const float threshold = matchThreshold(thresholdIndex, clean);
+    const float threshold = matchThreshold(thresholdIndex);
     std::printf("rule: %s\n", clean ? "cleaned titles" : "per-pair rule");
 
     // The whole job, as the button runs it.

@@ -69,8 +69,7 @@ int main(int argc, char** argv) {
     const char* sets[] = {"dev_bilingual", "dev_trainer", "dev_tw"};
     const PoolIndexPtr plain = buildPoolIndex(pool, false);
     const PoolIndexPtr cleaned = buildPoolIndex(pool, true);
-    std::printf("pool: %zu entries; default threshold index 4 (plain %.2f, cleaned %.2f)\n\n", pool.size(),
-                matchThreshold(4, false), matchThreshold(4, true));
+    std::printf("pool: %zu entries; default threshold index 4 (%.2f)\n\n", pool.size(), matchThreshold(4));
     std::printf("%-14s %6s | %-24s | %-24s\n", "set", "rows", "cleaning off: top1 wrong missed",
                 "cleaning on: top1 wrong missed");
     std::vector<std::vector<Row>> all;
@@ -78,14 +77,14 @@ int main(int argc, char** argv) {
         all.push_back(readSet(dir + "/quality/" + name + ".tsv"));
         const std::vector<Row>& rows = all.back();
         const bool show = showSet == name;
-        const Tally off = run(rows, *plain, matchThreshold(4, false), nullptr);
-        const Tally on = run(rows, *cleaned, matchThreshold(4, true), show ? name : nullptr);
+        const Tally off = run(rows, *plain, matchThreshold(4), nullptr);
+        const Tally on = run(rows, *cleaned, matchThreshold(4), show ? name : nullptr);
         std::printf("%-14s %6zu | %6.1f%% %5.1f%% %5.1f%%    | %6.1f%% %5.1f%% %5.1f%%\n", name, rows.size(),
                     pct(off.top1, rows.size()), pct(off.wrong, rows.size()), pct(off.missed, rows.size()),
                     pct(on.top1, rows.size()), pct(on.wrong, rows.size()), pct(on.missed, rows.size()));
     }
     const float sweep[] = {0.6f, 0.7f, 0.8f, 0.9f};
-    std::printf("\ncleaned scorer, top-1 / wrong by its threshold (option index i gives 0.5 + 0.075 i)\n%-14s", "set");
+    std::printf("\ncleaned scorer, top-1 / wrong by the threshold (option index i gives 0.3 + 0.1 i)\n%-14s", "set");
     for (float th : sweep) std::printf(" |      %3.0f %%     ", th * 100.0f);
     std::printf("\n");
     for (size_t k = 0; k < all.size(); ++k) {

@@ -82,9 +82,9 @@ float scoreKeys(const GameKeys& g, const Folder& f) {
         for (const TitleUnits& form : g.forms) best = std::max(best, scoreTitle(form, f.units));
         return best;
     }
-    if (g.type == NameType::Chinese) return chineseIfCounts(g.whole, f.cn);
-    if (g.type == NameType::Mixed) return std::max(chineseIfCounts(g.cnPart, f.cn), englishIfCounts(g.enPart, f.en));
-    return englishIfCounts(g.wholeEn, f.en);
+    if (g.type == NameType::Chinese) return compareChineseKeys(g.whole, f.cn);
+    if (g.type == NameType::Mixed) return std::max(compareChineseKeys(g.cnPart, f.cn), compareEnglishKeys(g.enPart, f.en));
+    return compareEnglishKeys(g.wholeEn, f.en);
 }
 
 // Resource folders are named "空洞骑士 Hollow Knight": a name and its translation, each script
@@ -143,7 +143,8 @@ std::string localFolderMatch(const PanelOptions& opts) {
         f.units = folderUnits(f.name);
     }
 
-    const float threshold = matchThreshold(opts.simThresholdIndex, opts.cleanTitles);
+    const float shown = matchThreshold(opts.simThresholdIndex);
+    const float threshold = opts.cleanTitles ? rawCleanedThreshold(shown) : shown;
     int hits = 0, skipped = 0;
     const int gameCount = static_cast<int>(dummyGames.size());
     {
@@ -161,7 +162,7 @@ std::string localFolderMatch(const PanelOptions& opts) {
                 if (s >= threshold) cands.push_back(MatchCandidate{0, f.name, f.path, s});
             }
             orderCandidates(cands);
-            if (opts.cleanTitles) cutNearTies(cands);
+            if (opts.cleanTitles) finishCleanedList(cands);
             if (!cands.empty()) ++hits;
             installLocalResult(g, std::move(cands));
         }

@@ -17,5 +17,6 @@ std::string copyLocalResources(const PanelOptions& opts);
 
 // Similarity of a game title and a folder name: byte-equal 1, else by the title's type (the
 // per-pair rule of the library match, the folder name standing for every field), or with
-// cleaning the cleaned scorer against the folder name.
+// cleaning the cleaned scorer against the folder name, on the scorer's own scale (the list shows
+// shownCleanedScore of it, rules.h).
 float folderScore(const std::string& gameName, const std::string& folderName, bool cleanTitles = false);

@@ -38,14 +38,6 @@ bool holdsChinese(std::string_view s) {
 
 }  // namespace
 
-bool countsEnglish(std::string_view key) {
-    return key.size() >= 2 && std::any_of(key.begin(), key.end(), [](char c) { return c > '9'; });
-}
-bool countsChinese(const ChineseKey& key) { return key.chars.size() >= 2; }
-
-float chineseIfCounts(const ChineseKey& a, const ChineseKey& b) { return countsChinese(a) ? compareChineseKeys(a, b) : 0.0f; }
-float englishIfCounts(std::string_view a, std::string_view b) { return countsEnglish(a) ? compareEnglishKeys(a, b) : 0.0f; }
-
 std::pair<std::string, std::string> scriptParts(const std::string& gameName) {
     auto [first, second] = splitNameToCnEn(gameName);
     if (holdsChinese(first)) return {std::move(first), std::move(second)};
@@ -55,22 +47,15 @@ std::pair<std::string, std::string> scriptParts(const std::string& gameName) {
 float scorePoolEntry(const std::string& gameName, const PoolItem& e) {
     if (gameName == e.name || gameName == e.name_cn || gameName == e.nickname) return 1.0f;
     switch (classifyNameType(gameName)) {
-        case NameType::Chinese: {
-            const ChineseKey g = makeChineseKey(gameName);
-            return std::max(chineseIfCounts(g, makeChineseKey(e.name_cn)), chineseIfCounts(g, makeChineseKey(e.nickname)));
-        }
+        case NameType::Chinese:
+            return std::max(compareChinese(gameName, e.name_cn), compareChinese(gameName, e.nickname));
         case NameType::Mixed: {
             const auto [cn, en] = scriptParts(gameName);
-            const float c = chineseIfCounts(makeChineseKey(cn), makeChineseKey(e.name_cn));
-            const float s = englishIfCounts(englishKey(en), englishKey(e.name));
-            const float n = std::max(chineseIfCounts(makeChineseKey(gameName), makeChineseKey(e.nickname)),
-                                     englishIfCounts(englishKey(gameName), englishKey(e.nickname)));
-            return mixedScore(c, s, n);
+            const float n = std::max(compareChinese(gameName, e.nickname), compareEnglish(gameName, e.nickname));
+            return mixedScore(compareChinese(cn, e.name_cn), compareEnglish(en, e.name), n);
         }
-        default: {
-            const std::string g = englishKey(gameName);
-            return std::max(englishIfCounts(g, englishKey(e.name)), englishIfCounts(g, englishKey(e.nickname)));
-        }
+        default:
+            return std::max(compareEnglish(gameName, e.name), compareEnglish(gameName, e.nickname));
     }
 }
 
@@ -117,7 +102,7 @@ std::vector<MatchCandidate> finishLibraryCandidates(std::vector<MatchCandidate> 
 
 std::vector<MatchCandidate> finishCleanedCandidates(std::vector<MatchCandidate> cands) {
     cands = finishLibraryCandidates(std::move(cands));
-    cutNearTies(cands);
+    finishCleanedList(cands);
     return cands;
 }
 
@@ -125,9 +110,10 @@ std::vector<MatchCandidate> matchGameReference(const std::string& gameName, cons
                                                float threshold, bool cleanTitles) {
     std::vector<MatchCandidate> cands;
     const std::vector<TitleUnits> forms = cleanTitles ? titleFormUnits(gameName) : std::vector<TitleUnits>();
+    const float cut = cleanTitles ? rawCleanedThreshold(threshold) : threshold;
     for (const PoolItem& e : pool) {
         const float s = cleanTitles ? scoreCleanedEntry(gameName, forms, e) : scorePoolEntry(gameName, e);
-        if (s >= threshold) cands.push_back(candidateFor(e, s));
+        if (s >= cut) cands.push_back(candidateFor(e, s));
     }
     return cleanTitles ? finishCleanedCandidates(std::move(cands)) : finishLibraryCandidates(std::move(cands));
 }
@@ -501,6 +487,7 @@ std::vector<MatchCandidate> matchCleanedFast(const std::string& gameName, const 
                                              MatchScratch& sc) {
     const std::vector<PoolItem>& pool = *ix.pool;
     if (!(threshold > 0.0f)) return matchGameReference(gameName, pool, threshold, true);
+    threshold = rawCleanedThreshold(threshold);  // the scorer's own scale from here on
     const size_t sources = ix.units.size();
     if (sc.acc.size() != sources) sc.acc.assign(sources, 0);
     if (sc.acc2.size() != sources) sc.acc2.assign(sources, 0);
@@ -593,31 +580,24 @@ std::vector<MatchCandidate> matchGameFast(const std::string& gameName, const Poo
         enPart = englishKey(en);
         cnText = std::move(cn);
     }
-    // Keys that do not count are not probed: they score 0 against every entry.
-    auto chinese = [&](const ChineseKey& k, uint32_t field) {
-        if (countsChinese(k)) probe.chinese(k, field);
-    };
-    auto english = [&](const std::string& k, uint32_t field) {
-        if (countsEnglish(k)) probe.english(k, field);
-    };
     if (everyEntry) {
         // nothing to probe
     } else if (type == NameType::Chinese) {
         probe.exact(ix.byField, gameName);
-        chinese(whole, 0);
-        chinese(whole, 1);
+        probe.chinese(whole, 0);
+        probe.chinese(whole, 1);
     } else if (type == NameType::Mixed) {
         probe.exact(ix.byField, gameName);
         // A Chinese part byte-equal to name_cn scores 1, above what its character bound shows.
-        if (countsChinese(cnPart)) probe.exact(ix.byNameCn, cnText);
-        chinese(cnPart, 0);
-        english(enPart, 0);
-        chinese(whole, 1);
-        english(wholeEn, 1);
+        probe.exact(ix.byNameCn, cnText);
+        probe.chinese(cnPart, 0);
+        probe.english(enPart, 0);
+        probe.chinese(whole, 1);
+        probe.english(wholeEn, 1);
     } else {
         probe.exact(ix.byField, gameName);
-        english(wholeEn, 0);
-        english(wholeEn, 1);
+        probe.english(wholeEn, 0);
+        probe.english(wholeEn, 1);
     }
     std::sort(sc.entries.begin(), sc.entries.end());
     sc.entries.erase(std::unique(sc.entries.begin(), sc.entries.end()), sc.entries.end());
@@ -629,14 +609,14 @@ std::vector<MatchCandidate> matchGameFast(const std::string& gameName, const Poo
         if (gameName == e.name || gameName == e.name_cn || gameName == e.nickname) {
             s = 1.0f;
         } else if (type == NameType::Chinese) {
-            s = std::max(chineseIfCounts(whole, ix.cnKey[2 * i]), chineseIfCounts(whole, ix.cnKey[2 * i + 1]));
+            s = std::max(compareChineseKeys(whole, ix.cnKey[2 * i]), compareChineseKeys(whole, ix.cnKey[2 * i + 1]));
         } else if (type == NameType::Mixed) {
-            const float c = chineseIfCounts(cnPart, ix.cnKey[2 * i]);
-            const float en = englishIfCounts(enPart, ix.enKey[2 * i]);
-            const float n = std::max(chineseIfCounts(whole, ix.cnKey[2 * i + 1]), englishIfCounts(wholeEn, ix.enKey[2 * i + 1]));
+            const float c = compareChineseKeys(cnPart, ix.cnKey[2 * i]);
+            const float en = compareEnglishKeys(enPart, ix.enKey[2 * i]);
+            const float n = std::max(compareChineseKeys(whole, ix.cnKey[2 * i + 1]), compareEnglishKeys(wholeEn, ix.enKey[2 * i + 1]));
             s = mixedScore(c, en, n);
         } else {
-            s = std::max(englishIfCounts(wholeEn, ix.enKey[2 * i]), englishIfCounts(wholeEn, ix.enKey[2 * i + 1]));
+            s = std::max(compareEnglishKeys(wholeEn, ix.enKey[2 * i]), compareEnglishKeys(wholeEn, ix.enKey[2 * i + 1]));
         }
         if (s >= threshold) cands.push_back(candidateFor(e, s));
     }
@@ -673,7 +653,7 @@ LibraryRunSummary runLibraryMatch(LibraryJob job) {
     sum.poolSize = job.pool.size();
     sum.sourcePath = job.sourcePath;
     const int32_t allGames = static_cast<int32_t>(job.games.size());
-    const float threshold = matchThreshold(job.simThresholdIndex, job.cleanTitles);
+    const float threshold = matchThreshold(job.simThresholdIndex);
 
     std::vector<const LibraryGameInput*> work;
     for (const LibraryGameInput& g : job.games) {

@@ -54,18 +54,13 @@ struct LibraryRunSummary {
 // nickname gives 1; otherwise by the game name's type (English: name and nickname; Chinese:
 // name_cn and nickname; Mixed: the part holding the Chinese characters against name_cn, the
 // other part against name, 0.6 c + 0.4 e when both score, else the best of c, e and the
-// nickname). A comparison whose game-side key is a single character or only digits scores 0.
+// nickname). The mixed title's parts go by script, not by their place in the title: taken in
+// place order, "Battlefield 战地3" would compare "战地3" with English names, and its key "3" equals
+// that of any Chinese-named sequel's English field.
 float scorePoolEntry(const std::string& gameName, const PoolItem& entry);
 
-// The per-pair rule's guards, shared with the folder match: a key of one character, or of
-// digits only, agrees with unrelated titles by chance ("3" is the English key of "战地3" and of a
-// hundred other sequels), so a comparison whose game-side key is such scores 0.
-bool countsEnglish(std::string_view key);
-bool countsChinese(const ChineseKey& key);
-float chineseIfCounts(const ChineseKey& game, const ChineseKey& other);
-float englishIfCounts(std::string_view gameKey, std::string_view otherKey);
 // The two parts of a mixed title as (part holding the Chinese characters, other part), whichever
-// order splitNameToCnEn returned them in.
+// order splitNameToCnEn returned them in. Shared with the folder match.
 std::pair<std::string, std::string> scriptParts(const std::string& gameName);
 
 // With cleaning: byte-equal to a field gives 1, otherwise the best score of any cleaned form of
@@ -75,10 +70,11 @@ float scoreCleanedEntry(const std::string& gameName, const std::vector<TitleUnit
 // Keeps one candidate per appid (the first with the highest score), then orderCandidates.
 std::vector<MatchCandidate> finishLibraryCandidates(std::vector<MatchCandidate> cands);
 
-// finishLibraryCandidates, then the cut of cleaned titles (cutNearTies).
+// finishLibraryCandidates, then finishCleanedList (the cut of near ties, scores as shown).
 std::vector<MatchCandidate> finishCleanedCandidates(std::vector<MatchCandidate> cands);
 
-// Straightforward evaluation: every pool entry scored in pool order.
+// Straightforward evaluation: every pool entry scored in pool order. The threshold and the
+// candidates' scores are on the shown scale (matchThreshold) under either rule.
 std::vector<MatchCandidate> matchGameReference(const std::string& gameName, const std::vector<PoolItem>& pool,
                                                float threshold, bool cleanTitles = false);
 

@@ -16,10 +16,25 @@ MatchSkip matchSkipOf(int32_t imageCount, int32_t textCount, const std::string& 
                       int32_t existingResourceMode, int32_t existingMatchMode);
 
 // Minimum similarity for the threshold combo's index (clamped to 0..6): 30%..90% in steps of
-// 10 points, or the cleaned titles' scorer's own scale (cleanedThreshold, title_score.h).
-float matchThreshold(int32_t simThresholdIndex, bool cleanTitles = false);
+// 10 points, on the scale every local match shows its scores in, so "相似度大于70%" keeps exactly
+// the candidates shown at 70 % and above.
+float matchThreshold(int32_t simThresholdIndex);
 
-// A local match whose best score reaches this is "精确", below it "模糊".
+// The cleaned titles' scorer ranks on a scale of its own, on which option i cuts at
+// cleanedThreshold(i) (title_score.h). Its scores are shown remapped onto the options' scale:
+// piecewise linear through (0, 0), (cleanedThreshold(i), matchThreshold(i)) and (1, 1). The remap
+// never lowers a higher score below a lower one, keeps 1 for exact matches, and
+// shownCleanedScore(raw) >= matchThreshold(i) holds exactly when raw >= cleanedThreshold(i), so
+// each option keeps the candidates the scorer's own cut keeps.
+float shownCleanedScore(float raw);
+// The least raw score whose shown score reaches `shown` (infinity when none does): the cut the
+// scorer applies for a threshold on the shown scale.
+float rawCleanedThreshold(float shown);
+// A cleaned list leaving the scorer, ordered best first on raw scores: the cut of near ties
+// (cutNearTies), then every score on the shown scale.
+void finishCleanedList(std::vector<MatchCandidate>& ordered);
+
+// A local match whose best (shown) score reaches this is "精确", below it "模糊".
 constexpr float kExactScore = 0.999f;
 bool isExactScore(float score);
 

@@ -12,12 +12,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
+#include <tuple>
 
 #include "ai/analysis.h"
 #include "data/files.h"
 #include "data/game.h"
 #include "data/jobs.h"
 #include "data/paths.h"
+#include "match/rules.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -68,9 +70,23 @@ TEST_F(FolderTest, Match) {
         EXPECT_EQ(dummyGames[i].matchedName, want[i].first) << i;
         EXPECT_EQ(dummyGames[i].matchMethod, want[i].second) << i;
     }
+    // Cleaned scores are shown on the options' scale.
+    EXPECT_EQ(dummyGames[1].similarity, shownCleanedScore(folderScore("半条命 Half-Life II", "Half-Life 2", true)));
 
     EXPECT_EQ(localFolderMatch(optionsFor(res.path + "loose.txt")), "请先选择有效的资源目录。");
     EXPECT_EQ(localFolderMatch(optionsFor(res.path + "Portal 2")), "资源目录下没有子文件夹。");
+}
+
+// Without cleaning: the per-pair rule, each part of a mixed title against the folder name in
+// its own script.
+TEST(FolderScore, PerPairRule) {
+    const std::tuple<const char*, const char*, float> rows[] = {
+        {"龙", "龙之谷", 0.76f},              // one character: 1 - 0.18, two characters longer
+        {"Battlefield 战地3", "3", 0.0f},  // "3" of the Chinese part is not an English key
+        {"Portal 2 传送门", "传送门2", 0.97f},
+        {"2048", "2048 Puzzle", 0.4f},
+    };
+    for (const auto& [game, folder, want] : rows) EXPECT_FLOAT_EQ(folderScore(game, folder), want) << game;
 }
 
 // Five .PNG, one .jpg, one .JPEG, two texts and files that are never copied.

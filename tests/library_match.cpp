@@ -5,10 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <fstream>
 #include <random>
+#include <thread>
 
 #include "data/jobs.h"
+#include "match/text.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -20,6 +25,8 @@ const std::vector<PoolItem> kPool = {
     {620, "Portal 2", "传送门2", ""},              {400, "Portal", "传送门", ""},
     {500, "Left 4 Dead", "求生之路", ""},          {500, "Left 4 Dead Demo", "求生之路", "L4D"},
     {700, "Abcxyz", "甲乙丙丁五", ""},             {800, "", "", ""},
+    {222880, "Dragon Nest", "龙之谷", ""},         {900, "坦克3", "", ""},
+    {2048, "2048 Puzzle", "", ""},
 };
 
 void setGames(const std::vector<std::string>& names) {
@@ -63,6 +70,12 @@ TEST_F(LibraryJobTest, GameCases) {
         {"Portal 3", 4, "模糊", 6.0f / 7.0f, {400, 620}},   // 6/7 against Portal 2 and Portal
         // Chinese part 0.8 against name_cn, English part 0.5 against name: 0.6*0.8+0.4*0.5.
         {"甲乙丙丁IV Abcdef", 3, "模糊", 0.6f * 0.8f + 0.4f * 0.5f, {700}},
+        // Each part of a mixed title against the names of its script, wherever it stands.
+        {"Portal 2 传送门", 4, "模糊", 0.6f * 0.97f + 0.4f, {400, 620}},
+        // "3" of the Chinese part is never compared with English names (it equals 坦克3's key).
+        {"Battlefield 战地3", 0, "未命中", 0.0f, {}},
+        {"龙", 4, "模糊", 0.76f, {222880}},     // one character: 1 - 0.18, two characters longer
+        {"2048", 0, "模糊", 0.4f, {2048}},      // a digits-only English title is its own key
     };
     for (const Case& c : cases) {
         setGames({c.name});
@@ -77,20 +90,68 @@ TEST_F(LibraryJobTest, GameCases) {
     }
 }
 
-TEST_F(LibraryJobTest, SkipRulesAndCounters) {
-    setGames({"老头环", "Portal 3", "Nothing Like It", "传送门", "传送门2", "求生之路"});
-    dummyGames[3].imageCount = dummyGames[4].imageCount = 3;
-    dummyGames[3].textCount = 1;  // images and text: skipped
-    installCandidates(dummyGames[5], {MatchCandidate{42, "Older", "", 0.8f}}, "网络匹配");  // kept
-    runLibraryMatch(jobFor());
-    EXPECT_EQ(gConfirmCount.load(), 3);
-    EXPECT_EQ(gUnmatchCount.load(), 1);
-    EXPECT_TRUE(dummyGames[3].matchMethod.empty());
-    EXPECT_EQ(dummyGames[4].matchMethod, "精确");
-    EXPECT_EQ(dummyGames[5].matchMethod, "网络匹配");
-    {
+// Four workers, one per processed game. The job's own thread starts its worker last or first and
+// then gets a quick game, while helpers still work on the slow ones. Rows read under the lock
+// while the job runs are untouched or complete; when the job returns, every worker has written
+// and counted its game (a helper still running then leaves the rows and counts short).
+TEST_F(LibraryJobTest, WorkersWriteUnderTheLockAndEndWithTheJob) {
+    std::vector<PoolItem> pool = kPool;
+    // Long names made of the English titles' words: their probes walk every one of them, and none
+    // comes near the threshold. The Chinese titles, first and last in the work, stay quick.
+    std::string en;
+    for (int k = 0; k < 8; ++k) en += "Portal 3 Nothing Like It ";
+    for (int32_t i = 0; i < 10000; ++i) pool.push_back(PoolItem{100000 + i, en, "", ""});
+    auto written = [](const GameInfo& g) { return g.matchMethod == "精确" || g.matchMethod == "模糊" || g.matchMethod == "未命中"; };
+    for (int run = 0; run < 4; ++run) {
+        SCOPED_TRACE(run);
+        resetJobGlobals();
+        setGames({"老头环", "Portal 3", "Nothing Like It", "传送门", "传送门2", "求生之路"});
+        dummyGames[3].imageCount = dummyGames[4].imageCount = 3;
+        dummyGames[3].textCount = 1;  // images and text: skipped
+        installCandidates(dummyGames[5], {MatchCandidate{42, "Older", "", 0.8f}}, "网络匹配");  // kept
+        LibraryJob job = jobFor();
+        job.pool = pool;
+        job.workers = 4;
+        std::atomic<bool> returned{false};
+        size_t writtenAtReturn = 0;
+        int32_t doneAtReturn = 0;
+        LibraryRunSummary sum;
+        std::thread runner([&] {
+            sum = runLibraryMatch(std::move(job));
+            doneAtReturn = gMatchDone.load();
+            std::lock_guard<std::mutex> lk(gMatchMtx);
+            writtenAtReturn = static_cast<size_t>(std::count_if(dummyGames.begin(), dummyGames.end(), written));
+            returned = true;
+        });
+        size_t seen = 0, broken = 0, shrank = 0;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+        while (!returned.load() && std::chrono::steady_clock::now() < deadline) {
+            std::unique_lock<std::mutex> lk(gMatchMtx);
+            size_t now = 0;
+            for (const GameInfo& g : dummyGames) {
+                if (!written(g)) continue;
+                ++now;
+                const bool whole = g.candidates.empty() ? g.matchMethod == "未命中" && g.matchedName.empty()
+                                                        : g.matchedName == g.candidates[0].name && g.similarity == g.candidates[0].score;
+                broken += whole ? 0 : 1;
+            }
+            shrank += now < seen ? 1 : 0;
+            seen = now;
+            lk.unlock();
+            std::this_thread::sleep_for(std::chrono::microseconds(200));  // leave the workers room
+        }
+        runner.join();
+        EXPECT_EQ(broken + shrank, 0u);
+        EXPECT_EQ(doneAtReturn, 6);
+        EXPECT_EQ(writtenAtReturn, 4u);
+        EXPECT_EQ(sum.exact + sum.fuzzy + sum.missed, 4);
+        EXPECT_TRUE(dummyGames[3].matchMethod.empty());
+        EXPECT_EQ(dummyGames[4].matchMethod, "精确");
+        EXPECT_EQ(dummyGames[5].matchMethod, "网络匹配");
+        EXPECT_EQ(gConfirmCount.load(), 3);
+        EXPECT_EQ(gUnmatchCount.load(), 1);
         std::lock_guard<std::mutex> lk(gMatchMsgMtx);
-        EXPECT_EQ(gMatchDebug, "本地库匹配完成\n命中: 3 / 4 (75%)\n精确: 2  模糊: 1  未命中: 1\n跳过: 2\n数据条目: 8\n"
+        EXPECT_EQ(gMatchDebug, "本地库匹配完成\n命中: 3 / 4 (75%)\n精确: 2  模糊: 1  未命中: 1\n跳过: 2\n数据条目: 10011\n"
                                "数据文件: /menu/kbdata.csv");
     }
 }
@@ -152,14 +213,77 @@ TEST(LibraryCleaned, RealNoisyTitles) {
     const PoolIndexPtr index = buildPoolIndex(pool, true);
     MatchScratch scratch;
     for (const auto& [title, want] : cases) {
-        const std::vector<MatchCandidate> got = matchGameFast(title, *index, matchThreshold(4, true), scratch);
+        const std::vector<MatchCandidate> got = matchGameFast(title, *index, matchThreshold(4), scratch);
         EXPECT_EQ(got.empty() ? 0 : got.front().appid, want) << title;
+        for (const MatchCandidate& c : got) {  // shown on the options' scale
+            const auto e = std::find_if(pool.begin(), pool.end(), [&](const PoolItem& p) { return p.appid == c.appid; });
+            EXPECT_EQ(c.score, shownCleanedScore(scoreCleanedEntry(title, titleFormUnits(title), *e))) << title;
+        }
+    }
+}
+
+// Cleaned scores are shown on the options' scale: option i keeps exactly what the scorer's own
+// cut keeps, at the labelled percentage; 1 stays 100 %; 精确 stays at 0.999 as shown.
+TEST(LibraryCleaned, ShownScale) {
+    for (int32_t i = 0; i < 7; ++i) {
+        const float raw = cleanedThreshold(i), label = matchThreshold(i);
+        EXPECT_FLOAT_EQ(label, 0.3f + 0.1f * static_cast<float>(i));
+        EXPECT_EQ(shownCleanedScore(raw), label) << i;                              // at the cut: kept
+        EXPECT_LT(shownCleanedScore(std::nextafter(raw, 0.0f)), label) << i;        // just below: not
+        EXPECT_EQ(rawCleanedThreshold(label), raw) << i;
+    }
+    const std::pair<float, float> rows[] = {
+        {1.0f, 1.0f},   {0.9996f, 0.9992f}, {0.999f, 0.998f}, {0.8375f, 0.75f},
+        {0.25f, 0.15f}, {0.0f, 0.0f},
+    };
+    for (const auto& [raw, shown] : rows) EXPECT_NEAR(shownCleanedScore(raw), shown, 1e-5f) << raw;
+    EXPECT_TRUE(isExactScore(shownCleanedScore(0.9996f)));
+    EXPECT_FALSE(isExactScore(shownCleanedScore(0.999f)));  // 精确 on the raw scale, not as shown
+    EXPECT_TRUE(std::isinf(rawCleanedThreshold(1.5f)));
+    // Monotone everywhere, knots included.
+    float last = -1.0f;
+    for (float r = 0.0f; r <= 1.0f; r = std::nextafter(r + 1.0f / 4096.0f, 2.0f)) {
+        for (float v : {std::nextafter(r, 0.0f), r}) {
+            EXPECT_GE(shownCleanedScore(v), last) << v;
+            last = shownCleanedScore(v);
+        }
     }
 }
 
 // --- the fast path against the straightforward evaluation
 
-// Same candidates with the same scores; equal scores may come in any order.
+// The per-pair rule as written, on the plain comparisons, with one change: a mixed title's part
+// that holds no Chinese character is its English part, wherever the split placed it.
+float plainPairRule(const std::string& t, const PoolItem& e) {
+    if (t == e.name || t == e.name_cn || t == e.nickname) return 1.0f;
+    const int type = classifyNameType(t);
+    if (type == NameType::English) return std::max(compareEnglish(t, e.name), compareEnglish(t, e.nickname));
+    if (type == NameType::Chinese) return std::max(compareChinese(t, e.name_cn), compareChinese(t, e.nickname));
+    auto [cn, en] = splitNameToCnEn(t);
+    if (classifyNameType(cn) == NameType::English) std::swap(cn, en);
+    const float c = compareChinese(cn, e.name_cn), s = compareEnglish(en, e.name);
+    if (c > 0.0f && s > 0.0f) return 0.6f * c + 0.4f * s;
+    return std::max({c, s, compareChinese(t, e.nickname), compareEnglish(t, e.nickname)});
+}
+
+// Pool order; one candidate per appid (its first row with the highest score); best first, ten.
+std::vector<MatchCandidate> plainList(const std::string& title, const std::vector<PoolItem>& pool, float t) {
+    std::vector<MatchCandidate> out;
+    for (const PoolItem& e : pool) {
+        const float s = plainPairRule(title, e);
+        if (!(s >= t)) continue;
+        auto same = std::find_if(out.begin(), out.end(), [&](const MatchCandidate& c) { return c.appid == e.appid; });
+        const MatchCandidate c{e.appid, e.name_cn.empty() ? e.name : e.name_cn, "", s};
+        if (same == out.end()) out.push_back(c);
+        else if (s > same->score) *same = c;
+    }
+    std::stable_sort(out.begin(), out.end(), [](const MatchCandidate& a, const MatchCandidate& b) { return a.score > b.score; });
+    if (out.size() > 10) out.resize(10);
+    return out;
+}
+
+// Same candidates with the same scores; equal scores may come in any order. Without cleaning
+// the fast path and the reference must both give the plain rule's list.
 void expectSameResult(const std::string& title, const std::vector<PoolItem>& pool, const PoolIndex& index, float t,
                       bool clean, MatchScratch& scratch) {
     auto key = [](const std::vector<MatchCandidate>& v) {
@@ -168,8 +292,12 @@ void expectSameResult(const std::string& title, const std::vector<PoolItem>& poo
         std::sort(k.begin(), k.end());
         return k;
     };
-    EXPECT_EQ(key(matchGameFast(title, index, t, scratch)), key(matchGameReference(title, pool, t, clean)))
-        << title.substr(0, 80) << " at " << t << " clean " << clean;
+    const auto want = key(clean ? matchGameReference(title, pool, t, true) : plainList(title, pool, t));
+    EXPECT_EQ(key(matchGameFast(title, index, t, scratch)), want) << title.substr(0, 80) << " at " << t << " clean " << clean;
+    for (const auto& [negScore, appid, name] : want) EXPECT_GE(-negScore, t) << name;  // the label holds as shown
+    if (!clean) {
+        EXPECT_EQ(key(matchGameReference(title, pool, t)), want) << title.substr(0, 80) << " at " << t;
+    }
 }
 
 TEST(LibraryFastPath, MatchesReferenceOnRealTitlesAtEveryThreshold) {
@@ -190,12 +318,12 @@ TEST(LibraryFastPath, MatchesReferenceOnRealTitlesAtEveryThreshold) {
         titles.push_back(rng() % 2 ? e.name + suffixes[rng() % 9] : e.name_cn + " " + e.name);
     }
     titles.insert(titles.end(), {"", "a", "4", "II", "生", "生化", "最终幻想XV Final Fantasy XV", "老头环",
-                                 "三國志13 威力加強版", "原子之心 v1.0-v1.14.4.0 二十九项修改器"});
+                                 "三國志13 威力加強版", "原子之心 v1.0-v1.14.4.0 二十九项修改器", "Zzzz 觅"});
     MatchScratch scratch;
     for (const bool clean : {false, true}) {
         const PoolIndexPtr index = buildPoolIndex(pool, clean);
         for (int32_t ti = -1; ti <= 6; ++ti) {
-            const float t = ti < 0 ? 0.0f : matchThreshold(ti, clean);  // 0: every entry is a candidate
+            const float t = ti < 0 ? 0.0f : matchThreshold(ti);  // 0: every entry is a candidate
             // Low thresholds are the slow end of the reference; a subset keeps the test short.
             const size_t count = ti < 0 ? 4 : ti < 2 || clean ? titles.size() / 3 : titles.size();
             for (size_t i = 0; i < count; ++i)
@@ -223,9 +351,12 @@ TEST(LibraryFastPath, RandomPoolsAndLongFields) {
                                     rng() % 4 == 0 ? randomText(5) : std::string()});
         const bool clean = round % 2 == 1;
         const PoolIndexPtr index = buildPoolIndex(pool, clean);
-        for (int g = 0; g < 40; ++g)
-            expectSameResult(randomText(12), pool, *index, matchThreshold(static_cast<int32_t>(rng() % 7), clean),
-                             clean, scratch);
+        for (int g = 0; g < 40; ++g) {
+            // Half the titles pair an entry's Chinese name with Latin words: byte-equal parts.
+            const PoolItem& e = pool[rng() % pool.size()];
+            const std::string title = g % 2 ? randomText(12) : "abab" + randomText(6) + " " + e.name_cn;
+            expectSameResult(title, pool, *index, matchThreshold(static_cast<int32_t>(rng() % 7)), clean, scratch);
+        }
     }
     // One character repeated beyond 16-bit counts.
     std::string many;
