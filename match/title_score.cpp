@@ -40,6 +40,7 @@ bool isCjkUnit(char32_t c) {
 }
 bool isLetter(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z'); }
 bool isDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
+bool isApostrophe(char32_t c) { return c == U'\'' || c == U'\u2019'; }
 
 constexpr std::string_view kRoman[] = {"",   "i",   "ii",   "iii", "iv", "v",   "vi",   "vii",  "viii", "ix", "x",
                                        "xi", "xii", "xiii", "xiv", "xv", "xvi", "xvii", "xviii", "xix", "xx"};
@@ -59,6 +60,16 @@ std::string cjkNumber(const std::u32string& t, size_t from, size_t to) {
     std::vector<std::string> run;
     for (size_t k = from; k < to; ++k) run.push_back(utf8Encode(std::u32string_view(&t[k], 1)));
     return parseCjkNum1To99(run);
+}
+
+// 1..99 in Chinese numerals, as names write them: 七, 十二, 二十, 二十三.
+std::u32string cjkNumeral(uint32_t v) {
+    constexpr std::u32string_view kDigits = U"零一二三四五六七八九";
+    std::u32string out;
+    if (v >= 20) out.push_back(kDigits[v / 10]);
+    if (v >= 10) out.push_back(U'十');
+    if (v % 10 != 0 || v < 10) out.push_back(kDigits[v % 10]);
+    return out;
 }
 
 struct Scan {
@@ -108,13 +119,32 @@ Scan scan(std::string_view text, bool dropGloss = false) {
             s.numbers.push_back((c - 0x2160) % 16 + 1);
             ++i;
         } else if (isDigit(c)) {
+            const size_t from = i;
             uint32_t v = 0;
             for (; i < t.size() && isDigit(t[i]); ++i) v = std::min<uint32_t>(v * 10 + (t[i] - U'0'), 999999999u);
+            // A number opening a Chinese word is part of the name, written either way: "7日杀"
+            // is "七日杀". A number after the name stays a sequel number ("巫师3").
+            const bool opensWord = (from == 0 || !isCjkUnit(t[from - 1])) && i < t.size() && isCjkUnit(t[i]);
+            if (opensWord && v >= 1 && v <= 99) {
+                for (char32_t n : cjkNumeral(v))
+                    if (s.cjk.size() < kMaxCjkUnits) s.cjk.push_back(n);
+                continue;
+            }
             s.numbers.push_back(v);
         } else if (isLetter(c)) {
             std::string w;
             const bool capital = c <= U'Z';
-            for (; i < t.size() && isLetter(t[i]); ++i) w.push_back(static_cast<char>(t[i] | 0x20));
+            for (; i < t.size(); ++i) {
+                if (isLetter(t[i])) {
+                    // "TheLongDark": a capital after a small letter starts a word, as install
+                    // folders and typed names join a name's words without spaces.
+                    if (!w.empty() && t[i] <= U'Z' && t[i - 1] >= U'a') break;
+                    w.push_back(static_cast<char>(t[i] | 0x20));
+                } else if (!isApostrophe(t[i]) || w.empty() || i + 1 >= t.size() || !isLetter(t[i + 1])) {
+                    // "Baldur's" and "Baldurs" are one word, as people type names without it.
+                    break;
+                }
+            }
             const uint32_t roman = romanValue(w, capital);
             if (roman > 0) s.numbers.push_back(roman);
             else s.words.push_back(std::move(w));
