@@ -26,6 +26,13 @@ constexpr std::u32string_view kNoiseWords[] = {
     U"破解版", U"破解补丁", U"免cd补丁", U"补丁", U"学习版", U"修改器", U"更新", U"64位", U"32位", U"steam版",
 };
 
+// Marks of free text about a patch, its makers or a forum post, as patch descriptions follow a
+// game's name with them: "《古墓丽影8：地下世界》可用简中汉化", "3DM汉化组制作《…》完整汉化".
+// What follows a mark, up to the next bracketed title, is about the patch, not the game.
+constexpr std::u32string_view kNoteMarks[] = {
+    U"汉化", U"中文化", U"补丁", U"修正", U"制作", U"提取", U"@", U"楼", U"积分", U"论坛", U"http", U"www.",
+};
+
 // Scene and repack group tags (whole Latin words, any case), as release names carry them.
 constexpr std::string_view kGroupTags[] = {
     "3dm", "ali213", "codex", "plaza", "skidrow", "reloaded", "flt", "cpy", "tenoke", "rune", "empress",
@@ -204,6 +211,38 @@ size_t closingOf(const std::u32string& f, size_t i) {
     return std::u32string::npos;
 }
 
+size_t firstNoteMark(const std::u32string& f, size_t from) {
+    size_t at = std::u32string::npos;
+    for (std::u32string_view m : kNoteMarks) at = std::min(at, f.find(m, from));
+    return at;
+}
+
+// Blanks each bracket group that holds a note (a group tag, a version, a patch word) rather than
+// a name: "【天邈汉化组】", "【5.2版】", "[v1.2]". A bracketed name in another script stays.
+void dropNoteBrackets(Text& t) {
+    for (size_t i = 0; i < t.folded.size(); ++i) {
+        const size_t close = closingOf(t.folded, i);
+        if (close == std::u32string::npos) continue;
+        Text inner{t.raw.substr(i + 1, close - i - 1), t.folded.substr(i + 1, close - i - 1)};
+        const bool note = firstNoteMark(inner.folded, 0) != std::u32string::npos;
+        inner = cleanText(std::move(inner));
+        if (note || inner.folded.empty() || inner.folded.size() < 2) t.blank(i, close - i + 1);
+    }
+}
+
+// Blanks each run of free text from a note mark to the next bracketed title (or the end).
+void cutNotes(Text& t) {
+    for (size_t at = firstNoteMark(t.folded, 0); at != std::u32string::npos; at = firstNoteMark(t.folded, at + 1)) {
+        size_t end = at;
+        while (end < t.folded.size()) {
+            const int k = bracketIndex(t.folded[end]);
+            if (k >= 0 && static_cast<size_t>(k) < kTitleBrackets) break;
+            ++end;
+        }
+        t.blank(at, end - at);
+    }
+}
+
 }  // namespace
 
 std::u32string utf8Decode(std::string_view s) {
@@ -256,6 +295,10 @@ std::vector<TitleForm> cleanTitleForms(std::string_view title) {
     const std::u32string original = t.raw;
     t.folded = t.raw;
     for (char32_t& c : t.folded) c = lower(foldChar(c));
+    // A title followed by notes about its patch: the brackets are its names, the rest is explained.
+    const bool noted = firstNoteMark(t.folded, 0) != std::u32string::npos;
+    dropNoteBrackets(t);
+    if (noted) cutNotes(t);
     t = cleanText(std::move(t));
 
     struct Alternative {
@@ -266,7 +309,7 @@ std::vector<TitleForm> cleanTitleForms(std::string_view title) {
     auto inner = [&](size_t open, size_t close) {
         Text a{t.raw.substr(open + 1, close - open - 1), t.folded.substr(open + 1, close - open - 1)};
         trim(a);
-        alternatives.push_back({std::move(a), true, false});
+        alternatives.push_back({std::move(a), !noted, false});
     };
     // Trailing bracketed notes (a translation, a repeat, a date, a part) leave the title: tried on
     // their own they name a part of the game or another game as often as the game.
@@ -275,15 +318,23 @@ std::vector<TitleForm> cleanTitleForms(std::string_view title) {
         size_t open = 0;
         while (open < end && closingOf(t.folded, open) != end - 1) ++open;
         if (open == 0 || open >= end || bracketIndex(t.folded[open]) < static_cast<int>(kTitleBrackets)) break;
+        // "위쳐 3: 와일드 헌트 (The Witcher 3: Wild Hunt)": the note may be the store's name.
+        inner(open, end - 1);
+        alternatives.back().part = true;
         t.erase(open, end - open);
         trim(t);
     }
-    // Titles in 《》「」【】 are tried on their own; the main form keeps their text.
+    // Titles in 《》「」【】 are tried on their own; the main form keeps their text. In a title
+    // with notes, one such title is the game's name and the notes around it are explained; two
+    // or more (two names, or a name and a tag) leave each other unexplained.
+    const size_t titlesFrom = alternatives.size();
     for (size_t i = 0; i < t.folded.size(); ++i) {
         const int k = bracketIndex(t.folded[i]);
         const size_t close = k < 0 ? std::u32string::npos : closingOf(t.folded, i);
         if (close != std::u32string::npos && static_cast<size_t>(k) < kTitleBrackets) inner(i, close);
     }
+    if (alternatives.size() - titlesFrom > 1)
+        for (size_t k = titlesFrom; k < alternatives.size(); ++k) alternatives[k].part = true;
     for (size_t i = 0; i < t.folded.size();) {
         const char32_t c = t.folded[i];
         if (bracketIndex(c) >= 0 || std::any_of(kBrackets.begin(), kBrackets.end(), [&](auto& b) { return b.second == c; }))

@@ -26,6 +26,10 @@ constexpr std::u32string_view kAddOnCjk[] = {U"原声带", U"扩充包", U"扩�
 constexpr std::string_view kAddOnWords[] = {"soundtrack", "ost", "dlc", "expansion", "append", "artbook", "pack", "demo"};
 // A title read without its edition words ("重制版", "HD") explains a little less than the title.
 constexpr float kEditionDropped = 0.05f;
+// An entry that shares with a longer title no more than kThinCjk characters and no word (or one
+// word and no character) explains too little of it to be the game: "游牧生存" is not "XERA：生存".
+constexpr uint32_t kThinCjk = 2;
+constexpr float kThinCover = 0.15f;
 // Fewer shared units than this in a script do not count as a match by themselves: one
 // character or one digit agrees by chance too often.
 constexpr uint32_t kMinSharedCjk = 2;
@@ -275,6 +279,9 @@ float scoreUnits(const TitleUnits& t, const TitleUnits& e, uint32_t sharedCjkWei
     float sum = 0.0f, parts = 0.0f;
     if (!scriptParts(t, entryCjk, entryWords, sharedCjkWeight, sharedWordWeight, sum, parts)) return 0.0f;
     float penalty = kUnexplained * t.outside + (t.addOn != e.addOn ? kAddOnMismatch : 0.0f);
+    const bool thinCjk = sharedWordWeight == 0 && sharedCjkWeight <= kThinCjk && t.cjkWeight > sharedCjkWeight;
+    const bool thinWord = sharedCjkWeight == 0 && e.words.size() == 1 && sharedWordWeight < t.wordWeight;
+    if (thinCjk || thinWord) penalty += kThinCover;
     // One name written in two scripts: text in a script the title lacks is left unexplained.
     if (e.oneName) {
         const float cjk = kLettersPerCjk * static_cast<float>(entryCjk), words = static_cast<float>(entryWords);
