@@ -55,7 +55,20 @@ std::vector<Set> readSets(const std::filesystem::path& dir) {
 
 double pct(int n, size_t of) { return of ? 100.0 * n / static_cast<double>(of) : 0.0; }
 
-Tally run(const std::vector<Row>& rows, const PoolIndex& ix, float threshold, bool show) {
+// Two listings of one game under the very same names: no title can tell them apart, so a 精确
+// first candidate naming the other one is not counted as a wrong 精确.
+bool sameNames(const std::vector<PoolItem>& pool, int32_t a, int32_t b) {
+    const PoolItem* x = nullptr;
+    const PoolItem* y = nullptr;
+    for (const PoolItem& e : pool) {
+        if (e.appid == a) x = &e;
+        if (e.appid == b) y = &e;
+    }
+    return x && y && x->name == y->name && x->name_cn == y->name_cn && x->nickname == y->nickname;
+}
+
+Tally run(const std::vector<Row>& rows, const PoolIndex& ix, float threshold, bool show,
+          const std::vector<PoolItem>* pool = nullptr) {
     Tally t;
     MatchScratch sc;
     for (const Row& r : rows) {
@@ -64,7 +77,7 @@ Tally run(const std::vector<Row>& rows, const PoolIndex& ix, float threshold, bo
         t.exact += exact;
         if (c.empty()) ++t.missed;
         else if (c.front().appid == r.appid) ++t.top1;
-        else ++t.wrong, t.exactWrong += exact;
+        else ++t.wrong, t.exactWrong += exact && !(pool && sameNames(*pool, r.appid, c.front().appid));
         if (show && (c.empty() || c.front().appid != r.appid))
             std::printf("  %s  [%d] -> %s\n", r.title.c_str(), r.appid,
                         c.empty() ? "-" : (c.front().name + " [" + std::to_string(c.front().appid) + "] (" +
@@ -98,7 +111,7 @@ int main(int argc, char** argv) {
     for (const Set& s : sets) {
         const size_t n = s.rows.size();
         const Tally off = run(s.rows, *plain, matchThreshold(4, false), false);
-        const Tally on = run(s.rows, *cleaned, matchThreshold(4, true), showSet == s.name);
+        const Tally on = run(s.rows, *cleaned, matchThreshold(4, true), showSet == s.name, &pool);
         std::printf("%-16s %5zu | %5.1f %5.1f %5.1f      | %5.1f %5.1f %5.1f      %4.1f%% (%d of %d)\n", s.name.c_str(), n,
                     pct(off.top1, n), pct(off.wrong, n), pct(off.missed, n), pct(on.top1, n), pct(on.wrong, n),
                     pct(on.missed, n), pct(on.exactWrong, static_cast<size_t>(on.exact)), on.exactWrong, on.exact);

@@ -26,6 +26,9 @@ constexpr std::u32string_view kAddOnCjk[] = {U"原声带", U"扩充包", U"扩�
 constexpr std::string_view kAddOnWords[] = {"soundtrack", "ost", "dlc", "expansion", "append", "artbook", "pack", "demo"};
 // A title read without its edition words ("重制版", "HD") explains a little less than the title.
 constexpr float kEditionDropped = 0.05f;
+// A bilingual title whose one script part is the entry's name and whose other part disagrees.
+constexpr float kDisagree = 0.15f;
+constexpr uint32_t kMinFullLetters = 4;
 // An entry that shares with a longer title no more than kThinCjk characters and no word (or one
 // word and no character) explains too little of it to be the game: "游牧生存" is not "XERA：生存".
 constexpr uint32_t kThinCjk = 2;
@@ -190,10 +193,41 @@ float scriptScore(uint32_t title, uint32_t entry, uint32_t shared, uint32_t minS
 
 }  // namespace
 
+namespace {
+
+// "80 Days 环游世界八十天": a Latin name and a CJK name side by side, each whole. Not so when the
+// second follows a dash or a colon ("Monster Hunter: World - 接待員服裝", a subtitle), or when
+// one carries a number the other lacks ("The Sims 4 豪華派對", a part of the game).
+bool readsAsTwoNames(std::string_view title) {
+    std::u32string t = utf8Decode(title);
+    for (char32_t& c : t) c = foldChar(c);
+    size_t firstCjk = t.size(), lastCjk = 0, firstLatin = t.size(), lastLatin = 0;
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (isCjkUnit(t[i])) firstCjk = std::min(firstCjk, i), lastCjk = i;
+        else if (isLetter(t[i])) firstLatin = std::min(firstLatin, i), lastLatin = i;
+    }
+    if (firstCjk == t.size() || firstLatin == t.size()) return false;
+    size_t cut;
+    if (lastLatin < firstCjk) cut = firstCjk;
+    else if (lastCjk < firstLatin) cut = firstLatin;
+    else return false;
+    for (size_t i = cut; i > 0 && !isLetter(t[i - 1]) && !isCjkUnit(t[i - 1]) && !isDigit(t[i - 1]); --i)
+        if (t[i - 1] == U'-' || t[i - 1] == U':' || t[i - 1] == U'–') return false;
+    const std::string text = utf8Encode(t);
+    std::vector<uint32_t> a = scan(text.substr(0, utf8Encode(t.substr(0, cut)).size())).numbers;
+    std::vector<uint32_t> b = scan(text.substr(utf8Encode(t.substr(0, cut)).size())).numbers;
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    return a == b;
+}
+
+}  // namespace
+
 TitleUnits titleUnits(std::string_view title) {
     Scan s = scan(title);
     TitleUnits u = finish(std::move(s.cjk), std::move(s.words), std::move(s.numbers), true);
     u.addOn = s.addOn;
+    u.twoNames = u.cjkWeight > 0 && u.wordWeight > 0 && readsAsTwoNames(title);
     return u;
 }
 
@@ -261,6 +295,12 @@ bool scriptParts(const TitleUnits& t, uint32_t entryCjk, uint32_t entryWords, ui
     sum = scriptScore(t.cjkWeight, entryCjk, sharedCjkWeight, kMinSharedCjk, kLettersPerCjk * static_cast<float>(t.cjkWeight),
                       parts);
     sum += scriptScore(t.wordWeight, entryWords, sharedWordWeight, kMinSharedLetters, static_cast<float>(t.wordWeight), parts);
+    // "80 Days 环游世界八十天" against "80 Days" / "80天": one script part is the entry's whole
+    // name in that script, and the other is often another translation than the store's. The
+    // floor depends on the full part alone, so the score still never decreases as a weight grows.
+    const bool cjkFull = t.cjkWeight >= kMinSharedCjk && sharedCjkWeight == t.cjkWeight && entryCjk == t.cjkWeight;
+    const bool wordsFull = t.wordWeight >= kMinFullLetters && sharedWordWeight == t.wordWeight && entryWords == t.wordWeight;
+    if (t.twoNames && (cjkFull || wordsFull)) sum = std::max(sum, (1.0f - kDisagree) * parts);
     return parts > 0.0f;
 }
 
