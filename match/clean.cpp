@@ -288,6 +288,19 @@ std::string foldTitle(std::string_view title) {
     return utf8Encode(s);
 }
 
+bool namesEdition(std::string_view name) {
+    Text t;
+    t.raw = utf8Decode(name);
+    if (t.raw.size() > kMaxTitleChars) t.raw.resize(kMaxTitleChars);
+    t.folded = t.raw;
+    for (char32_t& c : t.folded) c = lower(foldChar(c));
+    for (std::u32string_view w : kEditionWords)
+        if (t.folded.find(w) != std::u32string::npos) return true;
+    const std::u32string before = t.folded;
+    for (std::string_view w : kLatinEditionWords) blankLatinWord(t, w, false);
+    return t.folded != before;
+}
+
 std::vector<TitleForm> cleanTitleForms(std::string_view title) {
     Text t;
     t.raw = utf8Decode(title);
@@ -318,9 +331,15 @@ std::vector<TitleForm> cleanTitleForms(std::string_view title) {
         size_t open = 0;
         while (open < end && closingOf(t.folded, open) != end - 1) ++open;
         if (open == 0 || open >= end || bracketIndex(t.folded[open]) < static_cast<int>(kTitleBrackets)) break;
-        // "위쳐 3: 와일드 헌트 (The Witcher 3: Wild Hunt)": the note may be the store's name.
+        // "위쳐 3: 와일드 헌트 (The Witcher 3: Wild Hunt)": the note may be the store's name, and
+        // "雀魂麻將(MahjongSoul)" may be a name with its bracket.
         inner(open, end - 1);
         alternatives.back().part = true;
+        Text whole = t;
+        whole.blank(open, 1);
+        whole.blank(end - 1, 1);
+        trim(whole);
+        alternatives.push_back({std::move(whole), false, false});
         t.erase(open, end - open);
         trim(t);
     }

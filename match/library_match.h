@@ -75,8 +75,14 @@ float scoreCleanedEntry(const std::string& gameName, const std::vector<TitleUnit
 // Keeps one candidate per appid (the first with the highest score), then orderCandidates.
 std::vector<MatchCandidate> finishLibraryCandidates(std::vector<MatchCandidate> cands);
 
-// finishLibraryCandidates, then the cut of cleaned titles (cutNearTies).
-std::vector<MatchCandidate> finishCleanedCandidates(std::vector<MatchCandidate> cands);
+// A pool entry (by index) and its score for one title.
+struct ScoredEntry {
+    uint32_t entry = 0;
+    float score = 0.0f;
+};
+// The candidates of the scored entries (finishLibraryCandidates), then the cut of cleaned titles
+// (cutNearTies, the entries ranked by listingRank).
+std::vector<MatchCandidate> finishCleanedCandidates(const std::vector<PoolItem>& pool, const std::vector<ScoredEntry>& scored);
 
 // Straightforward evaluation: every pool entry scored in pool order.
 std::vector<MatchCandidate> matchGameReference(const std::string& gameName, const std::vector<PoolItem>& pool,

@@ -5,6 +5,7 @@
 #include "data/options.h"
 #include "match/clean.h"
 #include "match/normalize.h"
+#include "match/rules.h"
 
 namespace {
 
@@ -23,7 +24,8 @@ constexpr float kAddOnMismatch = 0.15f;
 // The kinds of add-on, as store titles name them (folded, lower case).
 constexpr std::u32string_view kAddOnCjk[] = {U"原声带", U"扩充包", U"扩展包", U"资料片", U"追加",
                                              U"组合包", U"季票",   U"特典",   U"设定集"};
-constexpr std::string_view kAddOnWords[] = {"soundtrack", "ost", "dlc", "expansion", "append", "artbook", "pack", "demo"};
+constexpr std::string_view kAddOnWords[] = {"soundtrack", "ost", "dlc", "expansion", "append", "artbook", "pack", "demo",
+                                            "bonus", "vr"};
 // A title read without its edition words ("重制版", "HD") explains a little less than the title.
 constexpr float kEditionDropped = 0.05f;
 // A bilingual title whose one script part is the entry's name and whose other part disagrees.
@@ -355,6 +357,102 @@ std::vector<TitleUnits> titleFormUnits(std::string_view gameName) {
     return out;
 }
 
+namespace {
+
+// Key characters of a short name: fewer CJK characters than this (or Latin characters, when it
+// has none) name too many games by chance.
+constexpr size_t kMinShortCjk = 2;
+constexpr size_t kMinShortLatin = 4;
+constexpr size_t kMinAcronymWords = 2;
+constexpr size_t kMaxAcronymLetters = 5;
+
+std::u32string nameKey(std::string_view name);
+
+bool longEnough(const std::u32string& key) {
+    const auto cjk = static_cast<size_t>(std::count_if(key.begin(), key.end(), isCjkUnit));
+    return cjk > 0 ? cjk >= kMinShortCjk : key.size() >= kMinShortLatin;
+}
+
+// The name before its first subtitle mark: ':' (full-width folded), " - ", '–', '—'.
+std::string_view beforeSubtitle(std::string_view name) {
+    size_t at = std::string_view::npos;
+    for (std::string_view mark : {":", "\xef\xbc\x9a", " - ", "\xe2\x80\x93", "\xe2\x80\x94"}) at = std::min(at, name.find(mark));
+    return at == std::string_view::npos ? std::string_view() : name.substr(0, at);
+}
+
+}  // namespace
+
+std::vector<ShortKey> entryShortKeys(std::string_view name) {
+    std::vector<ShortKey> out;
+    const Scan whole = scan(name);
+    std::vector<uint32_t> numbers = whole.numbers;
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    const bool edition = namesEdition(name);
+    const std::u32string full = nameKey(name);
+    const std::string fullText = utf8Encode(full);
+    const std::u32string prefix = nameKey(beforeSubtitle(name));
+    if (longEnough(prefix) && prefix != full) out.push_back(ShortKey{"p" + utf8Encode(prefix), fullText, numbers, false, whole.addOn, edition});
+    // Initials of the words before the first number, then the number: "Red Dead Redemption 2".
+    std::u32string t = utf8Decode(name);
+    for (char32_t& c : t) c = foldChar(c);
+    if (std::any_of(t.begin(), t.end(), isCjkUnit)) return out;
+    std::string initials;
+    size_t words = 0;
+    uint32_t number = 0;
+    while (number == 0 && !t.empty()) {
+        size_t i = 0;
+        while (i < t.size() && !isLetter(t[i]) && !isDigit(t[i])) ++i;
+        if (i == t.size()) break;
+        size_t j = i;
+        if (isDigit(t[i])) {
+            for (; j < t.size() && isDigit(t[j]) && number < 1000; ++j) number = number * 10 + (t[j] - U'0');
+        } else {
+            std::string w;
+            for (; j < t.size() && (isLetter(t[j]) || (isApostrophe(t[j]) && j + 1 < t.size() && isLetter(t[j + 1]))); ++j)
+                if (isLetter(t[j])) w.push_back(static_cast<char>(t[j] | 0x20));
+            const uint32_t roman = words > 0 ? romanValue(w, t[i] <= U'Z') : 0;
+            if (roman > 0) number = roman;
+            else initials.push_back(w.front()), ++words;
+        }
+        t.erase(0, j);
+    }
+    if (number > 0 && number < 1000 && words >= kMinAcronymWords && words <= kMaxAcronymLetters)
+        out.push_back(ShortKey{"a" + initials + std::to_string(number), fullText, numbers, true, whole.addOn, edition});
+    return out;
+}
+
+std::vector<std::string> titleShortKeys(std::string_view cleanedTitle) {
+    std::vector<std::string> out;
+    const std::u32string key = nameKey(cleanedTitle);
+    if (longEnough(key)) out.push_back("p" + utf8Encode(key));
+    // "GTAV", "BG3", "RDR2", "FFXIV", "GTA 5": a few letters, then a number in digits or Roman.
+    std::u32string t;
+    for (char32_t c : utf8Decode(cleanedTitle))
+        if (c != U' ') t.push_back(foldChar(c));
+    size_t letters = 0;
+    while (letters < t.size() && isLetter(t[letters])) ++letters;
+    std::string lowerLetters;
+    for (size_t i = 0; i < letters; ++i) lowerLetters.push_back(static_cast<char>(t[i] | 0x20));
+    if (letters == t.size()) {
+        // The longest Roman numeral ending the letters, leaving two initials at least.
+        for (size_t from = kMinAcronymWords; from < letters; ++from) {
+            const bool capitals = std::all_of(t.begin() + static_cast<std::ptrdiff_t>(from), t.end(), [](char32_t c) { return c <= U'Z'; });
+            const uint32_t v = romanValue(lowerLetters.substr(from), capitals);
+            if (v > 0 && from <= kMaxAcronymLetters) {
+                out.push_back("a" + lowerLetters.substr(0, from) + std::to_string(v));
+                break;
+            }
+        }
+    } else if (letters >= kMinAcronymWords && letters <= kMaxAcronymLetters && t.size() - letters <= 2 &&
+               std::all_of(t.begin() + static_cast<std::ptrdiff_t>(letters), t.end(), isDigit) && t[letters] != U'0') {
+        out.push_back("a" + lowerLetters + utf8Encode(t.substr(letters)));
+    }
+    return out;
+}
+
+bool namesAddOn(std::string_view name) { return scan(name).addOn; }
+
 float cleanedThreshold(int32_t simThresholdIndex) {
     // The option's 30%..90% in steps of 10 points become 50%..95% in steps of 7.5: the default
     // 70% gives 80%, where this scorer's wrong share stays low.
@@ -376,8 +474,29 @@ std::u32string nameKey(std::string_view name) {
 
 }  // namespace
 
-void cutNearTies(std::vector<MatchCandidate>& c) {
+int32_t listingRank(std::string_view name, std::string_view nameCn, std::string_view nickname) {
+    int32_t names = 1 + (!nameCn.empty() && nameCn != name) + (!nickname.empty() && nickname != name && nickname != nameCn);
+    const bool addOn = namesAddOn(name) || namesAddOn(nameCn);
+    return (addOn ? 0 : 4) + names;
+}
+
+void cutNearTies(std::vector<MatchCandidate>& c, const RankOf& rankOf) {
     if (c.size() < 2 || c[0].score - c[1].score >= kTieGap) return;
+    size_t tied = 1;
+    while (tied < c.size() && c[0].score - c[tied].score < kTieGap) ++tied;
+    if (rankOf && isExactScore(c[tied - 1].score)) {
+        size_t best = 0;
+        int32_t bestRank = rankOf(c[0].appid), count = 1;
+        for (size_t i = 1; i < tied; ++i) {
+            const int32_t r = rankOf(c[i].appid);
+            if (r > bestRank) best = i, bestRank = r, count = 1;
+            else if (r == bestRank) ++count;
+        }
+        if (count == 1) {
+            std::rotate(c.begin(), c.begin() + static_cast<std::ptrdiff_t>(best), c.begin() + static_cast<std::ptrdiff_t>(best) + 1);
+            return;
+        }
+    }
     const std::u32string key = nameKey(c[0].name);
     size_t newest = 0;
     for (size_t i = 1; i < c.size() && c[0].score - c[i].score < kTieGap; ++i) {

@@ -12,6 +12,7 @@
 // the title scores at most 0.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,6 +56,27 @@ float scoreBound(const TitleUnits& title, uint32_t entryCjk, uint32_t entryWords
 // carries the share of the whole title it leaves out, which counts as unexplained text.
 std::vector<TitleUnits> titleFormUnits(std::string_view gameName);
 
+// Short names. A title that is the part of an entry's name before its subtitle ("只狼" for
+// "只狼：影逝二度", "Sekiro" for "Sekiro™: Shadows Die Twice") or the initials of the words
+// before its number with that number ("BG3" for "Baldur's Gate 3", "FFXIV") names that entry
+// when no other game shares it. Keys are tagged by kind; full is the key of the whole name, by
+// which an entry's editions and add-ons (whose names extend it) are told from other games.
+struct ShortKey {
+    std::string key;
+    std::string full;
+    std::vector<uint32_t> numbers;  // of the whole name: a sequel extends a name by its number
+    bool acronym = false;
+    bool addOn = false;
+    bool edition = false;  // a remaster or a bundle of a game listed beside it
+};
+std::vector<ShortKey> entryShortKeys(std::string_view name);
+// The keys a cleaned title may be a short name by.
+std::vector<std::string> titleShortKeys(std::string_view cleanedTitle);
+// A short name explains a title below 精确: the rest of the entry's name is not in it.
+constexpr float kShortNameScore = 0.9f;
+// Whether a name names an add-on (a soundtrack, an expansion, a DLC, a bonus, a VR version).
+bool namesAddOn(std::string_view name);
+
 // The scorer's threshold for the option's index 0..6.
 float cleanedThreshold(int32_t simThresholdIndex);
 
@@ -62,8 +84,15 @@ float cleanedThreshold(int32_t simThresholdIndex);
 // does not tell them apart, and a guess would more often be wrong than right.
 constexpr float kTieGap = 0.02f;
 
+// How strongly a listing claims a name it shares with other listings: the game before its
+// add-ons (a soundtrack, a bonus, a VR version), then the listing that carries more names (a
+// Chinese name, a nickname): the store's main listing. rankOf gives it by appid.
+using RankOf = std::function<int32_t(int32_t appid)>;
+int32_t listingRank(std::string_view name, std::string_view nameCn, std::string_view nickname);
+
 // Candidates sorted best first, one per appid: when the best are within kTieGap, keeps them only
 // if all of them carry one name (after folding, spaces and punctuation aside): one game listed
 // twice by the store, a re-release under its old name. The newest entry (highest appid) then
-// goes first, being the one sold and installed today. Otherwise clears them.
-void cutNearTies(std::vector<MatchCandidate>& sortedCandidates);
+// goes first, being the one sold and installed today. When the best all equal the title (精确)
+// under other names, the one listing of the highest rank goes first. Otherwise clears them.
+void cutNearTies(std::vector<MatchCandidate>& sortedCandidates, const RankOf& rankOf = RankOf());

@@ -15,7 +15,7 @@ TEST(Clean, RealTitles) {
         {"嗜血印 EarlyAccess 十二项修改器[2020.01.02更新]", "嗜血印"},
         {"寒霜朋克/冰汽时代 v1.0-v1.6 十五项修改器", "寒霜朋克/冰汽时代|寒霜朋克|冰汽时代"},
         {"《战斗位置：太平洋》汉化", "战斗位置：太平洋"},
-        {"Brotato 土豆兄弟(Brotato)", "Brotato 土豆兄弟"},
+        {"Brotato 土豆兄弟(Brotato)", "Brotato 土豆兄弟|Brotato*|Brotato 土豆兄弟 Brotato"},
         {"Monster Hunter: World - 接待員更換服裝「暴君」", "Monster Hunter: World - 接待員更換服裝 暴君|暴君*"},
         {"Portal 2 @TKCHS 3DM 免安装绿色版", "Portal 2"},
         {"修改器", "修改器"},
