@@ -18,6 +18,7 @@ constexpr float kMissingCredit = 0.7f;
 constexpr float kLettersPerCjk = 2.0f;   // a CJK character weighs as much as this many letters
 constexpr float kOtherNumber = 0.30f;      // both sides carry numbers and none is common
 constexpr float kOneSidedNumber = 0.25f; // a number only one side carries: a sequel, usually
+constexpr float kSeriesNumber = 0.05f;   // the title's place in its series before a subtitle
 // A title naming an add-on against an entry that names none, or the other way round: the
 // store lists a game's add-ons under the game's own name followed by the kind of add-on.
 constexpr float kAddOnMismatch = 0.15f;
@@ -85,8 +86,16 @@ struct Scan {
     std::vector<uint32_t> cjk;
     std::vector<std::string> words;
     std::vector<uint32_t> numbers;
+    uint32_t seriesNumber = 0;
     bool addOn = false;
 };
+
+// "古墓丽影8：地下世界": a number between a series' name and a colon is the game's place in the
+// series; the subtitle after it names the game, and stores often leave the number out.
+bool opensSubtitle(const std::u32string& t, size_t i) {
+    while (i < t.size() && t[i] == U' ') ++i;
+    return i + 1 < t.size() && t[i] == U':' && std::any_of(t.begin() + static_cast<std::ptrdiff_t>(i), t.end(), isCjkUnit);
+}
 
 // "古剑奇谭三(Gujian3)", "侠客风云传(Tale of Wuxia)": a Chinese name followed by a bracketed
 // Latin gloss of itself. The gloss goes (the name is one, not two), so a title written in
@@ -118,6 +127,7 @@ Scan scan(std::string_view text, bool dropGloss = false) {
             const std::string value = endsWord ? cjkNumber(t, i, j) : std::string();
             if (!value.empty()) {
                 s.numbers.push_back(static_cast<uint32_t>(std::stoul(value)));
+                if (opensSubtitle(t, j)) s.seriesNumber = s.numbers.back();
                 i = j;
                 continue;
             }
@@ -140,6 +150,7 @@ Scan scan(std::string_view text, bool dropGloss = false) {
                 continue;
             }
             s.numbers.push_back(v);
+            if (from > 0 && isCjkUnit(t[from - 1]) && opensSubtitle(t, i)) s.seriesNumber = v;
         } else if (isLetter(c)) {
             std::string w;
             const bool capital = c <= U'Z';
@@ -229,6 +240,7 @@ TitleUnits titleUnits(std::string_view title) {
     Scan s = scan(title);
     TitleUnits u = finish(std::move(s.cjk), std::move(s.words), std::move(s.numbers), true);
     u.addOn = s.addOn;
+    u.seriesNumber = s.seriesNumber;
     u.twoNames = u.cjkWeight > 0 && u.wordWeight > 0 && readsAsTwoNames(title);
     return u;
 }
@@ -335,7 +347,12 @@ float scoreUnits(const TitleUnits& t, const TitleUnits& e, uint32_t sharedCjkWei
         // one side has is an edition, a year or a missing part of the name.
         const bool titleExtra = !std::includes(entryNumbers.begin(), entryNumbers.end(), t.numbers.begin(), t.numbers.end());
         const bool entryExtra = !std::includes(t.numbers.begin(), t.numbers.end(), entryNumbers.begin(), entryNumbers.end());
-        penalty += titleExtra && entryExtra ? kOtherNumber : kOneSidedNumber;
+        // The title's place in the series, where the entry's name is all of the title's text.
+        std::vector<uint32_t> withoutSeries = t.numbers;
+        withoutSeries.erase(std::remove(withoutSeries.begin(), withoutSeries.end(), t.seriesNumber), withoutSeries.end());
+        const bool seriesOnly = t.seriesNumber > 0 && withoutSeries == entryNumbers && sharedCjkWeight == t.cjkWeight &&
+                                entryCjk == t.cjkWeight;
+        penalty += seriesOnly ? kSeriesNumber : titleExtra && entryExtra ? kOtherNumber : kOneSidedNumber;
     }
     return sum / parts - penalty;
 }
@@ -362,7 +379,7 @@ namespace {
 // Key characters of a short name: fewer CJK characters than this (or Latin characters, when it
 // has none) name too many games by chance.
 constexpr size_t kMinShortCjk = 2;
-constexpr size_t kMinShortLatin = 4;
+constexpr size_t kMinShortLatin = 6;
 constexpr size_t kMinAcronymWords = 2;
 constexpr size_t kMaxAcronymLetters = 5;
 

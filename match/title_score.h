@@ -29,6 +29,7 @@ struct TitleUnits {
     float outside = 0.0f;            // share of the whole title outside this alternative form
     bool oneName = false;            // an entry whose scripts come from one name (not a translation)
     bool addOn = false;              // names an add-on: a soundtrack, an expansion, a DLC pack
+    uint32_t seriesNumber = 0;       // a title's number before a colon and a subtitle, 0 when none
     bool twoNames = false;           // a title: a Latin and a CJK name side by side, each whole
 };
 
