@@ -116,6 +116,17 @@ size_t versionLength(const std::u32string& f, size_t i) {
         const bool build = k - j >= 5 && (k == f.size() || !(isLetter(f[k]) || f[k] == U'.'));
         if (!build && (k + 1 >= f.size() || f[k] != U'.' || !isDigit(f[k + 1]))) return 0;
     }
+    // "Sniper Elite V2", "DiRT Rally 2.0": one digit after a V, or a whole number .0, ends many
+    // names; a version either has more to it or a range.
+    const size_t numberFrom = isDigit(f[i]) ? i : j;
+    const bool oneDigit = numberFrom + 1 >= f.size() || !isDigit(f[numberFrom + 1]);
+    const bool point0 = isDigit(f[i]) && oneDigit && numberFrom + 2 < f.size() && f[numberFrom + 1] == U'.' && f[numberFrom + 2] == U'0' &&
+                        wordEnd(f, numberFrom + 3) && (numberFrom + 3 >= f.size() || f[numberFrom + 3] != U'.');
+    const bool bareV = lower(f[i]) == U'v' && j == i + 1 && oneDigit && wordEnd(f, numberFrom + 1) &&
+                       (numberFrom + 1 >= f.size() || f[numberFrom + 1] != U'.');
+    if ((bareV || point0) && !(numberFrom + 3 < f.size() && f[numberFrom + 3] == U'-') &&
+        !(numberFrom + 1 < f.size() && f[numberFrom + 1] == U'-'))
+        return 0;
     while (j < f.size() && (isDigit(f[j]) || isLetter(f[j]) || f[j] == U'.' || f[j] == U'_')) ++j;
     // The upper end of a range, whatever its form: "-v1.07", "-Update1", "-U6", "-1号升级档".
     if (j + 1 < f.size() && f[j] == U'-' && f[j + 1] != U' ')
