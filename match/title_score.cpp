@@ -362,14 +362,18 @@ float scoreTitle(const TitleUnits& t, const TitleUnits& e) {
 }
 
 std::vector<TitleUnits> titleFormUnits(std::string_view gameName) {
+    const std::vector<TitleForm> forms = cleanTitleForms(gameName);
     std::vector<TitleUnits> out;
-    for (const TitleForm& f : cleanTitleForms(gameName)) {
+    const auto weight = [](const TitleUnits& u) { return kLettersPerCjk * static_cast<float>(u.cjkWeight) + static_cast<float>(u.wordWeight); };
+    float whole = 0.0f;  // the longest form naming the whole game: a part leaves the rest of it
+    for (const TitleForm& f : forms) {
         out.push_back(titleUnits(f.text));
         if (f.edition) out.back().outside = kEditionDropped / kUnexplained;
-        if (!f.part) continue;
-        const auto weight = [](const TitleUnits& u) { return kLettersPerCjk * static_cast<float>(u.cjkWeight) + static_cast<float>(u.wordWeight); };
-        const float whole = weight(out.front()), part = weight(out.back());
-        if (whole > 0.0f && part < whole) out.back().outside = 1.0f - part / whole;
+        if (!f.part) whole = std::max(whole, weight(out.back()));
+    }
+    for (size_t i = 0; i < forms.size(); ++i) {
+        const float part = weight(out[i]);
+        if (forms[i].part && whole > 0.0f && part < whole) out[i].outside = 1.0f - part / whole;
     }
     return out;
 }
