@@ -250,7 +250,8 @@ TitleUnits entryUnits(std::string_view en, std::string_view cn) {
 
     if (en == cn) {
         TitleUnits u = finish(std::move(e.cjk), std::move(e.words), std::move(e.numbers), false);
-        u.oneName = true;
+        // "太吾绘卷 The Scroll Of Taiwu": a name given in both scripts is two names of one game.
+        u.oneName = !(u.cjkWeight > 0 && u.wordWeight > 0 && readsAsTwoNames(en));
         u.addOn = e.addOn;
         return u;
     }
