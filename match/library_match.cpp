@@ -118,16 +118,28 @@ std::vector<MatchCandidate> finishLibraryCandidates(std::vector<MatchCandidate> 
     return cands;
 }
 
-std::vector<MatchCandidate> finishCleanedCandidates(const std::vector<PoolItem>& pool, const std::vector<ScoredEntry>& scored) {
+std::vector<MatchCandidate> finishCleanedCandidates(const std::string& gameName, const std::vector<PoolItem>& pool,
+                                                    const std::vector<ScoredEntry>& scored) {
     std::vector<MatchCandidate> cands;
     cands.reserve(scored.size());
     for (const ScoredEntry& s : scored) cands.push_back(candidateFor(pool[s.entry], s.score));
     cands = finishLibraryCandidates(std::move(cands));
+    // Near ties: the longest name the title holds, then among 精确 listings of one name the
+    // main listing. The entry ranked is the one whose score the candidate shows.
     cutNearTies(cands, [&](int32_t appid) {
-        for (const ScoredEntry& s : scored)
-            if (pool[s.entry].appid == appid && isExactScore(s.score))
-                return listingRank(pool[s.entry].name, pool[s.entry].name_cn, pool[s.entry].nickname);
-        return 0;
+        int32_t best = 0;
+        for (const MatchCandidate& c : cands)
+            if (c.appid == appid)
+                for (const ScoredEntry& s : scored) {
+                    const PoolItem& e = pool[s.entry];
+                    if (e.appid != appid || s.score != c.score) continue;
+                    const uint32_t held = std::max({containedWeight(gameName, e.name), containedWeight(gameName, e.name_cn),
+                                                    containedWeight(gameName, e.nickname)});
+                    const int32_t rank = kListingRanks * static_cast<int32_t>(std::min<uint32_t>(held, 1u << 20)) +
+                                         (isExactScore(s.score) ? listingRank(e.name, e.name_cn, e.nickname) : 0);
+                    best = std::max(best, rank);
+                }
+        return best;
     });
     return cands;
 }
@@ -237,7 +249,7 @@ std::vector<MatchCandidate> matchGameReference(const std::string& gameName, cons
         if (std::binary_search(shortNamed.begin(), shortNamed.end(), static_cast<uint32_t>(i))) s = std::max(s, kShortNameScore);
         if (s >= threshold) scored.push_back(ScoredEntry{static_cast<uint32_t>(i), s});
     }
-    return finishCleanedCandidates(pool, scored);
+    return finishCleanedCandidates(gameName, pool, scored);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -689,7 +701,7 @@ std::vector<MatchCandidate> matchCleanedFast(const std::string& gameName, const 
         if (s >= threshold) found.push_back(ScoredEntry{i, s});
     }
     for (uint32_t s : scored) sc.best[s] = 0.0f;
-    return finishCleanedCandidates(pool, found);
+    return finishCleanedCandidates(gameName, pool, found);
 }
 
 }  // namespace

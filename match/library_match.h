@@ -81,8 +81,9 @@ struct ScoredEntry {
     float score = 0.0f;
 };
 // The candidates of the scored entries (finishLibraryCandidates), then the cut of cleaned titles
-// (cutNearTies, the entries ranked by listingRank).
-std::vector<MatchCandidate> finishCleanedCandidates(const std::vector<PoolItem>& pool, const std::vector<ScoredEntry>& scored);
+// (cutNearTies, the entries ranked by the name of theirs the title holds, then listingRank).
+std::vector<MatchCandidate> finishCleanedCandidates(const std::string& gameName, const std::vector<PoolItem>& pool,
+                                                    const std::vector<ScoredEntry>& scored);
 
 // Straightforward evaluation: every pool entry scored in pool order.
 std::vector<MatchCandidate> matchGameReference(const std::string& gameName, const std::vector<PoolItem>& pool,

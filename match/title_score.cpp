@@ -18,7 +18,7 @@ constexpr float kMissingCredit = 0.7f;
 constexpr float kLettersPerCjk = 2.0f;   // a CJK character weighs as much as this many letters
 constexpr float kOtherNumber = 0.30f;      // both sides carry numbers and none is common
 constexpr float kOneSidedNumber = 0.25f; // a number only one side carries: a sequel, usually
-constexpr float kSeriesNumber = 0.05f;   // the title's place in its series before a subtitle
+constexpr float kSeriesNumber = 0.05f;   // the title's place in its series, left out by the entry
 // A title naming an add-on against an entry that names none, or the other way round: the
 // store lists a game's add-ons under the game's own name followed by the kind of add-on.
 constexpr float kAddOnMismatch = 0.15f;
@@ -177,12 +177,14 @@ Scan scan(std::string_view text, bool dropGloss = false) {
     return s;
 }
 
-TitleUnits finish(std::vector<uint32_t> cjk, std::vector<std::string> words, std::vector<uint32_t> numbers, bool distinctWords) {
+TitleUnits finish(std::vector<uint32_t> cjk, std::vector<std::string> words, std::vector<uint32_t> numbers) {
     TitleUnits u;
     u.cjkOrder = cjk;
     std::sort(cjk.begin(), cjk.end());
     std::sort(words.begin(), words.end());
-    if (distinctWords) words.erase(std::unique(words.begin(), words.end()), words.end());
+    // Each word once: a name repeated ("Brotato 土豆兄弟(Brotato)") or a word repeated in a
+    // name ("Zero Escape: Zero Time Dilemma") explains nothing more.
+    words.erase(std::unique(words.begin(), words.end()), words.end());
     std::sort(numbers.begin(), numbers.end());
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
     u.cjkWeight = static_cast<uint32_t>(cjk.size());
@@ -238,7 +240,7 @@ bool readsAsTwoNames(std::string_view title) {
 
 TitleUnits titleUnits(std::string_view title) {
     Scan s = scan(title);
-    TitleUnits u = finish(std::move(s.cjk), std::move(s.words), std::move(s.numbers), true);
+    TitleUnits u = finish(std::move(s.cjk), std::move(s.words), std::move(s.numbers));
     u.addOn = s.addOn;
     u.seriesNumber = s.seriesNumber;
     u.twoNames = u.cjkWeight > 0 && u.wordWeight > 0 && readsAsTwoNames(title);
@@ -249,7 +251,7 @@ TitleUnits entryUnits(std::string_view en, std::string_view cn) {
     Scan e = scan(en);
 
     if (en == cn) {
-        TitleUnits u = finish(std::move(e.cjk), std::move(e.words), std::move(e.numbers), false);
+        TitleUnits u = finish(std::move(e.cjk), std::move(e.words), std::move(e.numbers));
         // "太吾绘卷 The Scroll Of Taiwu": a name given in both scripts is two names of one game.
         u.oneName = !(u.cjkWeight > 0 && u.wordWeight > 0 && readsAsTwoNames(en));
         u.addOn = e.addOn;
@@ -260,7 +262,7 @@ TitleUnits entryUnits(std::string_view en, std::string_view cn) {
     numbers.insert(numbers.end(), c.numbers.begin(), c.numbers.end());
     const bool cjkFromCn = !c.cjk.empty(), wordsFromEn = !e.words.empty();
     TitleUnits u = finish(cjkFromCn ? std::move(c.cjk) : std::move(e.cjk), wordsFromEn ? std::move(e.words) : std::move(c.words),
-                          std::move(numbers), false);
+                          std::move(numbers));
     u.oneName = !(cjkFromCn && wordsFromEn);
     u.addOn = e.addOn || c.addOn;
     return u;
@@ -348,12 +350,18 @@ float scoreUnits(const TitleUnits& t, const TitleUnits& e, uint32_t sharedCjkWei
         // one side has is an edition, a year or a missing part of the name.
         const bool titleExtra = !std::includes(entryNumbers.begin(), entryNumbers.end(), t.numbers.begin(), t.numbers.end());
         const bool entryExtra = !std::includes(t.numbers.begin(), t.numbers.end(), entryNumbers.begin(), entryNumbers.end());
-        // The title's place in the series, where the entry's name is all of the title's text.
-        std::vector<uint32_t> withoutSeries = t.numbers;
-        withoutSeries.erase(std::remove(withoutSeries.begin(), withoutSeries.end(), t.seriesNumber), withoutSeries.end());
-        const bool seriesOnly = t.seriesNumber > 0 && withoutSeries == entryNumbers && sharedCjkWeight == t.cjkWeight &&
-                                entryCjk == t.cjkWeight;
-        penalty += seriesOnly ? kSeriesNumber : titleExtra && entryExtra ? kOtherNumber : kOneSidedNumber;
+        // The title's place in the series (before a subtitle, or a 1 the first game's listing
+        // leaves out), where the entry's name is all of the title's text.
+        std::vector<uint32_t> withoutOrdinal = t.numbers;
+        withoutOrdinal.erase(std::remove_if(withoutOrdinal.begin(), withoutOrdinal.end(),
+                                            [&](uint32_t n) {
+                                                return (n == 1 || (n == t.seriesNumber && n > 0)) &&
+                                                       !std::binary_search(entryNumbers.begin(), entryNumbers.end(), n);
+                                            }),
+                             withoutOrdinal.end());
+        const bool ordinalOnly = withoutOrdinal == entryNumbers && sharedCjkWeight == t.cjkWeight && entryCjk == t.cjkWeight &&
+                                 sharedWordWeight == t.wordWeight && entryWords == t.wordWeight;
+        penalty += ordinalOnly ? kSeriesNumber : titleExtra && entryExtra ? kOtherNumber : kOneSidedNumber;
     }
     return sum / parts - penalty;
 }
@@ -502,11 +510,19 @@ int32_t listingRank(std::string_view name, std::string_view nameCn, std::string_
     return (addOn ? 0 : 4) + names;
 }
 
+uint32_t containedWeight(std::string_view title, std::string_view name) {
+    const std::u32string n = nameKey(name);
+    if (n.empty() || nameKey(title).find(n) == std::u32string::npos) return 0;
+    uint32_t w = 0;
+    for (char32_t c : n) w += isCjkUnit(c) ? static_cast<uint32_t>(kLettersPerCjk) : 1u;
+    return w;
+}
+
 void cutNearTies(std::vector<MatchCandidate>& c, const RankOf& rankOf) {
     if (c.size() < 2 || c[0].score - c[1].score >= kTieGap) return;
     size_t tied = 1;
     while (tied < c.size() && c[0].score - c[tied].score < kTieGap) ++tied;
-    if (rankOf && isExactScore(c[tied - 1].score)) {
+    if (rankOf) {
         size_t best = 0;
         int32_t bestRank = rankOf(c[0].appid), count = 1;
         for (size_t i = 1; i < tied; ++i) {
@@ -514,7 +530,7 @@ void cutNearTies(std::vector<MatchCandidate>& c, const RankOf& rankOf) {
             if (r > bestRank) best = i, bestRank = r, count = 1;
             else if (r == bestRank) ++count;
         }
-        if (count == 1) {
+        if (count == 1 && bestRank > 0) {
             std::rotate(c.begin(), c.begin() + static_cast<std::ptrdiff_t>(best), c.begin() + static_cast<std::ptrdiff_t>(best) + 1);
             return;
         }

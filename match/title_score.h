@@ -22,7 +22,7 @@
 struct TitleUnits {
     std::vector<uint32_t> cjk;       // sorted code points, repeats kept
     std::vector<uint32_t> cjkOrder;  // the same in text order
-    std::vector<std::string> words;  // sorted; a title lists each word once, an entry keeps repeats
+    std::vector<std::string> words;  // sorted, distinct
     std::vector<uint32_t> numbers;   // sorted, distinct
     uint32_t cjkWeight = 0;          // cjk.size()
     uint32_t wordWeight = 0;         // letters of all words
@@ -33,7 +33,7 @@ struct TitleUnits {
     bool twoNames = false;           // a title: a Latin and a CJK name side by side, each whole
 };
 
-// Units of a title (words listed once: a repeated English name explains nothing more).
+// Units of a title.
 TitleUnits titleUnits(std::string_view title);
 // Units of a pool entry or a folder: CJK characters of cn (of en when cn has none), words of en
 // (of cn when en has none), numbers of both. Pass the same text twice for a single name.
@@ -87,13 +87,20 @@ constexpr float kTieGap = 0.02f;
 
 // How strongly a listing claims a name it shares with other listings: the game before its
 // add-ons (a soundtrack, a bonus, a VR version), then the listing that carries more names (a
-// Chinese name, a nickname): the store's main listing. rankOf gives it by appid.
-using RankOf = std::function<int32_t(int32_t appid)>;
+// Chinese name, a nickname): the store's main listing.
 int32_t listingRank(std::string_view name, std::string_view nameCn, std::string_view nickname);
+constexpr int32_t kListingRanks = 8;  // listingRank stays below this
+// The weight (a CJK character as two letters) of name when the title holds all of it after
+// folding, spaces and punctuation aside; 0 otherwise. Of two names a title holds, the longer
+// is the one it names: "Call of Duty: Black Ops - Multiplayer" over "Call of Duty: Black Ops".
+uint32_t containedWeight(std::string_view title, std::string_view name);
+// How near-tied candidates are told apart, by appid: the highest rank, when one candidate alone
+// has it and it is above 0, goes first.
+using RankOf = std::function<int32_t(int32_t appid)>;
 
 // Candidates sorted best first, one per appid: when the best are within kTieGap, keeps them only
 // if all of them carry one name (after folding, spaces and punctuation aside): one game listed
 // twice by the store, a re-release under its old name. The newest entry (highest appid) then
-// goes first, being the one sold and installed today. When the best all equal the title (精确)
-// under other names, the one listing of the highest rank goes first. Otherwise clears them.
+// goes first, being the one sold and installed today. Before that, the one candidate of the
+// highest rank goes first. Otherwise clears them.
 void cutNearTies(std::vector<MatchCandidate>& sortedCandidates, const RankOf& rankOf = RankOf());
