@@ -210,10 +210,16 @@ float scriptScore(uint32_t title, uint32_t entry, uint32_t shared, uint32_t minS
 
 namespace {
 
-// "80 Days 环游世界八十天": a Latin name and a CJK name side by side, each whole. Not so when the
-// second follows a dash or a colon ("Monster Hunter: World - 接待員服裝", a subtitle), or when
-// one carries a number the other lacks ("The Sims 4 豪華派對", a part of the game).
-bool readsAsTwoNames(std::string_view title) {
+// "80 Days 环游世界八十天": a Latin name and a CJK name side by side, each whole, and the numbers
+// of each (numerals inside the CJK name count: 八十). Not so when the second follows a dash or a
+// colon ("Monster Hunter: World - 接待員服裝", a subtitle).
+struct Halves {
+    bool twoNames = false;
+    std::vector<uint32_t> latin, cjk;
+};
+
+Halves splitHalves(std::string_view title) {
+    Halves h;
     std::u32string t = utf8Decode(title);
     for (char32_t& c : t) c = foldChar(c);
     size_t firstCjk = t.size(), lastCjk = 0, firstLatin = t.size(), lastLatin = 0;
@@ -221,19 +227,36 @@ bool readsAsTwoNames(std::string_view title) {
         if (isCjkUnit(t[i])) firstCjk = std::min(firstCjk, i), lastCjk = i;
         else if (isLetter(t[i])) firstLatin = std::min(firstLatin, i), lastLatin = i;
     }
-    if (firstCjk == t.size() || firstLatin == t.size()) return false;
+    if (firstCjk == t.size() || firstLatin == t.size()) return h;
     size_t cut;
     if (lastLatin < firstCjk) cut = firstCjk;
     else if (lastCjk < firstLatin) cut = firstLatin;
-    else return false;
+    else return h;
     for (size_t i = cut; i > 0 && !isLetter(t[i - 1]) && !isCjkUnit(t[i - 1]) && !isDigit(t[i - 1]); --i)
-        if (t[i - 1] == U'-' || t[i - 1] == U':' || t[i - 1] == U'–') return false;
-    const std::string text = utf8Encode(t);
-    std::vector<uint32_t> a = scan(text.substr(0, utf8Encode(t.substr(0, cut)).size())).numbers;
-    std::vector<uint32_t> b = scan(text.substr(utf8Encode(t.substr(0, cut)).size())).numbers;
-    std::sort(a.begin(), a.end());
-    std::sort(b.begin(), b.end());
-    return a == b;
+        if (t[i - 1] == U'-' || t[i - 1] == U':' || t[i - 1] == U'–') return h;
+    const std::u32string first = t.substr(0, cut), second = t.substr(cut);
+    const bool latinFirst = cut == firstCjk;
+    const std::u32string& cjkHalf = latinFirst ? second : first;
+    h.latin = scan(utf8Encode(latinFirst ? first : second)).numbers;
+    h.cjk = scan(utf8Encode(cjkHalf)).numbers;
+    for (size_t i = 0; i < cjkHalf.size();) {
+        size_t j = i;
+        while (j < cjkHalf.size() && isCjkNumeral(cjkHalf[j])) ++j;
+        const std::string v = j > i ? cjkNumber(cjkHalf, i, j) : std::string();
+        if (!v.empty()) h.cjk.push_back(static_cast<uint32_t>(std::stoul(v)));
+        i = std::max(j, i + 1);
+    }
+    for (std::vector<uint32_t>* n : {&h.latin, &h.cjk}) {
+        std::sort(n->begin(), n->end());
+        n->erase(std::unique(n->begin(), n->end()), n->end());
+    }
+    h.twoNames = true;
+    return h;
+}
+
+bool readsAsTwoNames(std::string_view name) {
+    const Halves h = splitHalves(name);
+    return h.twoNames && h.latin == h.cjk;
 }
 
 }  // namespace
@@ -243,7 +266,12 @@ TitleUnits titleUnits(std::string_view title) {
     TitleUnits u = finish(std::move(s.cjk), std::move(s.words), std::move(s.numbers));
     u.addOn = s.addOn;
     u.seriesNumber = s.seriesNumber;
-    u.twoNames = u.cjkWeight > 0 && u.wordWeight > 0 && readsAsTwoNames(title);
+    if (u.cjkWeight > 0 && u.wordWeight > 0) {
+        Halves h = splitHalves(title);
+        u.twoNames = h.twoNames;
+        u.latinNumbers = std::move(h.latin);
+        u.cjkNumbers = std::move(h.cjk);
+    }
     return u;
 }
 
@@ -304,6 +332,16 @@ uint32_t sharedWords(const TitleUnits& t, const TitleUnits& e) {
 
 namespace {
 
+// Whether one half of a two-name title is the entry's whole name in its script (cjkFull,
+// wordsFull) and its numbers are among the other half's: "Grand Theft Auto: Vice City
+// 侠盗猎车手3：罪恶都市" numbers the series its own way, "The Sims 4 豪華派對" is a part of the game.
+bool namedByHalf(const TitleUnits& t, bool cjkFull, bool wordsFull) {
+    const auto within = [](const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+        return std::includes(b.begin(), b.end(), a.begin(), a.end());
+    };
+    return t.twoNames && ((wordsFull && within(t.latinNumbers, t.cjkNumbers)) || (cjkFull && within(t.cjkNumbers, t.latinNumbers)));
+}
+
 // The weighted sum of the script parts and their total weight; false when nothing counts.
 bool scriptParts(const TitleUnits& t, uint32_t entryCjk, uint32_t entryWords, uint32_t sharedCjkWeight,
                  uint32_t sharedWordWeight, float& sum, float& parts) {
@@ -317,8 +355,39 @@ bool scriptParts(const TitleUnits& t, uint32_t entryCjk, uint32_t entryWords, ui
     // floor depends on the full part alone, so the score still never decreases as a weight grows.
     const bool cjkFull = t.cjkWeight >= kMinSharedCjk && sharedCjkWeight == t.cjkWeight && entryCjk == t.cjkWeight;
     const bool wordsFull = t.wordWeight >= kMinFullLetters && sharedWordWeight == t.wordWeight && entryWords == t.wordWeight;
-    if (t.twoNames && (cjkFull || wordsFull)) sum = std::max(sum, (1.0f - kDisagree) * parts);
+    if (namedByHalf(t, cjkFull, wordsFull)) sum = std::max(sum, (1.0f - kDisagree) * parts);
     return parts > 0.0f;
+}
+
+}  // namespace
+
+namespace {
+
+// The penalty for titleNumbers (the title's, or one half's) against the entry's numbers.
+float numbersPenalty(const TitleUnits& t, const std::vector<uint32_t>& titleNumbers, const TitleUnits& e, uint32_t sharedCjkWeight,
+                     uint32_t sharedWordWeight) {
+    const std::vector<uint32_t>& entryNumbers = e.numbers;
+    const uint32_t entryCjk = e.cjkWeight, entryWords = e.wordWeight;
+    float penalty = 0.0f;
+    if (titleNumbers != entryNumbers) {
+        // Sequel numbers: a number each side lacks is another game of the series; a number only
+        // one side has is an edition, a year or a missing part of the name.
+        const bool titleExtra = !std::includes(entryNumbers.begin(), entryNumbers.end(), titleNumbers.begin(), titleNumbers.end());
+        const bool entryExtra = !std::includes(titleNumbers.begin(), titleNumbers.end(), entryNumbers.begin(), entryNumbers.end());
+        // The title's place in the series (before a subtitle, or a 1 the first game's listing
+        // leaves out), where the entry's name is all of the title's text.
+        std::vector<uint32_t> withoutOrdinal = titleNumbers;
+        withoutOrdinal.erase(std::remove_if(withoutOrdinal.begin(), withoutOrdinal.end(),
+                                            [&](uint32_t n) {
+                                                return (n == 1 || (n == t.seriesNumber && n > 0)) &&
+                                                       !std::binary_search(entryNumbers.begin(), entryNumbers.end(), n);
+                                            }),
+                             withoutOrdinal.end());
+        const bool ordinalOnly = withoutOrdinal == entryNumbers && sharedCjkWeight == t.cjkWeight && entryCjk == t.cjkWeight &&
+                                 sharedWordWeight == t.wordWeight && entryWords == t.wordWeight;
+        penalty += ordinalOnly ? kSeriesNumber : titleExtra && entryExtra ? kOtherNumber : kOneSidedNumber;
+    }
+    return penalty;
 }
 
 }  // namespace
@@ -332,7 +401,6 @@ float scoreBound(const TitleUnits& t, uint32_t entryCjk, uint32_t entryWords, ui
 
 float scoreUnits(const TitleUnits& t, const TitleUnits& e, uint32_t sharedCjkWeight, uint32_t sharedWordWeight) {
     const uint32_t entryCjk = e.cjkWeight, entryWords = e.wordWeight;
-    const std::vector<uint32_t>& entryNumbers = e.numbers;
     float sum = 0.0f, parts = 0.0f;
     if (!scriptParts(t, entryCjk, entryWords, sharedCjkWeight, sharedWordWeight, sum, parts)) return 0.0f;
     float penalty = kUnexplained * t.outside + (t.addOn != e.addOn ? kAddOnMismatch : 0.0f);
@@ -345,25 +413,17 @@ float scoreUnits(const TitleUnits& t, const TitleUnits& e, uint32_t sharedCjkWei
         const float judged = (t.cjkWeight > 0 ? cjk : 0.0f) + (t.wordWeight > 0 ? words : 0.0f);
         sum *= judged / (cjk + words);
     }
-    if (t.numbers != entryNumbers) {
-        // Sequel numbers: a number each side lacks is another game of the series; a number only
-        // one side has is an edition, a year or a missing part of the name.
-        const bool titleExtra = !std::includes(entryNumbers.begin(), entryNumbers.end(), t.numbers.begin(), t.numbers.end());
-        const bool entryExtra = !std::includes(t.numbers.begin(), t.numbers.end(), entryNumbers.begin(), entryNumbers.end());
-        // The title's place in the series (before a subtitle, or a 1 the first game's listing
-        // leaves out), where the entry's name is all of the title's text.
-        std::vector<uint32_t> withoutOrdinal = t.numbers;
-        withoutOrdinal.erase(std::remove_if(withoutOrdinal.begin(), withoutOrdinal.end(),
-                                            [&](uint32_t n) {
-                                                return (n == 1 || (n == t.seriesNumber && n > 0)) &&
-                                                       !std::binary_search(entryNumbers.begin(), entryNumbers.end(), n);
-                                            }),
-                             withoutOrdinal.end());
-        const bool ordinalOnly = withoutOrdinal == entryNumbers && sharedCjkWeight == t.cjkWeight && entryCjk == t.cjkWeight &&
-                                 sharedWordWeight == t.wordWeight && entryWords == t.wordWeight;
-        penalty += ordinalOnly ? kSeriesNumber : titleExtra && entryExtra ? kOtherNumber : kOneSidedNumber;
-    }
-    return sum / parts - penalty;
+    float numberPenalty = numbersPenalty(t, t.numbers, e, sharedCjkWeight, sharedWordWeight);
+    const bool cjkFull = sharedCjkWeight == t.cjkWeight && entryCjk == t.cjkWeight;
+    const bool wordsFull = sharedWordWeight == t.wordWeight && entryWords == t.wordWeight;
+    // A half that is the entry's name is judged by its own numbers, below 精确: the other half
+    // still numbers the game otherwise.
+    const auto byHalf = [&](const std::vector<uint32_t>& half) {
+        numberPenalty = std::min(numberPenalty, std::max(kSeriesNumber, numbersPenalty(t, half, e, sharedCjkWeight, sharedWordWeight)));
+    };
+    if (namedByHalf(t, cjkFull && t.cjkWeight >= kMinSharedCjk, false)) byHalf(t.cjkNumbers);
+    if (namedByHalf(t, false, wordsFull && t.wordWeight >= kMinFullLetters)) byHalf(t.latinNumbers);
+    return sum / parts - penalty - numberPenalty;
 }
 
 float scoreTitle(const TitleUnits& t, const TitleUnits& e) {

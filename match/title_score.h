@@ -31,6 +31,7 @@ struct TitleUnits {
     bool addOn = false;              // names an add-on: a soundtrack, an expansion, a DLC pack
     uint32_t seriesNumber = 0;       // a title's number before a colon and a subtitle, 0 when none
     bool twoNames = false;           // a title: a Latin and a CJK name side by side, each whole
+    std::vector<uint32_t> latinNumbers, cjkNumbers;  // of each of the two names, sorted, distinct
 };
 
 // Units of a title.
