@@ -147,9 +147,9 @@ std::vector<MatchCandidate> finishCleanedCandidates(const std::string& gameName,
 namespace {
 
 // The keys the cleaned forms that name the whole game may be a short name by.
-std::vector<std::string> titleShortKeysOf(const std::string& gameName) {
+std::vector<std::string> titleShortKeysOf(const std::vector<TitleForm>& forms) {
     std::vector<std::string> keys;
-    for (const TitleForm& f : cleanTitleForms(gameName)) {
+    for (const TitleForm& f : forms) {
         if (f.part) continue;
         for (std::string& k : titleShortKeys(f.text)) keys.push_back(std::move(k));
     }
@@ -234,8 +234,9 @@ std::vector<MatchCandidate> matchGameReference(const std::string& gameName, cons
         }
         return finishLibraryCandidates(std::move(cands));
     }
-    const std::vector<TitleUnits> forms = titleFormUnits(gameName);
-    const std::vector<std::string> keys = titleShortKeysOf(gameName);
+    const std::vector<TitleForm> cleaned = cleanTitleForms(gameName);
+    const std::vector<TitleUnits> forms = titleFormUnits(cleaned);
+    const std::vector<std::string> keys = titleShortKeysOf(cleaned);
     std::vector<ShortHit> hits;
     for (size_t i = 0; i < pool.size(); ++i)
         forEachShortKey(pool[i], [&](const ShortKey& k) {
@@ -635,7 +636,8 @@ std::vector<MatchCandidate> matchCleanedFast(const std::string& gameName, const 
     sc.entries.clear();
     Probe{ix, threshold, sc}.exact(ix.byField, gameName);
     std::vector<uint32_t> scored;  // sources whose best score is above 0
-    for (const TitleUnits& form : titleFormUnits(gameName)) {
+    const std::vector<TitleForm> cleaned = cleanTitleForms(gameName);
+    for (const TitleUnits& form : titleFormUnits(cleaned)) {
         auto touch = [&](uint32_t s) {
             if (sc.acc[s] == 0 && sc.acc2[s] == 0) sc.touched.push_back(s);
         };
@@ -680,7 +682,7 @@ std::vector<MatchCandidate> matchCleanedFast(const std::string& gameName, const 
     }
     for (uint32_t s : scored) sc.entries.push_back(static_cast<uint32_t>(s / kEntryProfiles));
     std::vector<ShortHit> hits;
-    for (const std::string& key : titleShortKeysOf(gameName)) {
+    for (const std::string& key : titleShortKeysOf(cleaned)) {
         const auto it = ix.shortKeys.find(key);
         if (it != ix.shortKeys.end()) hits.insert(hits.end(), it->second.begin(), it->second.end());
     }

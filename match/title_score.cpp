@@ -430,8 +430,9 @@ float scoreTitle(const TitleUnits& t, const TitleUnits& e) {
     return scoreUnits(t, e, sharedCjk(t, e), sharedWords(t, e));
 }
 
-std::vector<TitleUnits> titleFormUnits(std::string_view gameName) {
-    const std::vector<TitleForm> forms = cleanTitleForms(gameName);
+std::vector<TitleUnits> titleFormUnits(std::string_view gameName) { return titleFormUnits(cleanTitleForms(gameName)); }
+
+std::vector<TitleUnits> titleFormUnits(const std::vector<TitleForm>& forms) {
     std::vector<TitleUnits> out;
     const auto weight = [](const TitleUnits& u) { return kLettersPerCjk * static_cast<float>(u.cjkWeight) + static_cast<float>(u.wordWeight); };
     float whole = 0.0f;  // the longest form naming the whole game: a part leaves the rest of it
@@ -472,28 +473,22 @@ std::string_view beforeSubtitle(std::string_view name) {
 
 }  // namespace
 
-std::vector<ShortKey> entryShortKeys(std::string_view name) {
-    std::vector<ShortKey> out;
-    const Scan whole = scan(name);
-    std::vector<uint32_t> numbers = whole.numbers;
-    std::sort(numbers.begin(), numbers.end());
-    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
-    const bool edition = namesEdition(name);
-    const std::u32string full = nameKey(name);
-    const std::string fullText = utf8Encode(full);
-    const std::u32string prefix = nameKey(beforeSubtitle(name));
-    if (longEnough(prefix) && prefix != full) out.push_back(ShortKey{"p" + utf8Encode(prefix), fullText, numbers, false, whole.addOn, edition});
-    // Initials of the words before the first number, then the number: "Red Dead Redemption 2".
+namespace {
+
+// The acronym key of a Latin name: the initials of the words before its first number, then the
+// number ("Red Dead Redemption 2": "rdr2"); empty when it has none.
+std::string acronymOf(std::string_view name) {
     std::u32string t = utf8Decode(name);
     for (char32_t& c : t) c = foldChar(c);
-    if (std::any_of(t.begin(), t.end(), isCjkUnit)) return out;
+    if (std::any_of(t.begin(), t.end(), isCjkUnit)) return std::string();
     std::string initials;
     size_t words = 0;
     uint32_t number = 0;
-    while (number == 0 && !t.empty()) {
-        size_t i = 0;
-        while (i < t.size() && !isLetter(t[i]) && !isDigit(t[i])) ++i;
-        if (i == t.size()) break;
+    for (size_t i = 0; number == 0 && i < t.size();) {
+        if (!isLetter(t[i]) && !isDigit(t[i])) {
+            ++i;
+            continue;
+        }
         size_t j = i;
         if (isDigit(t[i])) {
             for (; j < t.size() && isDigit(t[j]) && number < 1000; ++j) number = number * 10 + (t[j] - U'0');
@@ -505,10 +500,29 @@ std::vector<ShortKey> entryShortKeys(std::string_view name) {
             if (roman > 0) number = roman;
             else initials.push_back(w.front()), ++words;
         }
-        t.erase(0, j);
+        i = j;
     }
-    if (number > 0 && number < 1000 && words >= kMinAcronymWords && words <= kMaxAcronymLetters)
-        out.push_back(ShortKey{"a" + initials + std::to_string(number), fullText, numbers, true, whole.addOn, edition});
+    if (number == 0 || number >= 1000 || words < kMinAcronymWords || words > kMaxAcronymLetters) return std::string();
+    return initials + std::to_string(number);
+}
+
+}  // namespace
+
+std::vector<ShortKey> entryShortKeys(std::string_view name) {
+    std::vector<ShortKey> out;
+    const std::u32string prefix = nameKey(beforeSubtitle(name));
+    const std::string acronym = acronymOf(name);
+    const bool byPrefix = longEnough(prefix);
+    if (!byPrefix && acronym.empty()) return out;  // most names: nothing more to work out
+    const Scan whole = scan(name);
+    std::vector<uint32_t> numbers = whole.numbers;
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    const bool edition = namesEdition(name);
+    const std::u32string full = nameKey(name);
+    const std::string fullText = utf8Encode(full);
+    if (byPrefix && prefix != full) out.push_back(ShortKey{"p" + utf8Encode(prefix), fullText, numbers, false, whole.addOn, edition});
+    if (!acronym.empty()) out.push_back(ShortKey{"a" + acronym, fullText, numbers, true, whole.addOn, edition});
     return out;
 }
 

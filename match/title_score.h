@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "data/game.h"
+#include "match/clean.h"
 
 struct TitleUnits {
     std::vector<uint32_t> cjk;       // sorted code points, repeats kept
@@ -57,6 +58,7 @@ float scoreBound(const TitleUnits& title, uint32_t entryCjk, uint32_t entryWords
 // Units of every cleaned form of gameName (cleanTitleForms); a form that is a part of the title
 // carries the share of the whole title it leaves out, which counts as unexplained text.
 std::vector<TitleUnits> titleFormUnits(std::string_view gameName);
+std::vector<TitleUnits> titleFormUnits(const std::vector<TitleForm>& forms);
 
 // Short names. A title that is the part of an entry's name before its subtitle ("只狼" for
 // "只狼：影逝二度", "Sekiro" for "Sekiro™: Shadows Die Twice") or the initials of the words
