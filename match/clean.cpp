@@ -30,7 +30,8 @@ constexpr std::u32string_view kNoiseWords[] = {
 // game's name with them: "《古墓丽影8：地下世界》可用简中汉化", "3DM汉化组制作《…》完整汉化".
 // What follows a mark, up to the next bracketed title, is about the patch, not the game.
 constexpr std::u32string_view kNoteMarks[] = {
-    U"汉化", U"中文化", U"补丁", U"修正", U"制作", U"提取", U"@", U"楼", U"积分", U"论坛", U"http", U"www.",
+    U"汉化", U"中文", U"补丁", U"修正", U"制作", U"提取", U"提供", U"分享", U"转载", U"@", U"楼", U"积分", U"论坛",
+    U"http", U"www.",
 };
 
 // Scene and repack group tags (whole Latin words, any case), as release names carry them.
@@ -47,6 +48,7 @@ constexpr std::string_view kReleaseWords[] = {"early access", "earlyaccess", "bu
 constexpr std::u32string_view kEditionWords[] = {
     U"像素复刻版", U"导演剪辑版", U"威力加强版", U"年度版", U"重制版", U"重置版", U"复刻版", U"高清版", U"终极版",
     U"完全版", U"完整版", U"决定版", U"豪华版", U"周年版", U"增强版", U"典藏版", U"黄金版", U"特别版", U"最终版",
+    U"合集",
 };
 constexpr std::string_view kLatinEditionWords[] = {"hd", "remastered", "remake", "goty", "redux"};
 
@@ -241,13 +243,25 @@ void dropNoteBrackets(Text& t) {
     }
 }
 
-// Blanks each run of free text from a note mark to the next bracketed title (or the end).
+// Letters a Latin name after a note has at least (before any CJK text or the next mark).
+constexpr size_t kMinLatinName = 4;
+constexpr char32_t kFirstCjk = 0x2E80;
+
+// Blanks each run of free text from a note mark to the next bracketed title, to a name in Latin
+// letters after a space ("奇异人生 虎头汉化精校补丁 Life is Strange™"), or to the end.
 void cutNotes(Text& t) {
-    for (size_t at = firstNoteMark(t.folded, 0); at != std::u32string::npos; at = firstNoteMark(t.folded, at + 1)) {
+    const std::u32string& f = t.folded;
+    for (size_t at = firstNoteMark(f, 0); at != std::u32string::npos; at = firstNoteMark(f, at + 1)) {
         size_t end = at;
-        while (end < t.folded.size()) {
-            const int k = bracketIndex(t.folded[end]);
+        while (end < f.size()) {
+            const int k = bracketIndex(f[end]);
             if (k >= 0 && static_cast<size_t>(k) < kTitleBrackets) break;
+            if (end > at && f[end - 1] == U' ' && isLetter(f[end])) {
+                size_t letters = 0;
+                for (size_t j = end; j < f.size() && f[j] < kFirstCjk && firstNoteMark(f.substr(j, 4), 0) != 0; ++j)
+                    letters += isLetter(f[j]);
+                if (letters >= kMinLatinName) break;
+            }
             ++end;
         }
         t.blank(at, end - at);
