@@ -211,8 +211,9 @@ float scriptScore(uint32_t title, uint32_t entry, uint32_t shared, uint32_t minS
 namespace {
 
 // "80 Days 环游世界八十天": a Latin name and a CJK name side by side, each whole, and the numbers
-// of each (numerals inside the CJK name count: 八十). Not so when the second follows a dash or a
-// colon ("Monster Hunter: World - 接待員服裝", a subtitle).
+// of each (numerals inside the CJK name count: 八十). Not so when the second follows a dash
+// ("Monster Hunter: World - 接待員服裝", a subtitle); a colon may join two names
+// ("Wallpaper Engine：桌布引擎").
 struct Halves {
     bool twoNames = false;
     std::vector<uint32_t> latin, cjk;
@@ -233,7 +234,7 @@ Halves splitHalves(std::string_view title) {
     else if (lastCjk < firstLatin) cut = firstLatin;
     else return h;
     for (size_t i = cut; i > 0 && !isLetter(t[i - 1]) && !isCjkUnit(t[i - 1]) && !isDigit(t[i - 1]); --i)
-        if (t[i - 1] == U'-' || t[i - 1] == U':' || t[i - 1] == U'–') return h;
+        if (t[i - 1] == U'-' || t[i - 1] == U'–') return h;
     const std::u32string first = t.substr(0, cut), second = t.substr(cut);
     const bool latinFirst = cut == firstCjk;
     const std::u32string& cjkHalf = latinFirst ? second : first;
