@@ -224,6 +224,19 @@ size_t closingOf(const std::u32string& f, size_t i) {
     return std::u32string::npos;
 }
 
+// "Enchanted Edition", "Definitive Edition": the word naming an edition goes with it.
+void blankNamedEdition(Text& t) {
+    constexpr std::u32string_view kEdition = U"edition";
+    for (size_t p = t.folded.find(kEdition); p != std::u32string::npos; p = t.folded.find(kEdition, p + 1)) {
+        if (!wordStart(t.folded, p) || !wordEnd(t.folded, p + kEdition.size()) || p < 2 || t.folded[p - 1] != U' ') continue;
+        size_t from = p - 1;
+        while (from > 0 && isLetter(t.folded[from - 1])) --from;
+        if (from == p - 1) continue;
+        t.blank(from, p + kEdition.size() - from);
+        p = from;
+    }
+}
+
 size_t firstNoteMark(const std::u32string& f, size_t from) {
     size_t at = std::u32string::npos;
     for (std::u32string_view m : kNoteMarks) at = std::min(at, f.find(m, from));
@@ -402,6 +415,7 @@ std::vector<TitleForm> cleanTitleForms(std::string_view title) {
     for (std::u32string_view w : kEditionWords)
         for (size_t p; (p = base.folded.find(w)) != std::u32string::npos;) base.blank(p, w.size());
     for (std::string_view w : kLatinEditionWords) blankLatinWord(base, w, false);
+    blankNamedEdition(base);
     trim(base);
     if (base.folded.size() != t.folded.size()) {
         // Before the parts: a part with the same text leaves more of the title unexplained.
