@@ -124,22 +124,44 @@ std::vector<MatchCandidate> finishCleanedCandidates(const std::string& gameName,
     cands.reserve(scored.size());
     for (const ScoredEntry& s : scored) cands.push_back(candidateFor(pool[s.entry], s.score));
     cands = finishLibraryCandidates(std::move(cands));
+    // The longest of its names the title holds, by candidate: the entry taken is the one whose
+    // score the candidate shows; listing: its listingRank when that score is 精确.
+    struct Held {
+        std::string key;
+        uint32_t weight = 0;
+        int32_t listing = 0;
+    };
+    const std::string titleKey = nameKeyOf(gameName);
+    std::vector<Held> held(cands.size());
+    for (size_t i = 0; i < cands.size(); ++i)
+        for (const ScoredEntry& s : scored) {
+            const PoolItem& e = pool[s.entry];
+            if (e.appid != cands[i].appid || s.score != cands[i].score) continue;
+            for (const std::string* name : {&e.name, &e.name_cn, &e.nickname}) {
+                std::string key = nameKeyOf(*name);
+                const uint32_t w = key.empty() || titleKey.find(key) == std::string::npos ? 0 : keyWeight(key);
+                if (w > held[i].weight) held[i].key = std::move(key), held[i].weight = w;
+            }
+            if (isExactScore(s.score)) held[i].listing = std::max(held[i].listing, listingRank(e.name, e.name_cn, e.nickname));
+        }
+    // A longer name the title holds wins over a name it holds inside it ("Dawn of War II -
+    // Retribution" over "Dawn of War II"), whatever the edition or the other script scored.
+    size_t longest = 0;
+    for (size_t i = 1; i < held.size(); ++i)
+        if (held[i].weight > held[longest].weight) longest = i;
+    if (longest > 0 && held[0].weight > 0 && held[longest].key.find(held[0].key) != std::string::npos) {
+        std::rotate(cands.begin(), cands.begin() + static_cast<std::ptrdiff_t>(longest),
+                    cands.begin() + static_cast<std::ptrdiff_t>(longest) + 1);
+        std::rotate(held.begin(), held.begin() + static_cast<std::ptrdiff_t>(longest),
+                    held.begin() + static_cast<std::ptrdiff_t>(longest) + 1);
+    }
     // Near ties: the longest name the title holds, then among 精确 listings of one name the
-    // main listing. The entry ranked is the one whose score the candidate shows.
+    // main listing.
     cutNearTies(cands, [&](int32_t appid) {
-        int32_t best = 0;
-        for (const MatchCandidate& c : cands)
-            if (c.appid == appid)
-                for (const ScoredEntry& s : scored) {
-                    const PoolItem& e = pool[s.entry];
-                    if (e.appid != appid || s.score != c.score) continue;
-                    const uint32_t held = std::max({containedWeight(gameName, e.name), containedWeight(gameName, e.name_cn),
-                                                    containedWeight(gameName, e.nickname)});
-                    const int32_t rank = kListingRanks * static_cast<int32_t>(std::min<uint32_t>(held, 1u << 20)) +
-                                         (isExactScore(s.score) ? listingRank(e.name, e.name_cn, e.nickname) : 0);
-                    best = std::max(best, rank);
-                }
-        return best;
+        for (size_t i = 0; i < cands.size(); ++i)
+            if (cands[i].appid == appid)
+                return kListingRanks * static_cast<int32_t>(std::min<uint32_t>(held[i].weight, 1u << 20)) + held[i].listing;
+        return 0;
     });
     return cands;
 }

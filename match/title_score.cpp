@@ -585,11 +585,11 @@ int32_t listingRank(std::string_view name, std::string_view nameCn, std::string_
     return (addOn ? 0 : 4) + names;
 }
 
-uint32_t containedWeight(std::string_view title, std::string_view name) {
-    const std::u32string n = nameKey(name);
-    if (n.empty() || nameKey(title).find(n) == std::u32string::npos) return 0;
+std::string nameKeyOf(std::string_view name) { return utf8Encode(nameKey(name)); }
+
+uint32_t keyWeight(std::string_view key) {
     uint32_t w = 0;
-    for (char32_t c : n) w += isCjkUnit(c) ? static_cast<uint32_t>(kLettersPerCjk) : 1u;
+    for (char32_t c : utf8Decode(key)) w += isCjkUnit(c) ? static_cast<uint32_t>(kLettersPerCjk) : 1u;
     return w;
 }
 

@@ -93,10 +93,11 @@ constexpr float kTieGap = 0.02f;
 // Chinese name, a nickname): the store's main listing.
 int32_t listingRank(std::string_view name, std::string_view nameCn, std::string_view nickname);
 constexpr int32_t kListingRanks = 8;  // listingRank stays below this
-// The weight (a CJK character as two letters) of name when the title holds all of it after
-// folding, spaces and punctuation aside; 0 otherwise. Of two names a title holds, the longer
-// is the one it names: "Call of Duty: Black Ops - Multiplayer" over "Call of Duty: Black Ops".
-uint32_t containedWeight(std::string_view title, std::string_view name);
+// A name as compared for containment: folded, lower-case, letters, digits and CJK only. Of two
+// names a title holds, the longer is the one it names: "Call of Duty: Black Ops - Multiplayer"
+// over "Call of Duty: Black Ops". keyWeight counts a CJK character as two letters.
+std::string nameKeyOf(std::string_view name);
+uint32_t keyWeight(std::string_view key);
 // How near-tied candidates are told apart, by appid: the highest rank, when one candidate alone
 // has it and it is above 0, goes first.
 using RankOf = std::function<int32_t(int32_t appid)>;

@@ -183,6 +183,10 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         {238370, "Magicka 2", "魔能2", ""}, {6860, "Hitman: Blood Money", "杀手：血钱", ""},
         {3700, "Sniper Elite", "狙击精英", ""}, {63380, "Sniper Elite V2", "狙击精英 V2", ""},
         {310560, "DiRT Rally", "尘埃拉力赛", ""}, {690790, "DiRT Rally 2.0", "尘埃 拉力赛 2.0", ""},
+        {42700, "Call of Duty: Black Ops", "使命召唤：黑色行动", ""}, {42710, "Call of Duty: Black Ops - Multiplayer", "", ""},
+        {214640, "Call of Duty: Black Ops - Multiplayer OSX", "", ""},
+        {72850, "The Elder Scrolls V: Skyrim", "上古卷轴5：天际", ""},
+        {489830, "The Elder Scrolls V: Skyrim Special Edition", "上古卷轴5：天际重制版", ""},
     };
     struct Case {
         const char* title;
@@ -222,6 +226,9 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         {"위쳐 3: 와일드 헌트 (The Witcher 3: Wild Hunt)", 4, 292030, false},
         {"Sniper Elite V2 狙击精英 V2", 4, 63380, true},
         {"DiRT Rally 2.0 尘埃拉力赛2.0", 4, 690790, true},
+        // The longest name the title holds, over the names inside it.
+        {"Call of Duty: Black Ops - Multiplayer 使命召唤：黑色行动 - 多人模式", 4, 42710, false},
+        {"The Elder Scrolls V: Skyrim Special Edition 上古卷轴5：天际特别版", 4, 489830, false},
     };
     const PoolIndexPtr index = buildPoolIndex(pool, true);
     MatchScratch scratch;
