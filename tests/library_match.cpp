@@ -173,7 +173,8 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         {417640, "The Expendables 2", "敢死队2", ""},
         {271590, "Grand Theft Auto V", "Grand Theft Auto V 传承版", "gta5"}, {362003, "Grand Theft Auto V", "", ""},
         {3240220, "Grand Theft Auto V Enhanced", "Grand Theft Auto V 增强版", ""},
-        {1086940, "Baldur's Gate 3", "博德之门3", ""},
+        {1086940, "Baldur's Gate 3", "博德之门3", ""}, {374320, "DARK SOULS™ III", "黑暗之魂3", ""},
+        {39160, "Dungeon Siege III", "", ""},
         {1174180, "Red Dead Redemption 2", "荒野大镖客2", ""}, {2668510, "Red Dead Redemption", "荒野大镖客：救赎", ""},
         {2358720, "Black Myth: Wukong", "黑神话：悟空", "黑猴"}, {305620, "The Long Dark", "漫漫长夜", ""},
         {251570, "7 Days to Die", "七日杀", ""}, {381780, "80 Days", "80天", ""},
@@ -210,6 +211,7 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         {"Grand Theft Auto V", 4, 271590, true},  // three listings of the name: the one with more names
         {"GTAV", 4, 271590, false},
         {"BG3", 4, 1086940, false},
+        {"DS3", 4, 374320, false},  // the one with a Chinese name, the one people abbreviate
         {"RDR2", 4, 1174180, false},
         {"BlackMythWukong", 4, 2358720, true},
         {"TheLongDark", 4, 305620, true},
