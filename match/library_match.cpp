@@ -465,9 +465,12 @@ PoolIndexPtr buildCleanedIndex(PoolIndexPtr ix) {
     const size_t n = pool.size();
     ix->cleanTitles = true;
     ix->units.resize(kEntryProfiles * n);
+    std::vector<std::vector<ShortKey>> shortOf(n);
     auto units = [&](size_t from, size_t to) {
-        for (size_t i = from; i < to; ++i)
+        for (size_t i = from; i < to; ++i) {
             for (size_t k = 0; k < kEntryProfiles; ++k) ix->units[kEntryProfiles * i + k] = entryProfile(pool[i], k);
+            forEachShortKey(pool[i], [&](const ShortKey& k) { shortOf[i].push_back(k); });
+        }
     };
     {
         std::thread half(units, n / 2, n);
@@ -477,9 +480,7 @@ PoolIndexPtr buildCleanedIndex(PoolIndexPtr ix) {
     std::thread side([&] {
         buildExactTables(*ix);
         for (size_t i = 0; i < n; ++i)
-            forEachShortKey(pool[i], [&](const ShortKey& k) {
-                ix->shortKeys[k.key].push_back(ShortHit{static_cast<uint32_t>(i), k});
-            });
+            for (ShortKey& k : shortOf[i]) ix->shortKeys[k.key].push_back(ShortHit{static_cast<uint32_t>(i), std::move(k)});
     });
     for (const TitleUnits& u : ix->units) {
         ix->unitCjk.push_back(u.cjkWeight);

@@ -479,6 +479,9 @@ namespace {
 // The acronym key of a Latin name: the initials of the words before its first number, then the
 // number ("Red Dead Redemption 2": "rdr2"); empty when it has none.
 std::string acronymOf(std::string_view name) {
+    // Most names have no number in digits or capital Roman letters: nothing to decode.
+    if (std::none_of(name.begin(), name.end(), [](char c) { return (c >= '0' && c <= '9') || c == 'I' || c == 'V' || c == 'X'; }))
+        return std::string();
     std::u32string t = utf8Decode(name);
     for (char32_t& c : t) c = foldChar(c);
     if (std::any_of(t.begin(), t.end(), isCjkUnit)) return std::string();
