@@ -20,3 +20,6 @@ kb_fuzz(steam_json_fuzz fuzz/steam_json.cpp steam/json.cpp)
 kb_fuzz(info_text_fuzz fuzz/info_text_fuzz.cpp steam/info_text.cpp steam/json.cpp)
 kb_fuzz(ai_answer_fuzz fuzz/ai_answer.cpp ai/analysis.cpp ai/chat.cpp match/normalize.cpp)
 target_link_libraries(ai_answer_fuzz PRIVATE kb_core)
+kb_fuzz(match_library_fuzz fuzz/match_library.cpp match/library_match.cpp match/title_score.cpp match/clean.cpp)
+target_link_libraries(match_library_fuzz PRIVATE kb_core)
+

@@ -26,6 +26,14 @@ constexpr std::u32string_view kNoiseWords[] = {
     U"破解版", U"破解补丁", U"免cd补丁", U"补丁", U"学习版", U"修改器", U"更新", U"64位", U"32位", U"steam版",
 };
 
+// Marks of free text about a patch, its makers or a forum post, as patch descriptions follow a
+// game's name with them: "《古墓丽影8：地下世界》可用简中汉化", "3DM汉化组制作《…》完整汉化".
+// What follows a mark, up to the next bracketed title, is about the patch, not the game.
+constexpr std::u32string_view kNoteMarks[] = {
+    U"汉化", U"中文", U"补丁", U"修正", U"制作", U"提取", U"提供", U"分享", U"转载", U"@", U"楼", U"积分", U"论坛",
+    U"http", U"www.",
+};
+
 // Scene and repack group tags (whole Latin words, any case), as release names carry them.
 constexpr std::string_view kGroupTags[] = {
     "3dm", "ali213", "codex", "plaza", "skidrow", "reloaded", "flt", "cpy", "tenoke", "rune", "empress",
@@ -40,6 +48,7 @@ constexpr std::string_view kReleaseWords[] = {"early access", "earlyaccess", "bu
 constexpr std::u32string_view kEditionWords[] = {
     U"像素复刻版", U"导演剪辑版", U"威力加强版", U"年度版", U"重制版", U"重置版", U"复刻版", U"高清版", U"终极版",
     U"完全版", U"完整版", U"决定版", U"豪华版", U"周年版", U"增强版", U"典藏版", U"黄金版", U"特别版", U"最终版",
+    U"合集",
 };
 constexpr std::string_view kLatinEditionWords[] = {"hd", "remastered", "remake", "goty", "redux"};
 
@@ -109,6 +118,17 @@ size_t versionLength(const std::u32string& f, size_t i) {
         const bool build = k - j >= 5 && (k == f.size() || !(isLetter(f[k]) || f[k] == U'.'));
         if (!build && (k + 1 >= f.size() || f[k] != U'.' || !isDigit(f[k + 1]))) return 0;
     }
+    // "Sniper Elite V2", "DiRT Rally 2.0": one digit after a V, or a whole number .0, ends many
+    // names; a version either has more to it or a range.
+    const size_t numberFrom = isDigit(f[i]) ? i : j;
+    const bool oneDigit = numberFrom + 1 >= f.size() || !isDigit(f[numberFrom + 1]);
+    const bool point0 = isDigit(f[i]) && oneDigit && numberFrom + 2 < f.size() && f[numberFrom + 1] == U'.' && f[numberFrom + 2] == U'0' &&
+                        wordEnd(f, numberFrom + 3) && (numberFrom + 3 >= f.size() || f[numberFrom + 3] != U'.');
+    const bool bareV = lower(f[i]) == U'v' && j == i + 1 && oneDigit && wordEnd(f, numberFrom + 1) &&
+                       (numberFrom + 1 >= f.size() || f[numberFrom + 1] != U'.');
+    if ((bareV || point0) && !(numberFrom + 3 < f.size() && f[numberFrom + 3] == U'-') &&
+        !(numberFrom + 1 < f.size() && f[numberFrom + 1] == U'-'))
+        return 0;
     while (j < f.size() && (isDigit(f[j]) || isLetter(f[j]) || f[j] == U'.' || f[j] == U'_')) ++j;
     // The upper end of a range, whatever its form: "-v1.07", "-Update1", "-U6", "-1号升级档".
     if (j + 1 < f.size() && f[j] == U'-' && f[j + 1] != U' ')
@@ -204,6 +224,63 @@ size_t closingOf(const std::u32string& f, size_t i) {
     return std::u32string::npos;
 }
 
+// "Enchanted Edition", "Definitive Edition": the word naming an edition goes with it.
+void blankNamedEdition(Text& t) {
+    constexpr std::u32string_view kEdition = U"edition";
+    for (size_t p = t.folded.find(kEdition); p != std::u32string::npos; p = t.folded.find(kEdition, p + 1)) {
+        if (!wordStart(t.folded, p) || !wordEnd(t.folded, p + kEdition.size()) || p < 2 || t.folded[p - 1] != U' ') continue;
+        size_t from = p - 1;
+        while (from > 0 && isLetter(t.folded[from - 1])) --from;
+        if (from == p - 1) continue;
+        t.blank(from, p + kEdition.size() - from);
+        p = from;
+    }
+}
+
+size_t firstNoteMark(const std::u32string& f, size_t from) {
+    size_t at = std::u32string::npos;
+    for (std::u32string_view m : kNoteMarks) at = std::min(at, f.find(m, from));
+    return at;
+}
+
+// Blanks each bracket group that holds a note (a group tag, a version, a patch word) rather than
+// a name: "【天邈汉化组】", "【5.2版】", "[v1.2]". A bracketed name in another script stays.
+void dropNoteBrackets(Text& t) {
+    for (size_t i = 0; i < t.folded.size(); ++i) {
+        const size_t close = closingOf(t.folded, i);
+        if (close == std::u32string::npos) continue;
+        Text inner{t.raw.substr(i + 1, close - i - 1), t.folded.substr(i + 1, close - i - 1)};
+        const bool note = firstNoteMark(inner.folded, 0) != std::u32string::npos;
+        inner = cleanText(std::move(inner));
+        if (note || inner.folded.empty() || inner.folded.size() < 2) t.blank(i, close - i + 1);
+    }
+}
+
+// Letters a Latin name after a note has at least (before any CJK text or the next mark).
+constexpr size_t kMinLatinName = 4;
+constexpr char32_t kFirstCjk = 0x2E80;
+
+// Blanks each run of free text from a note mark to the next bracketed title, to a name in Latin
+// letters after a space ("奇异人生 虎头汉化精校补丁 Life is Strange™"), or to the end.
+void cutNotes(Text& t) {
+    const std::u32string& f = t.folded;
+    for (size_t at = firstNoteMark(f, 0); at != std::u32string::npos; at = firstNoteMark(f, at + 1)) {
+        size_t end = at;
+        while (end < f.size()) {
+            const int k = bracketIndex(f[end]);
+            if (k >= 0 && static_cast<size_t>(k) < kTitleBrackets) break;
+            if (end > at && f[end - 1] == U' ' && isLetter(f[end])) {
+                size_t letters = 0;
+                for (size_t j = end; j < f.size() && f[j] < kFirstCjk && firstNoteMark(f.substr(j, 4), 0) != 0; ++j)
+                    letters += isLetter(f[j]);
+                if (letters >= kMinLatinName) break;
+            }
+            ++end;
+        }
+        t.blank(at, end - at);
+    }
+}
+
 }  // namespace
 
 std::u32string utf8Decode(std::string_view s) {
@@ -249,6 +326,19 @@ std::string foldTitle(std::string_view title) {
     return utf8Encode(s);
 }
 
+bool namesEdition(std::string_view name) {
+    Text t;
+    t.raw = utf8Decode(name);
+    if (t.raw.size() > kMaxTitleChars) t.raw.resize(kMaxTitleChars);
+    t.folded = t.raw;
+    for (char32_t& c : t.folded) c = lower(foldChar(c));
+    for (std::u32string_view w : kEditionWords)
+        if (t.folded.find(w) != std::u32string::npos) return true;
+    const std::u32string before = t.folded;
+    for (std::string_view w : kLatinEditionWords) blankLatinWord(t, w, false);
+    return t.folded != before;
+}
+
 std::vector<TitleForm> cleanTitleForms(std::string_view title) {
     Text t;
     t.raw = utf8Decode(title);
@@ -256,6 +346,10 @@ std::vector<TitleForm> cleanTitleForms(std::string_view title) {
     const std::u32string original = t.raw;
     t.folded = t.raw;
     for (char32_t& c : t.folded) c = lower(foldChar(c));
+    // A title followed by notes about its patch: the brackets are its names, the rest is explained.
+    const bool noted = firstNoteMark(t.folded, 0) != std::u32string::npos;
+    dropNoteBrackets(t);
+    if (noted) cutNotes(t);
     t = cleanText(std::move(t));
 
     struct Alternative {
@@ -266,7 +360,7 @@ std::vector<TitleForm> cleanTitleForms(std::string_view title) {
     auto inner = [&](size_t open, size_t close) {
         Text a{t.raw.substr(open + 1, close - open - 1), t.folded.substr(open + 1, close - open - 1)};
         trim(a);
-        alternatives.push_back({std::move(a), true, false});
+        alternatives.push_back({std::move(a), !noted, false});
     };
     // Trailing bracketed notes (a translation, a repeat, a date, a part) leave the title: tried on
     // their own they name a part of the game or another game as often as the game.
@@ -275,15 +369,29 @@ std::vector<TitleForm> cleanTitleForms(std::string_view title) {
         size_t open = 0;
         while (open < end && closingOf(t.folded, open) != end - 1) ++open;
         if (open == 0 || open >= end || bracketIndex(t.folded[open]) < static_cast<int>(kTitleBrackets)) break;
+        // "위쳐 3: 와일드 헌트 (The Witcher 3: Wild Hunt)": the note may be the store's name, and
+        // "雀魂麻將(MahjongSoul)" may be a name with its bracket.
+        inner(open, end - 1);
+        alternatives.back().part = true;
+        Text whole = t;
+        whole.blank(open, 1);
+        whole.blank(end - 1, 1);
+        trim(whole);
+        alternatives.push_back({std::move(whole), false, false});
         t.erase(open, end - open);
         trim(t);
     }
-    // Titles in 《》「」【】 are tried on their own; the main form keeps their text.
+    // Titles in 《》「」【】 are tried on their own; the main form keeps their text. In a title
+    // with notes, one such title is the game's name and the notes around it are explained; two
+    // or more (two names, or a name and a tag) leave each other unexplained.
+    const size_t titlesFrom = alternatives.size();
     for (size_t i = 0; i < t.folded.size(); ++i) {
         const int k = bracketIndex(t.folded[i]);
         const size_t close = k < 0 ? std::u32string::npos : closingOf(t.folded, i);
         if (close != std::u32string::npos && static_cast<size_t>(k) < kTitleBrackets) inner(i, close);
     }
+    if (alternatives.size() - titlesFrom > 1)
+        for (size_t k = titlesFrom; k < alternatives.size(); ++k) alternatives[k].part = true;
     for (size_t i = 0; i < t.folded.size();) {
         const char32_t c = t.folded[i];
         if (bracketIndex(c) >= 0 || std::any_of(kBrackets.begin(), kBrackets.end(), [&](auto& b) { return b.second == c; }))
@@ -307,6 +415,7 @@ std::vector<TitleForm> cleanTitleForms(std::string_view title) {
     for (std::u32string_view w : kEditionWords)
         for (size_t p; (p = base.folded.find(w)) != std::u32string::npos;) base.blank(p, w.size());
     for (std::string_view w : kLatinEditionWords) blankLatinWord(base, w, false);
+    blankNamedEdition(base);
     trim(base);
     if (base.folded.size() != t.folded.size()) {
         // Before the parts: a part with the same text leaves more of the title unexplained.

@@ -30,3 +30,7 @@ struct TitleForm {
 // alternative titles, as does the whole title without its edition words. Never empty: a title
 // that is all noise gives itself, trimmed.
 std::vector<TitleForm> cleanTitleForms(std::string_view title);
+
+// Whether a name holds an edition word ("重置版", "HD", "Remastered"): a remaster or a bundle of a
+// game listed beside it.
+bool namesEdition(std::string_view name);

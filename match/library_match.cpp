@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <fstream>
 #include <mutex>
+#include <optional>
+#include <tuple>
 #include <thread>
 #include <unordered_map>
 
@@ -12,6 +14,7 @@
 #include "data/game.h"
 #include "data/jobs.h"
 #include "data/paths.h"
+#include "match/clean.h"
 #include "match/compare.h"
 #include "match/rules.h"
 #include "match/score.h"
@@ -100,22 +103,163 @@ std::vector<MatchCandidate> finishLibraryCandidates(std::vector<MatchCandidate> 
     return cands;
 }
 
-std::vector<MatchCandidate> finishCleanedCandidates(std::vector<MatchCandidate> cands) {
+std::vector<MatchCandidate> finishCleanedCandidates(const std::string& gameName, const std::vector<PoolItem>& pool,
+                                                    const std::vector<ScoredEntry>& scored) {
+    std::vector<MatchCandidate> cands;
+    cands.reserve(scored.size());
+    for (const ScoredEntry& s : scored) cands.push_back(candidateFor(pool[s.entry], s.score));
     cands = finishLibraryCandidates(std::move(cands));
-    finishCleanedList(cands);
+    // The longest of its names the title holds, by candidate: the entry taken is the one whose
+    // score the candidate shows; listing: its listingRank when that score is 精确.
+    struct Held {
+        std::string key;
+        uint32_t weight = 0;
+        int32_t listing = 0;
+    };
+    const std::string titleKey = nameKeyOf(gameName);
+    std::vector<Held> held(cands.size());
+    for (size_t i = 0; i < cands.size(); ++i)
+        for (const ScoredEntry& s : scored) {
+            const PoolItem& e = pool[s.entry];
+            if (e.appid != cands[i].appid || s.score != cands[i].score) continue;
+            for (const std::string* name : {&e.name, &e.name_cn, &e.nickname}) {
+                std::string key = nameKeyOf(*name);
+                const uint32_t w = key.empty() || titleKey.find(key) == std::string::npos ? 0 : keyWeight(key);
+                if (w > held[i].weight) held[i].key = std::move(key), held[i].weight = w;
+            }
+            if (isExactScore(s.score)) held[i].listing = std::max(held[i].listing, listingRank(e.name, e.name_cn, e.nickname));
+        }
+    // A longer name the title holds wins over a name it holds inside it ("Dawn of War II -
+    // Retribution" over "Dawn of War II"), whatever the edition or the other script scored.
+    size_t longest = 0;
+    for (size_t i = 1; i < held.size(); ++i)
+        if (held[i].weight > held[longest].weight) longest = i;
+    if (longest > 0 && held[0].weight > 0 && held[longest].key.find(held[0].key) != std::string::npos) {
+        std::rotate(cands.begin(), cands.begin() + static_cast<std::ptrdiff_t>(longest),
+                    cands.begin() + static_cast<std::ptrdiff_t>(longest) + 1);
+        std::rotate(held.begin(), held.begin() + static_cast<std::ptrdiff_t>(longest),
+                    held.begin() + static_cast<std::ptrdiff_t>(longest) + 1);
+    }
+    // Near ties: the longest name the title holds, then among 精确 listings of one name the
+    // main listing.
+    cutNearTies(cands, [&](int32_t appid) {
+        for (size_t i = 0; i < cands.size(); ++i)
+            if (cands[i].appid == appid)
+                return kListingRanks * static_cast<int32_t>(std::min<uint32_t>(held[i].weight, 1u << 20)) + held[i].listing;
+        return 0;
+    });
+    showCleanedScores(cands);
     return cands;
 }
 
+namespace {
+
+// The keys the cleaned forms that name the whole game may be a short name by.
+std::vector<std::string> titleShortKeysOf(const std::vector<TitleForm>& forms) {
+    std::vector<std::string> keys;
+    for (const TitleForm& f : forms) {
+        if (f.part) continue;
+        for (std::string& k : titleShortKeys(f.text)) keys.push_back(std::move(k));
+    }
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    return keys;
+}
+
+// The fields a short name may shorten: the English and the Chinese name.
+template <class Visit>
+void forEachShortKey(const PoolItem& e, Visit visit) {
+    for (const ShortKey& k : entryShortKeys(e.name)) visit(k);
+    if (e.name_cn != e.name)
+        for (const ShortKey& k : entryShortKeys(e.name_cn)) visit(k);
+}
+
+struct ShortHit {
+    uint32_t entry = 0;
+    ShortKey k;
+    bool operator<(const ShortHit& o) const { return std::tie(k.key, entry, k.full) < std::tie(o.k.key, o.entry, o.k.full); }
+    bool operator==(const ShortHit& o) const { return std::tie(k.key, entry, k.full) == std::tie(o.k.key, o.entry, o.k.full); }
+};
+
+// The one entry the hits of one key name, or none: the listing whose whole name the others
+// extend (its editions and add-ons), the best ranked of several such listings; an acronym
+// counts the entries with a Chinese name first, as the ones people abbreviate.
+std::optional<uint32_t> resolveShortName(const std::vector<PoolItem>& pool, std::vector<ShortHit> hits) {
+    // Keeps the hits that pass, when any does.
+    const auto prefer = [&](auto pass) {
+        if (std::any_of(hits.begin(), hits.end(), pass))
+            hits.erase(std::remove_if(hits.begin(), hits.end(), [&](const ShortHit& h) { return !pass(h); }), hits.end());
+    };
+    prefer([](const ShortHit& h) { return !h.k.addOn; });
+    prefer([](const ShortHit& h) { return !h.k.edition; });
+    if (!hits.empty() && hits.front().k.acronym) prefer([&](const ShortHit& h) { return !pool[h.entry].name_cn.empty(); });
+    if (hits.empty()) return std::nullopt;
+    const ShortHit* root = &hits.front();
+    for (const ShortHit& h : hits)
+        if (h.k.full.size() < root->k.full.size()) root = &h;
+    std::optional<uint32_t> best;
+    int32_t bestRank = -1;
+    bool tie = false;
+    for (const ShortHit& h : hits) {
+        // Another name, or the same name with another number (a sequel): no one game is meant.
+        if (h.k.full.compare(0, root->k.full.size(), root->k.full) != 0 || h.k.numbers != root->k.numbers) return std::nullopt;
+        if (h.k.full != root->k.full || (best && *best == h.entry)) continue;
+        const PoolItem& e = pool[h.entry];
+        const int32_t r = listingRank(e.name, e.name_cn, e.nickname);
+        if (r > bestRank) best = h.entry, bestRank = r, tie = false;
+        else if (r == bestRank) tie = true;
+    }
+    return tie ? std::nullopt : best;
+}
+
+// The entries the title names by a short name, each key resolved on its own; hits in any order.
+std::vector<uint32_t> shortNameEntries(const std::vector<PoolItem>& pool, std::vector<ShortHit> hits) {
+    std::sort(hits.begin(), hits.end());
+    hits.erase(std::unique(hits.begin(), hits.end()), hits.end());
+    std::vector<uint32_t> out;
+    for (size_t i = 0; i < hits.size();) {
+        size_t j = i;
+        while (j < hits.size() && hits[j].k.key == hits[i].k.key) ++j;
+        if (auto e = resolveShortName(pool, std::vector<ShortHit>(hits.begin() + static_cast<std::ptrdiff_t>(i),
+                                                                  hits.begin() + static_cast<std::ptrdiff_t>(j))))
+            out.push_back(*e);
+        i = j;
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+}  // namespace
+
 std::vector<MatchCandidate> matchGameReference(const std::string& gameName, const std::vector<PoolItem>& pool,
                                                float threshold, bool cleanTitles) {
-    std::vector<MatchCandidate> cands;
-    const std::vector<TitleUnits> forms = cleanTitles ? titleFormUnits(gameName) : std::vector<TitleUnits>();
-    const float cut = cleanTitles ? rawCleanedThreshold(threshold) : threshold;
-    for (const PoolItem& e : pool) {
-        const float s = cleanTitles ? scoreCleanedEntry(gameName, forms, e) : scorePoolEntry(gameName, e);
-        if (s >= cut) cands.push_back(candidateFor(e, s));
+    if (!cleanTitles) {
+        std::vector<MatchCandidate> cands;
+        for (const PoolItem& e : pool) {
+            const float s = scorePoolEntry(gameName, e);
+            if (s >= threshold) cands.push_back(candidateFor(e, s));
+        }
+        return finishLibraryCandidates(std::move(cands));
     }
-    return cleanTitles ? finishCleanedCandidates(std::move(cands)) : finishLibraryCandidates(std::move(cands));
+    const float cut = rawCleanedThreshold(threshold);
+    const std::vector<TitleForm> cleaned = cleanTitleForms(gameName);
+    const std::vector<TitleUnits> forms = titleFormUnits(cleaned);
+    const std::vector<std::string> keys = titleShortKeysOf(cleaned);
+    std::vector<ShortHit> hits;
+    for (size_t i = 0; i < pool.size(); ++i)
+        forEachShortKey(pool[i], [&](const ShortKey& k) {
+            if (std::binary_search(keys.begin(), keys.end(), k.key))
+                hits.push_back(ShortHit{static_cast<uint32_t>(i), k});
+        });
+    const std::vector<uint32_t> shortNamed = shortNameEntries(pool, std::move(hits));
+    std::vector<ScoredEntry> scored;
+    for (size_t i = 0; i < pool.size(); ++i) {
+        float s = scoreCleanedEntry(gameName, forms, pool[i]);
+        if (std::binary_search(shortNamed.begin(), shortNamed.end(), static_cast<uint32_t>(i))) s = std::max(s, kShortNameScore);
+        if (s >= cut) scored.push_back(ScoredEntry{static_cast<uint32_t>(i), s});
+    }
+    return finishCleanedCandidates(gameName, pool, scored);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -190,6 +334,7 @@ struct PoolIndex {
     std::unordered_map<uint32_t, uint32_t> unitCjkId;
     std::unordered_map<std::string, uint32_t> unitWordId;
     Postings cjkUnits, wordUnits;
+    std::unordered_map<std::string, std::vector<ShortHit>> shortKeys;
 };
 
 void PoolIndexDeleter::operator()(PoolIndex* p) const { delete p; }
@@ -307,16 +452,23 @@ PoolIndexPtr buildCleanedIndex(PoolIndexPtr ix) {
     const size_t n = pool.size();
     ix->cleanTitles = true;
     ix->units.resize(kEntryProfiles * n);
+    std::vector<std::vector<ShortKey>> shortOf(n);
     auto units = [&](size_t from, size_t to) {
-        for (size_t i = from; i < to; ++i)
+        for (size_t i = from; i < to; ++i) {
             for (size_t k = 0; k < kEntryProfiles; ++k) ix->units[kEntryProfiles * i + k] = entryProfile(pool[i], k);
+            forEachShortKey(pool[i], [&](const ShortKey& k) { shortOf[i].push_back(k); });
+        }
     };
     {
         std::thread half(units, n / 2, n);
         units(0, n / 2);
         half.join();
     }
-    std::thread side([&] { buildExactTables(*ix); });
+    std::thread side([&] {
+        buildExactTables(*ix);
+        for (size_t i = 0; i < n; ++i)
+            for (ShortKey& k : shortOf[i]) ix->shortKeys[k.key].push_back(ShortHit{static_cast<uint32_t>(i), std::move(k)});
+    });
     for (const TitleUnits& u : ix->units) {
         ix->unitCjk.push_back(u.cjkWeight);
         ix->unitWords.push_back(u.wordWeight);
@@ -495,7 +647,8 @@ std::vector<MatchCandidate> matchCleanedFast(const std::string& gameName, const 
     sc.entries.clear();
     Probe{ix, threshold, sc}.exact(ix.byField, gameName);
     std::vector<uint32_t> scored;  // sources whose best score is above 0
-    for (const TitleUnits& form : titleFormUnits(gameName)) {
+    const std::vector<TitleForm> cleaned = cleanTitleForms(gameName);
+    for (const TitleUnits& form : titleFormUnits(cleaned)) {
         auto touch = [&](uint32_t s) {
             if (sc.acc[s] == 0 && sc.acc2[s] == 0) sc.touched.push_back(s);
         };
@@ -539,9 +692,16 @@ std::vector<MatchCandidate> matchCleanedFast(const std::string& gameName, const 
         sc.touched.clear();
     }
     for (uint32_t s : scored) sc.entries.push_back(static_cast<uint32_t>(s / kEntryProfiles));
+    std::vector<ShortHit> hits;
+    for (const std::string& key : titleShortKeysOf(cleaned)) {
+        const auto it = ix.shortKeys.find(key);
+        if (it != ix.shortKeys.end()) hits.insert(hits.end(), it->second.begin(), it->second.end());
+    }
+    const std::vector<uint32_t> shortNamed = shortNameEntries(pool, std::move(hits));
+    sc.entries.insert(sc.entries.end(), shortNamed.begin(), shortNamed.end());
     std::sort(sc.entries.begin(), sc.entries.end());
     sc.entries.erase(std::unique(sc.entries.begin(), sc.entries.end()), sc.entries.end());
-    std::vector<MatchCandidate> cands;
+    std::vector<ScoredEntry> found;
     for (uint32_t i : sc.entries) {
         const PoolItem& e = pool[i];
         const bool same = gameName == e.name || gameName == e.name_cn || gameName == e.nickname;
@@ -549,11 +709,12 @@ std::vector<MatchCandidate> matchCleanedFast(const std::string& gameName, const 
         if (!same) {
             s = 0.0f;
             for (size_t k = 0; k < kEntryProfiles; ++k) s = std::max(s, sc.best[kEntryProfiles * i + k]);
+            if (std::binary_search(shortNamed.begin(), shortNamed.end(), i)) s = std::max(s, kShortNameScore);
         }
-        if (s >= threshold) cands.push_back(candidateFor(e, s));
+        if (s >= threshold) found.push_back(ScoredEntry{i, s});
     }
     for (uint32_t s : scored) sc.best[s] = 0.0f;
-    return finishCleanedCandidates(std::move(cands));
+    return finishCleanedCandidates(gameName, pool, found);
 }
 
 }  // namespace

@@ -70,8 +70,16 @@ float scoreCleanedEntry(const std::string& gameName, const std::vector<TitleUnit
 // Keeps one candidate per appid (the first with the highest score), then orderCandidates.
 std::vector<MatchCandidate> finishLibraryCandidates(std::vector<MatchCandidate> cands);
 
-// finishLibraryCandidates, then finishCleanedList (the cut of near ties, scores as shown).
-std::vector<MatchCandidate> finishCleanedCandidates(std::vector<MatchCandidate> cands);
+// A pool entry (by index) and its score for one title.
+struct ScoredEntry {
+    uint32_t entry = 0;
+    float score = 0.0f;
+};
+// The candidates of the scored entries (finishLibraryCandidates), then the cut of cleaned titles
+// (cutNearTies, the entries ranked by the name of theirs the title holds, then listingRank), then
+// the scores as shown (showCleanedScores).
+std::vector<MatchCandidate> finishCleanedCandidates(const std::string& gameName, const std::vector<PoolItem>& pool,
+                                                    const std::vector<ScoredEntry>& scored);
 
 // Straightforward evaluation: every pool entry scored in pool order. The threshold and the
 // candidates' scores are on the shown scale (matchThreshold) under either rule.

@@ -60,9 +60,13 @@ float rawCleanedThreshold(float shown) {
     return std::bit_cast<float>(hi);
 }
 
+void showCleanedScores(std::vector<MatchCandidate>& ordered) {
+    for (MatchCandidate& c : ordered) c.score = shownCleanedScore(c.score);
+}
+
 void finishCleanedList(std::vector<MatchCandidate>& ordered) {
     cutNearTies(ordered);
-    for (MatchCandidate& c : ordered) c.score = shownCleanedScore(c.score);
+    showCleanedScores(ordered);
 }
 
 bool isExactScore(float score) { return score >= kExactScore; }

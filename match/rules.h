@@ -30,8 +30,10 @@ float shownCleanedScore(float raw);
 // The least raw score whose shown score reaches `shown` (infinity when none does): the cut the
 // scorer applies for a threshold on the shown scale.
 float rawCleanedThreshold(float shown);
+// Every score of a cleaned list on the shown scale (its order stays).
+void showCleanedScores(std::vector<MatchCandidate>& ordered);
 // A cleaned list leaving the scorer, ordered best first on raw scores: the cut of near ties
-// (cutNearTies), then every score on the shown scale.
+// (cutNearTies), then showCleanedScores.
 void finishCleanedList(std::vector<MatchCandidate>& ordered);
 
 // A local match whose best (shown) score reaches this is "精确", below it "模糊".

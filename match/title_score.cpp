@@ -5,6 +5,7 @@
 #include "data/options.h"
 #include "match/clean.h"
 #include "match/normalize.h"
+#include "match/rules.h"
 
 namespace {
 
@@ -17,15 +18,24 @@ constexpr float kMissingCredit = 0.7f;
 constexpr float kLettersPerCjk = 2.0f;   // a CJK character weighs as much as this many letters
 constexpr float kOtherNumber = 0.30f;      // both sides carry numbers and none is common
 constexpr float kOneSidedNumber = 0.25f; // a number only one side carries: a sequel, usually
+constexpr float kSeriesNumber = 0.05f;   // the title's place in its series, left out by the entry
 // A title naming an add-on against an entry that names none, or the other way round: the
 // store lists a game's add-ons under the game's own name followed by the kind of add-on.
 constexpr float kAddOnMismatch = 0.15f;
 // The kinds of add-on, as store titles name them (folded, lower case).
 constexpr std::u32string_view kAddOnCjk[] = {U"原声带", U"扩充包", U"扩展包", U"资料片", U"追加",
                                              U"组合包", U"季票",   U"特典",   U"设定集"};
-constexpr std::string_view kAddOnWords[] = {"soundtrack", "ost", "dlc", "expansion", "append", "artbook", "pack", "demo"};
+constexpr std::string_view kAddOnWords[] = {"soundtrack", "ost", "dlc", "expansion", "append", "artbook", "pack", "demo",
+                                            "bonus", "vr"};
 // A title read without its edition words ("重制版", "HD") explains a little less than the title.
 constexpr float kEditionDropped = 0.05f;
+// A bilingual title whose one script part is the entry's name and whose other part disagrees.
+constexpr float kDisagree = 0.15f;
+constexpr uint32_t kMinFullLetters = 4;
+// An entry that shares with a longer title no more than kThinCjk characters and no word (or one
+// word and no character) explains too little of it to be the game: "游牧生存" is not "XERA：生存".
+constexpr uint32_t kThinCjk = 2;
+constexpr float kThinCover = 0.15f;
 // Fewer shared units than this in a script do not count as a match by themselves: one
 // character or one digit agrees by chance too often.
 constexpr uint32_t kMinSharedCjk = 2;
@@ -40,6 +50,7 @@ bool isCjkUnit(char32_t c) {
 }
 bool isLetter(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z'); }
 bool isDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
+bool isApostrophe(char32_t c) { return c == U'\'' || c == U'\u2019'; }
 
 constexpr std::string_view kRoman[] = {"",   "i",   "ii",   "iii", "iv", "v",   "vi",   "vii",  "viii", "ix", "x",
                                        "xi", "xii", "xiii", "xiv", "xv", "xvi", "xvii", "xviii", "xix", "xx"};
@@ -61,12 +72,30 @@ std::string cjkNumber(const std::u32string& t, size_t from, size_t to) {
     return parseCjkNum1To99(run);
 }
 
+// 1..99 in Chinese numerals, as names write them: 七, 十二, 二十, 二十三.
+std::u32string cjkNumeral(uint32_t v) {
+    constexpr std::u32string_view kDigits = U"零一二三四五六七八九";
+    std::u32string out;
+    if (v >= 20) out.push_back(kDigits[v / 10]);
+    if (v >= 10) out.push_back(U'十');
+    if (v % 10 != 0 || v < 10) out.push_back(kDigits[v % 10]);
+    return out;
+}
+
 struct Scan {
     std::vector<uint32_t> cjk;
     std::vector<std::string> words;
     std::vector<uint32_t> numbers;
+    uint32_t seriesNumber = 0;
     bool addOn = false;
 };
+
+// "古墓丽影8：地下世界": a number between a series' name and a colon is the game's place in the
+// series; the subtitle after it names the game, and stores often leave the number out.
+bool opensSubtitle(const std::u32string& t, size_t i) {
+    while (i < t.size() && t[i] == U' ') ++i;
+    return i + 1 < t.size() && t[i] == U':' && std::any_of(t.begin() + static_cast<std::ptrdiff_t>(i), t.end(), isCjkUnit);
+}
 
 // "古剑奇谭三(Gujian3)", "侠客风云传(Tale of Wuxia)": a Chinese name followed by a bracketed
 // Latin gloss of itself. The gloss goes (the name is one, not two), so a title written in
@@ -98,6 +127,7 @@ Scan scan(std::string_view text, bool dropGloss = false) {
             const std::string value = endsWord ? cjkNumber(t, i, j) : std::string();
             if (!value.empty()) {
                 s.numbers.push_back(static_cast<uint32_t>(std::stoul(value)));
+                if (opensSubtitle(t, j)) s.seriesNumber = s.numbers.back();
                 i = j;
                 continue;
             }
@@ -108,13 +138,33 @@ Scan scan(std::string_view text, bool dropGloss = false) {
             s.numbers.push_back((c - 0x2160) % 16 + 1);
             ++i;
         } else if (isDigit(c)) {
+            const size_t from = i;
             uint32_t v = 0;
             for (; i < t.size() && isDigit(t[i]); ++i) v = std::min<uint32_t>(v * 10 + (t[i] - U'0'), 999999999u);
+            // A number opening a Chinese word is part of the name, written either way: "7日杀"
+            // is "七日杀". A number after the name stays a sequel number ("巫师3").
+            const bool opensWord = (from == 0 || !isCjkUnit(t[from - 1])) && i < t.size() && isCjkUnit(t[i]);
+            if (opensWord && v >= 1 && v <= 99) {
+                for (char32_t n : cjkNumeral(v))
+                    if (s.cjk.size() < kMaxCjkUnits) s.cjk.push_back(n);
+                continue;
+            }
             s.numbers.push_back(v);
+            if (from > 0 && isCjkUnit(t[from - 1]) && opensSubtitle(t, i)) s.seriesNumber = v;
         } else if (isLetter(c)) {
             std::string w;
             const bool capital = c <= U'Z';
-            for (; i < t.size() && isLetter(t[i]); ++i) w.push_back(static_cast<char>(t[i] | 0x20));
+            for (; i < t.size(); ++i) {
+                if (isLetter(t[i])) {
+                    // "TheLongDark": a capital after a small letter starts a word, as install
+                    // folders and typed names join a name's words without spaces.
+                    if (!w.empty() && t[i] <= U'Z' && t[i - 1] >= U'a') break;
+                    w.push_back(static_cast<char>(t[i] | 0x20));
+                } else if (!isApostrophe(t[i]) || w.empty() || i + 1 >= t.size() || !isLetter(t[i + 1])) {
+                    // "Baldur's" and "Baldurs" are one word, as people type names without it.
+                    break;
+                }
+            }
             const uint32_t roman = romanValue(w, capital);
             if (roman > 0) s.numbers.push_back(roman);
             else s.words.push_back(std::move(w));
@@ -127,12 +177,14 @@ Scan scan(std::string_view text, bool dropGloss = false) {
     return s;
 }
 
-TitleUnits finish(std::vector<uint32_t> cjk, std::vector<std::string> words, std::vector<uint32_t> numbers, bool distinctWords) {
+TitleUnits finish(std::vector<uint32_t> cjk, std::vector<std::string> words, std::vector<uint32_t> numbers) {
     TitleUnits u;
     u.cjkOrder = cjk;
     std::sort(cjk.begin(), cjk.end());
     std::sort(words.begin(), words.end());
-    if (distinctWords) words.erase(std::unique(words.begin(), words.end()), words.end());
+    // Each word once: a name repeated ("Brotato 土豆兄弟(Brotato)") or a word repeated in a
+    // name ("Zero Escape: Zero Time Dilemma") explains nothing more.
+    words.erase(std::unique(words.begin(), words.end()), words.end());
     std::sort(numbers.begin(), numbers.end());
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
     u.cjkWeight = static_cast<uint32_t>(cjk.size());
@@ -156,10 +208,71 @@ float scriptScore(uint32_t title, uint32_t entry, uint32_t shared, uint32_t minS
 
 }  // namespace
 
+namespace {
+
+// "80 Days 环游世界八十天": a Latin name and a CJK name side by side, each whole, and the numbers
+// of each (numerals inside the CJK name count: 八十). Not so when the second follows a dash
+// ("Monster Hunter: World - 接待員服裝", a subtitle); a colon may join two names
+// ("Wallpaper Engine：桌布引擎").
+struct Halves {
+    bool twoNames = false;
+    std::vector<uint32_t> latin, cjk;
+};
+
+Halves splitHalves(std::string_view title) {
+    Halves h;
+    std::u32string t = utf8Decode(title);
+    for (char32_t& c : t) c = foldChar(c);
+    size_t firstCjk = t.size(), lastCjk = 0, firstLatin = t.size(), lastLatin = 0;
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (isCjkUnit(t[i])) firstCjk = std::min(firstCjk, i), lastCjk = i;
+        else if (isLetter(t[i])) firstLatin = std::min(firstLatin, i), lastLatin = i;
+    }
+    if (firstCjk == t.size() || firstLatin == t.size()) return h;
+    size_t cut;
+    if (lastLatin < firstCjk) cut = firstCjk;
+    else if (lastCjk < firstLatin) cut = firstLatin;
+    else return h;
+    for (size_t i = cut; i > 0 && !isLetter(t[i - 1]) && !isCjkUnit(t[i - 1]) && !isDigit(t[i - 1]); --i)
+        if (t[i - 1] == U'-' || t[i - 1] == U'–') return h;
+    const std::u32string first = t.substr(0, cut), second = t.substr(cut);
+    const bool latinFirst = cut == firstCjk;
+    const std::u32string& cjkHalf = latinFirst ? second : first;
+    h.latin = scan(utf8Encode(latinFirst ? first : second)).numbers;
+    h.cjk = scan(utf8Encode(cjkHalf)).numbers;
+    for (size_t i = 0; i < cjkHalf.size();) {
+        size_t j = i;
+        while (j < cjkHalf.size() && isCjkNumeral(cjkHalf[j])) ++j;
+        const std::string v = j > i ? cjkNumber(cjkHalf, i, j) : std::string();
+        if (!v.empty()) h.cjk.push_back(static_cast<uint32_t>(std::stoul(v)));
+        i = std::max(j, i + 1);
+    }
+    for (std::vector<uint32_t>* n : {&h.latin, &h.cjk}) {
+        std::sort(n->begin(), n->end());
+        n->erase(std::unique(n->begin(), n->end()), n->end());
+    }
+    h.twoNames = true;
+    return h;
+}
+
+bool readsAsTwoNames(std::string_view name) {
+    const Halves h = splitHalves(name);
+    return h.twoNames && h.latin == h.cjk;
+}
+
+}  // namespace
+
 TitleUnits titleUnits(std::string_view title) {
     Scan s = scan(title);
-    TitleUnits u = finish(std::move(s.cjk), std::move(s.words), std::move(s.numbers), true);
+    TitleUnits u = finish(std::move(s.cjk), std::move(s.words), std::move(s.numbers));
     u.addOn = s.addOn;
+    u.seriesNumber = s.seriesNumber;
+    if (u.cjkWeight > 0 && u.wordWeight > 0) {
+        Halves h = splitHalves(title);
+        u.twoNames = h.twoNames;
+        u.latinNumbers = std::move(h.latin);
+        u.cjkNumbers = std::move(h.cjk);
+    }
     return u;
 }
 
@@ -167,8 +280,9 @@ TitleUnits entryUnits(std::string_view en, std::string_view cn) {
     Scan e = scan(en);
 
     if (en == cn) {
-        TitleUnits u = finish(std::move(e.cjk), std::move(e.words), std::move(e.numbers), false);
-        u.oneName = true;
+        TitleUnits u = finish(std::move(e.cjk), std::move(e.words), std::move(e.numbers));
+        // "太吾绘卷 The Scroll Of Taiwu": a name given in both scripts is two names of one game.
+        u.oneName = !(u.cjkWeight > 0 && u.wordWeight > 0 && readsAsTwoNames(en));
         u.addOn = e.addOn;
         return u;
     }
@@ -177,7 +291,7 @@ TitleUnits entryUnits(std::string_view en, std::string_view cn) {
     numbers.insert(numbers.end(), c.numbers.begin(), c.numbers.end());
     const bool cjkFromCn = !c.cjk.empty(), wordsFromEn = !e.words.empty();
     TitleUnits u = finish(cjkFromCn ? std::move(c.cjk) : std::move(e.cjk), wordsFromEn ? std::move(e.words) : std::move(c.words),
-                          std::move(numbers), false);
+                          std::move(numbers));
     u.oneName = !(cjkFromCn && wordsFromEn);
     u.addOn = e.addOn || c.addOn;
     return u;
@@ -219,6 +333,16 @@ uint32_t sharedWords(const TitleUnits& t, const TitleUnits& e) {
 
 namespace {
 
+// Whether one half of a two-name title is the entry's whole name in its script (cjkFull,
+// wordsFull) and its numbers are among the other half's: "Grand Theft Auto: Vice City
+// 侠盗猎车手3：罪恶都市" numbers the series its own way, "The Sims 4 豪華派對" is a part of the game.
+bool namedByHalf(const TitleUnits& t, bool cjkFull, bool wordsFull) {
+    const auto within = [](const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+        return std::includes(b.begin(), b.end(), a.begin(), a.end());
+    };
+    return t.twoNames && ((wordsFull && within(t.latinNumbers, t.cjkNumbers)) || (cjkFull && within(t.cjkNumbers, t.latinNumbers)));
+}
+
 // The weighted sum of the script parts and their total weight; false when nothing counts.
 bool scriptParts(const TitleUnits& t, uint32_t entryCjk, uint32_t entryWords, uint32_t sharedCjkWeight,
                  uint32_t sharedWordWeight, float& sum, float& parts) {
@@ -227,7 +351,44 @@ bool scriptParts(const TitleUnits& t, uint32_t entryCjk, uint32_t entryWords, ui
     sum = scriptScore(t.cjkWeight, entryCjk, sharedCjkWeight, kMinSharedCjk, kLettersPerCjk * static_cast<float>(t.cjkWeight),
                       parts);
     sum += scriptScore(t.wordWeight, entryWords, sharedWordWeight, kMinSharedLetters, static_cast<float>(t.wordWeight), parts);
+    // "80 Days 环游世界八十天" against "80 Days" / "80天": one script part is the entry's whole
+    // name in that script, and the other is often another translation than the store's. The
+    // floor depends on the full part alone, so the score still never decreases as a weight grows.
+    const bool cjkFull = t.cjkWeight >= kMinSharedCjk && sharedCjkWeight == t.cjkWeight && entryCjk == t.cjkWeight;
+    const bool wordsFull = t.wordWeight >= kMinFullLetters && sharedWordWeight == t.wordWeight && entryWords == t.wordWeight;
+    if (namedByHalf(t, cjkFull, wordsFull)) sum = std::max(sum, (1.0f - kDisagree) * parts);
     return parts > 0.0f;
+}
+
+}  // namespace
+
+namespace {
+
+// The penalty for titleNumbers (the title's, or one half's) against the entry's numbers.
+float numbersPenalty(const TitleUnits& t, const std::vector<uint32_t>& titleNumbers, const TitleUnits& e, uint32_t sharedCjkWeight,
+                     uint32_t sharedWordWeight) {
+    const std::vector<uint32_t>& entryNumbers = e.numbers;
+    const uint32_t entryCjk = e.cjkWeight, entryWords = e.wordWeight;
+    float penalty = 0.0f;
+    if (titleNumbers != entryNumbers) {
+        // Sequel numbers: a number each side lacks is another game of the series; a number only
+        // one side has is an edition, a year or a missing part of the name.
+        const bool titleExtra = !std::includes(entryNumbers.begin(), entryNumbers.end(), titleNumbers.begin(), titleNumbers.end());
+        const bool entryExtra = !std::includes(titleNumbers.begin(), titleNumbers.end(), entryNumbers.begin(), entryNumbers.end());
+        // The title's place in the series (before a subtitle, or a 1 the first game's listing
+        // leaves out), where the entry's name is all of the title's text.
+        std::vector<uint32_t> withoutOrdinal = titleNumbers;
+        withoutOrdinal.erase(std::remove_if(withoutOrdinal.begin(), withoutOrdinal.end(),
+                                            [&](uint32_t n) {
+                                                return (n == 1 || (n == t.seriesNumber && n > 0)) &&
+                                                       !std::binary_search(entryNumbers.begin(), entryNumbers.end(), n);
+                                            }),
+                             withoutOrdinal.end());
+        const bool ordinalOnly = withoutOrdinal == entryNumbers && sharedCjkWeight == t.cjkWeight && entryCjk == t.cjkWeight &&
+                                 sharedWordWeight == t.wordWeight && entryWords == t.wordWeight;
+        penalty += ordinalOnly ? kSeriesNumber : titleExtra && entryExtra ? kOtherNumber : kOneSidedNumber;
+    }
+    return penalty;
 }
 
 }  // namespace
@@ -241,42 +402,164 @@ float scoreBound(const TitleUnits& t, uint32_t entryCjk, uint32_t entryWords, ui
 
 float scoreUnits(const TitleUnits& t, const TitleUnits& e, uint32_t sharedCjkWeight, uint32_t sharedWordWeight) {
     const uint32_t entryCjk = e.cjkWeight, entryWords = e.wordWeight;
-    const std::vector<uint32_t>& entryNumbers = e.numbers;
     float sum = 0.0f, parts = 0.0f;
     if (!scriptParts(t, entryCjk, entryWords, sharedCjkWeight, sharedWordWeight, sum, parts)) return 0.0f;
     float penalty = kUnexplained * t.outside + (t.addOn != e.addOn ? kAddOnMismatch : 0.0f);
+    const bool thinCjk = sharedWordWeight == 0 && sharedCjkWeight <= kThinCjk && t.cjkWeight > sharedCjkWeight;
+    const bool thinWord = sharedCjkWeight == 0 && e.words.size() == 1 && sharedWordWeight < t.wordWeight;
+    if (thinCjk || thinWord) penalty += kThinCover;
     // One name written in two scripts: text in a script the title lacks is left unexplained.
     if (e.oneName) {
         const float cjk = kLettersPerCjk * static_cast<float>(entryCjk), words = static_cast<float>(entryWords);
         const float judged = (t.cjkWeight > 0 ? cjk : 0.0f) + (t.wordWeight > 0 ? words : 0.0f);
         sum *= judged / (cjk + words);
     }
-    if (t.numbers != entryNumbers) {
-        // Sequel numbers: a number each side lacks is another game of the series; a number only
-        // one side has is an edition, a year or a missing part of the name.
-        const bool titleExtra = !std::includes(entryNumbers.begin(), entryNumbers.end(), t.numbers.begin(), t.numbers.end());
-        const bool entryExtra = !std::includes(t.numbers.begin(), t.numbers.end(), entryNumbers.begin(), entryNumbers.end());
-        penalty += titleExtra && entryExtra ? kOtherNumber : kOneSidedNumber;
-    }
-    return sum / parts - penalty;
+    float numberPenalty = numbersPenalty(t, t.numbers, e, sharedCjkWeight, sharedWordWeight);
+    const bool cjkFull = sharedCjkWeight == t.cjkWeight && entryCjk == t.cjkWeight;
+    const bool wordsFull = sharedWordWeight == t.wordWeight && entryWords == t.wordWeight;
+    // A half that is the entry's name is judged by its own numbers, below 精确: the other half
+    // still numbers the game otherwise.
+    const auto byHalf = [&](const std::vector<uint32_t>& half) {
+        numberPenalty = std::min(numberPenalty, std::max(kSeriesNumber, numbersPenalty(t, half, e, sharedCjkWeight, sharedWordWeight)));
+    };
+    if (namedByHalf(t, cjkFull && t.cjkWeight >= kMinSharedCjk, false)) byHalf(t.cjkNumbers);
+    if (namedByHalf(t, false, wordsFull && t.wordWeight >= kMinFullLetters)) byHalf(t.latinNumbers);
+    return sum / parts - penalty - numberPenalty;
 }
 
 float scoreTitle(const TitleUnits& t, const TitleUnits& e) {
     return scoreUnits(t, e, sharedCjk(t, e), sharedWords(t, e));
 }
 
-std::vector<TitleUnits> titleFormUnits(std::string_view gameName) {
+std::vector<TitleUnits> titleFormUnits(std::string_view gameName) { return titleFormUnits(cleanTitleForms(gameName)); }
+
+std::vector<TitleUnits> titleFormUnits(const std::vector<TitleForm>& forms) {
     std::vector<TitleUnits> out;
-    for (const TitleForm& f : cleanTitleForms(gameName)) {
+    const auto weight = [](const TitleUnits& u) { return kLettersPerCjk * static_cast<float>(u.cjkWeight) + static_cast<float>(u.wordWeight); };
+    float whole = 0.0f;  // the longest form naming the whole game: a part leaves the rest of it
+    for (const TitleForm& f : forms) {
         out.push_back(titleUnits(f.text));
         if (f.edition) out.back().outside = kEditionDropped / kUnexplained;
-        if (!f.part) continue;
-        const auto weight = [](const TitleUnits& u) { return kLettersPerCjk * static_cast<float>(u.cjkWeight) + static_cast<float>(u.wordWeight); };
-        const float whole = weight(out.front()), part = weight(out.back());
-        if (whole > 0.0f && part < whole) out.back().outside = 1.0f - part / whole;
+        if (!f.part) whole = std::max(whole, weight(out.back()));
+    }
+    for (size_t i = 0; i < forms.size(); ++i) {
+        const float part = weight(out[i]);
+        if (forms[i].part && whole > 0.0f && part < whole) out[i].outside = 1.0f - part / whole;
     }
     return out;
 }
+
+namespace {
+
+// Key characters of a short name: fewer CJK characters than this (or Latin characters, when it
+// has none) name too many games by chance.
+constexpr size_t kMinShortCjk = 2;
+constexpr size_t kMinShortLatin = 6;
+constexpr size_t kMinAcronymWords = 2;
+constexpr size_t kMaxAcronymLetters = 5;
+
+std::u32string nameKey(std::string_view name);
+
+bool longEnough(const std::u32string& key) {
+    const auto cjk = static_cast<size_t>(std::count_if(key.begin(), key.end(), isCjkUnit));
+    return cjk > 0 ? cjk >= kMinShortCjk : key.size() >= kMinShortLatin;
+}
+
+// The name before its first subtitle mark: ':' (full-width folded), " - ", '–', '—'.
+std::string_view beforeSubtitle(std::string_view name) {
+    size_t at = std::string_view::npos;
+    for (std::string_view mark : {":", "\xef\xbc\x9a", " - ", "\xe2\x80\x93", "\xe2\x80\x94"}) at = std::min(at, name.find(mark));
+    return at == std::string_view::npos ? std::string_view() : name.substr(0, at);
+}
+
+}  // namespace
+
+namespace {
+
+// The acronym key of a Latin name: the initials of the words before its first number, then the
+// number ("Red Dead Redemption 2": "rdr2"); empty when it has none.
+std::string acronymOf(std::string_view name) {
+    // Most names have no number in digits or capital Roman letters: nothing to decode.
+    if (std::none_of(name.begin(), name.end(), [](char c) { return (c >= '0' && c <= '9') || c == 'I' || c == 'V' || c == 'X'; }))
+        return std::string();
+    std::u32string t = utf8Decode(name);
+    for (char32_t& c : t) c = foldChar(c);
+    if (std::any_of(t.begin(), t.end(), isCjkUnit)) return std::string();
+    std::string initials;
+    size_t words = 0;
+    uint32_t number = 0;
+    for (size_t i = 0; number == 0 && i < t.size();) {
+        if (!isLetter(t[i]) && !isDigit(t[i])) {
+            ++i;
+            continue;
+        }
+        size_t j = i;
+        if (isDigit(t[i])) {
+            for (; j < t.size() && isDigit(t[j]) && number < 1000; ++j) number = number * 10 + (t[j] - U'0');
+        } else {
+            std::string w;
+            for (; j < t.size() && (isLetter(t[j]) || (isApostrophe(t[j]) && j + 1 < t.size() && isLetter(t[j + 1]))); ++j)
+                if (isLetter(t[j])) w.push_back(static_cast<char>(t[j] | 0x20));
+            const uint32_t roman = words > 0 ? romanValue(w, t[i] <= U'Z') : 0;
+            if (roman > 0) number = roman;
+            else initials.push_back(w.front()), ++words;
+        }
+        i = j;
+    }
+    if (number == 0 || number >= 1000 || words < kMinAcronymWords || words > kMaxAcronymLetters) return std::string();
+    return initials + std::to_string(number);
+}
+
+}  // namespace
+
+std::vector<ShortKey> entryShortKeys(std::string_view name) {
+    std::vector<ShortKey> out;
+    const std::u32string prefix = nameKey(beforeSubtitle(name));
+    const std::string acronym = acronymOf(name);
+    const bool byPrefix = longEnough(prefix);
+    if (!byPrefix && acronym.empty()) return out;  // most names: nothing more to work out
+    const Scan whole = scan(name);
+    std::vector<uint32_t> numbers = whole.numbers;
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    const bool edition = namesEdition(name);
+    const std::u32string full = nameKey(name);
+    const std::string fullText = utf8Encode(full);
+    if (byPrefix && prefix != full) out.push_back(ShortKey{"p" + utf8Encode(prefix), fullText, numbers, false, whole.addOn, edition});
+    if (!acronym.empty()) out.push_back(ShortKey{"a" + acronym, fullText, numbers, true, whole.addOn, edition});
+    return out;
+}
+
+std::vector<std::string> titleShortKeys(std::string_view cleanedTitle) {
+    std::vector<std::string> out;
+    const std::u32string key = nameKey(cleanedTitle);
+    if (longEnough(key)) out.push_back("p" + utf8Encode(key));
+    // "GTAV", "BG3", "RDR2", "FFXIV", "GTA 5": a few letters, then a number in digits or Roman.
+    std::u32string t;
+    for (char32_t c : utf8Decode(cleanedTitle))
+        if (c != U' ') t.push_back(foldChar(c));
+    size_t letters = 0;
+    while (letters < t.size() && isLetter(t[letters])) ++letters;
+    std::string lowerLetters;
+    for (size_t i = 0; i < letters; ++i) lowerLetters.push_back(static_cast<char>(t[i] | 0x20));
+    if (letters == t.size()) {
+        // The longest Roman numeral ending the letters, leaving two initials at least.
+        for (size_t from = kMinAcronymWords; from < letters; ++from) {
+            const bool capitals = std::all_of(t.begin() + static_cast<std::ptrdiff_t>(from), t.end(), [](char32_t c) { return c <= U'Z'; });
+            const uint32_t v = romanValue(lowerLetters.substr(from), capitals);
+            if (v > 0 && from <= kMaxAcronymLetters) {
+                out.push_back("a" + lowerLetters.substr(0, from) + std::to_string(v));
+                break;
+            }
+        }
+    } else if (letters >= kMinAcronymWords && letters <= kMaxAcronymLetters && t.size() - letters <= 2 &&
+               std::all_of(t.begin() + static_cast<std::ptrdiff_t>(letters), t.end(), isDigit) && t[letters] != U'0') {
+        out.push_back("a" + lowerLetters + utf8Encode(t.substr(letters)));
+    }
+    return out;
+}
+
+bool namesAddOn(std::string_view name) { return scan(name).addOn; }
 
 float cleanedThreshold(int32_t simThresholdIndex) {
     // The option's 30%..90% in steps of 10 points become 50%..95% in steps of 7.5: the default
@@ -299,8 +582,37 @@ std::u32string nameKey(std::string_view name) {
 
 }  // namespace
 
-void cutNearTies(std::vector<MatchCandidate>& c) {
+int32_t listingRank(std::string_view name, std::string_view nameCn, std::string_view nickname) {
+    int32_t names = 1 + (!nameCn.empty() && nameCn != name) + (!nickname.empty() && nickname != name && nickname != nameCn);
+    const bool addOn = namesAddOn(name) || namesAddOn(nameCn);
+    return (addOn ? 0 : 4) + names;
+}
+
+std::string nameKeyOf(std::string_view name) { return utf8Encode(nameKey(name)); }
+
+uint32_t keyWeight(std::string_view key) {
+    uint32_t w = 0;
+    for (char32_t c : utf8Decode(key)) w += isCjkUnit(c) ? static_cast<uint32_t>(kLettersPerCjk) : 1u;
+    return w;
+}
+
+void cutNearTies(std::vector<MatchCandidate>& c, const RankOf& rankOf) {
     if (c.size() < 2 || c[0].score - c[1].score >= kTieGap) return;
+    size_t tied = 1;
+    while (tied < c.size() && c[0].score - c[tied].score < kTieGap) ++tied;
+    if (rankOf) {
+        size_t best = 0;
+        int32_t bestRank = rankOf(c[0].appid), count = 1;
+        for (size_t i = 1; i < tied; ++i) {
+            const int32_t r = rankOf(c[i].appid);
+            if (r > bestRank) best = i, bestRank = r, count = 1;
+            else if (r == bestRank) ++count;
+        }
+        if (count == 1 && bestRank > 0) {
+            std::rotate(c.begin(), c.begin() + static_cast<std::ptrdiff_t>(best), c.begin() + static_cast<std::ptrdiff_t>(best) + 1);
+            return;
+        }
+    }
     const std::u32string key = nameKey(c[0].name);
     size_t newest = 0;
     for (size_t i = 1; i < c.size() && c[0].score - c[i].score < kTieGap; ++i) {

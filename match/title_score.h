@@ -12,25 +12,30 @@
 // the title scores at most 0.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "data/game.h"
+#include "match/clean.h"
 
 struct TitleUnits {
     std::vector<uint32_t> cjk;       // sorted code points, repeats kept
     std::vector<uint32_t> cjkOrder;  // the same in text order
-    std::vector<std::string> words;  // sorted; a title lists each word once, an entry keeps repeats
+    std::vector<std::string> words;  // sorted, distinct
     std::vector<uint32_t> numbers;   // sorted, distinct
     uint32_t cjkWeight = 0;          // cjk.size()
     uint32_t wordWeight = 0;         // letters of all words
     float outside = 0.0f;            // share of the whole title outside this alternative form
     bool oneName = false;            // an entry whose scripts come from one name (not a translation)
     bool addOn = false;              // names an add-on: a soundtrack, an expansion, a DLC pack
+    uint32_t seriesNumber = 0;       // a title's number before a colon and a subtitle, 0 when none
+    bool twoNames = false;           // a title: a Latin and a CJK name side by side, each whole
+    std::vector<uint32_t> latinNumbers, cjkNumbers;  // of each of the two names, sorted, distinct
 };
 
-// Units of a title (words listed once: a repeated English name explains nothing more).
+// Units of a title.
 TitleUnits titleUnits(std::string_view title);
 // Units of a pool entry or a folder: CJK characters of cn (of en when cn has none), words of en
 // (of cn when en has none), numbers of both. Pass the same text twice for a single name.
@@ -53,6 +58,28 @@ float scoreBound(const TitleUnits& title, uint32_t entryCjk, uint32_t entryWords
 // Units of every cleaned form of gameName (cleanTitleForms); a form that is a part of the title
 // carries the share of the whole title it leaves out, which counts as unexplained text.
 std::vector<TitleUnits> titleFormUnits(std::string_view gameName);
+std::vector<TitleUnits> titleFormUnits(const std::vector<TitleForm>& forms);
+
+// Short names. A title that is the part of an entry's name before its subtitle ("只狼" for
+// "只狼：影逝二度", "Sekiro" for "Sekiro™: Shadows Die Twice") or the initials of the words
+// before its number with that number ("BG3" for "Baldur's Gate 3", "FFXIV") names that entry
+// when no other game shares it. Keys are tagged by kind; full is the key of the whole name, by
+// which an entry's editions and add-ons (whose names extend it) are told from other games.
+struct ShortKey {
+    std::string key;
+    std::string full;
+    std::vector<uint32_t> numbers;  // of the whole name: a sequel extends a name by its number
+    bool acronym = false;
+    bool addOn = false;
+    bool edition = false;  // a remaster or a bundle of a game listed beside it
+};
+std::vector<ShortKey> entryShortKeys(std::string_view name);
+// The keys a cleaned title may be a short name by.
+std::vector<std::string> titleShortKeys(std::string_view cleanedTitle);
+// A short name explains a title below 精确: the rest of the entry's name is not in it.
+constexpr float kShortNameScore = 0.9f;
+// Whether a name names an add-on (a soundtrack, an expansion, a DLC, a bonus, a VR version).
+bool namesAddOn(std::string_view name);
 
 // The scorer's threshold for the option's index 0..6.
 float cleanedThreshold(int32_t simThresholdIndex);
@@ -61,8 +88,23 @@ float cleanedThreshold(int32_t simThresholdIndex);
 // does not tell them apart, and a guess would more often be wrong than right.
 constexpr float kTieGap = 0.02f;
 
+// How strongly a listing claims a name it shares with other listings: the game before its
+// add-ons (a soundtrack, a bonus, a VR version), then the listing that carries more names (a
+// Chinese name, a nickname): the store's main listing.
+int32_t listingRank(std::string_view name, std::string_view nameCn, std::string_view nickname);
+constexpr int32_t kListingRanks = 8;  // listingRank stays below this
+// A name as compared for containment: folded, lower-case, letters, digits and CJK only. Of two
+// names a title holds, the longer is the one it names: "Call of Duty: Black Ops - Multiplayer"
+// over "Call of Duty: Black Ops". keyWeight counts a CJK character as two letters.
+std::string nameKeyOf(std::string_view name);
+uint32_t keyWeight(std::string_view key);
+// How near-tied candidates are told apart, by appid: the highest rank, when one candidate alone
+// has it and it is above 0, goes first.
+using RankOf = std::function<int32_t(int32_t appid)>;
+
 // Candidates sorted best first, one per appid: when the best are within kTieGap, keeps them only
 // if all of them carry one name (after folding, spaces and punctuation aside): one game listed
 // twice by the store, a re-release under its old name. The newest entry (highest appid) then
-// goes first, being the one sold and installed today. Otherwise clears them.
-void cutNearTies(std::vector<MatchCandidate>& sortedCandidates);
+// goes first, being the one sold and installed today. Before that, the one candidate of the
+// highest rank goes first. Otherwise clears them.
+void cutNearTies(std::vector<MatchCandidate>& sortedCandidates, const RankOf& rankOf = RankOf());

@@ -1,5 +1,5 @@
 // Title cleaning and folding on real menu titles, copied from the shared fixtures'
-// matching-quality sets (quality/dev_trainer.tsv, dev_tw.tsv, dev_bilingual.tsv).
+// matching-quality sets (quality/dev_*.tsv).
 #include <gtest/gtest.h>
 
 #include "match/clean.h"
@@ -15,10 +15,19 @@ TEST(Clean, RealTitles) {
         {"嗜血印 EarlyAccess 十二项修改器[2020.01.02更新]", "嗜血印"},
         {"寒霜朋克/冰汽时代 v1.0-v1.6 十五项修改器", "寒霜朋克/冰汽时代|寒霜朋克|冰汽时代"},
         {"《战斗位置：太平洋》汉化", "战斗位置：太平洋"},
-        {"Brotato 土豆兄弟(Brotato)", "Brotato 土豆兄弟"},
+        {"Brotato 土豆兄弟(Brotato)", "Brotato 土豆兄弟|Brotato*|Brotato 土豆兄弟 Brotato"},
         {"Monster Hunter: World - 接待員更換服裝「暴君」", "Monster Hunter: World - 接待員更換服裝 暴君|暴君*"},
         {"Portal 2 @TKCHS 3DM 免安装绿色版", "Portal 2"},
         {"修改器", "修改器"},
+        // Notes about a patch end the title up to the next bracketed name or Latin name; a
+        // bracketed name among notes is the game's whole name.
+        {"3DM汉化组制作《两个世界2HD：破碎的拥抱》完整汉化", "两个世界2HD：破碎的拥抱 完整|两个世界2HD：破碎的拥抱"},
+        {"奇异人生 虎头汉化精校补丁 Life is Strange™", "奇异人生 虎头 Life is Strange"},
+        {"【灭绝备忘录】【浪子小刀汉化】", "灭绝备忘录"},
+        {"위쳐 3: 와일드 헌트 (The Witcher 3: Wild Hunt)",
+         "위쳐 3: 와일드 헌트|The Witcher 3: Wild Hunt*|위쳐 3: 와일드 헌트 The Witcher 3: Wild Hunt"},
+        {"Sniper Elite V2 v1.05", "Sniper Elite V2"},  // a V and one digit end a name, a version goes
+        {"DiRT Rally 2.0 v1.0.2", "DiRT Rally 2.0"},
     };
     for (const auto& [title, want] : cases) {
         std::string got;  // forms joined by '|', a part of the title marked with '*'

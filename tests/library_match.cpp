@@ -194,34 +194,6 @@ TEST_F(LibraryJobTest, StartWithRealPoolFiles) {
     }
 }
 
-// Real menu titles against real pool rows, copied from the shared fixtures' matching-quality sets
-// (quality/dev_trainer.tsv, dev_tw.tsv, dev_bilingual.tsv) and derived/pool_real.csv.
-// appid 0: no candidate.
-TEST(LibraryCleaned, RealNoisyTitles) {
-    const std::vector<PoolItem> pool = {
-        {1238820, "Battlefield 3™ ", "", ""},
-        {398390, "Безумный Макс 3: Под Куполом грома", "", ""},
-        {278080, "DYNASTY WARRIORS 8: Xtreme Legends Complete Edition", "真・三国无双７ with 猛将传", ""},
-        {43160, "Metro: Last Light", "地铁 最后的曙光", ""},
-        {287390, "Metro: Last Light Redux", "地铁：最后的曙光", ""},
-    };
-    const std::pair<const char*, int32_t> cases[] = {
-        {"Battlefield 3 战地3", 1238820},  // the English part alone, never the "3" of others
-        {"真・三國無雙７ with 猛將傳", 278080},
-        {"地铁：最后的曙光 v1.0-1.0.0.2 十五项修改器", 287390},  // one name twice: the newer entry
-    };
-    const PoolIndexPtr index = buildPoolIndex(pool, true);
-    MatchScratch scratch;
-    for (const auto& [title, want] : cases) {
-        const std::vector<MatchCandidate> got = matchGameFast(title, *index, matchThreshold(4), scratch);
-        EXPECT_EQ(got.empty() ? 0 : got.front().appid, want) << title;
-        for (const MatchCandidate& c : got) {  // shown on the options' scale
-            const auto e = std::find_if(pool.begin(), pool.end(), [&](const PoolItem& p) { return p.appid == c.appid; });
-            EXPECT_EQ(c.score, shownCleanedScore(scoreCleanedEntry(title, titleFormUnits(title), *e))) << title;
-        }
-    }
-}
-
 // Cleaned scores are shown on the options' scale: option i keeps exactly what the scorer's own
 // cut keeps, at the labelled percentage; 1 stays 100 %; 精确 stays at 0.999 as shown.
 TEST(LibraryCleaned, ShownScale) {
@@ -299,6 +271,142 @@ void expectSameResult(const std::string& title, const std::vector<PoolItem>& poo
         EXPECT_EQ(key(matchGameReference(title, pool, t)), want) << title.substr(0, 80) << " at " << t;
     }
 }
+
+// Real menu titles against real pool rows, copied from the shared fixtures' matching-quality sets
+// (quality/dev_*.tsv) and derived/pool_real.csv; the second row of appid 500 stands for the
+// repeated rows hand-made pool files hold. appid 0: no candidate.
+TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
+    const std::vector<PoolItem> pool = {
+        {1238820, "Battlefield 3™ ", "", ""},
+        {398390, "Безумный Макс 3: Под Куполом грома", "", ""},
+        {278080, "DYNASTY WARRIORS 8: Xtreme Legends Complete Edition", "真・三国无双７ with 猛将传", ""},
+        {43160, "Metro: Last Light", "地铁 最后的曙光", ""},
+        {287390, "Metro: Last Light Redux", "地铁：最后的曙光", ""},
+        {872410, "ROMANCE OF THE THREE KINGDOMS XIV", "三国志14", ""},
+        {628080, "Romance of the Three Kingdoms XII with Power Up Kit", "三國志12 with 威力加強版", ""},
+        {500, "Left 4 Dead", "生存之旅", ""}, {500, "Left 4 Dead Demo", "", ""}, {550, "Left 4 Dead 2", "求生之路2", ""},
+        {1173770, "FINAL FANTASY", "最终幻想", "ff"}, {1173780, "FINAL FANTASY II", "最终幻想2", ""},
+        {1173790, "FINAL FANTASY III", "最终幻想3", ""}, {1173800, "FINAL FANTASY IV", "最终幻想4", ""},
+        {1173810, "FINAL FANTASY V", "最终幻想5", ""}, {1173820, "Final Fantasy VI", "最终幻想6", ""},
+        {39140, "FINAL FANTASY VII", "最终幻想7", "ff7"}, {39150, "FINAL FANTASY VIII", "最终幻想8", ""},
+        {377840, "FINAL FANTASY IX", "最终幻想9", ""}, {292120, "FINAL FANTASY XIII", "最终幻想13", ""},
+        {637650, "FINAL FANTASY XV WINDOWS EDITION", "最终幻想15", ""},
+        {814380, "Sekiro™: Shadows Die Twice", "只狼：影逝二度", ""},
+        {1039230, "Sekiro - DIGITAL ARTWORK & MINI SOUNDTRACK", "", ""},
+        {292030, "The Witcher 3: Wild Hunt", "巫师 3：狂猎", ""},
+        {6830, "Commandos 2: Men of Courage", "盟军敢死队2：勇往直前", ""},
+        {1100410, "Commandos 2 - HD Remaster", "盟军敢死队2：高清重置版", ""},
+        {417640, "The Expendables 2", "敢死队2", ""},
+        {271590, "Grand Theft Auto V", "Grand Theft Auto V 传承版", "gta5"}, {362003, "Grand Theft Auto V", "", ""},
+        {3240220, "Grand Theft Auto V Enhanced", "Grand Theft Auto V 增强版", ""},
+        {1086940, "Baldur's Gate 3", "博德之门3", ""}, {374320, "DARK SOULS™ III", "黑暗之魂3", ""},
+        {39160, "Dungeon Siege III", "", ""},
+        {1174180, "Red Dead Redemption 2", "荒野大镖客2", ""}, {2668510, "Red Dead Redemption", "荒野大镖客：救赎", ""},
+        {2358720, "Black Myth: Wukong", "黑神话：悟空", "黑猴"}, {305620, "The Long Dark", "漫漫长夜", ""},
+        {251570, "7 Days to Die", "七日杀", ""}, {381780, "80 Days", "80天", ""},
+        {286100, "You Have to Win the Game", "务必胜利", ""},
+        {625340, "XERA: Survival", "XERA：生存", ""}, {620220, "Catmaze", "猫神", ""}, {659120, "Survive", "求生", ""},
+        {1329410, "雀魂麻将(MahjongSoul)", "", ""}, {8140, "Tomb Raider: Underworld", "古墓丽影 地下世界", ""},
+        {238370, "Magicka 2", "魔能2", ""}, {6860, "Hitman: Blood Money", "杀手：血钱", ""},
+        {3700, "Sniper Elite", "狙击精英", ""}, {63380, "Sniper Elite V2", "狙击精英 V2", ""},
+        {310560, "DiRT Rally", "尘埃拉力赛", ""}, {690790, "DiRT Rally 2.0", "尘埃 拉力赛 2.0", ""},
+        {42700, "Call of Duty: Black Ops", "使命召唤：黑色行动", ""}, {42710, "Call of Duty: Black Ops - Multiplayer", "", ""},
+        {214640, "Call of Duty: Black Ops - Multiplayer OSX", "", ""},
+        {72850, "The Elder Scrolls V: Skyrim", "上古卷轴5：天际", ""},
+        {489830, "The Elder Scrolls V: Skyrim Special Edition", "上古卷轴5：天际重制版", ""},
+    };
+    struct Case {
+        const char* title;
+        int32_t option;  // the threshold option's index
+        int32_t appid;   // the first candidate's, 0 for none
+        bool exact;      // the first candidate scores 精确
+    };
+    const Case cases[] = {
+        {"Battlefield 3 战地3", 4, 1238820, false},  // the English part alone, never the "3" of others
+        {"真・三國無雙７ with 猛將傳", 4, 278080, true},
+        {"地铁：最后的曙光 v1.0-1.0.0.2 十五项修改器", 4, 287390, true},  // one name twice: the newer entry
+        {"三国志14", 4, 872410, true},
+        {"三国志13", 4, 0, false},        // a sequel's number is another game
+        {"Left 4 Dead", 0, 500, true},    // not Left 4 Dead 2, whatever the appid's other row scores
+        {"最终幻想", 0, 1173770, true},   // ten candidates of twelve, the game before its sequels
+        {"只狼", 4, 814380, false},       // the name before the subtitle
+        {"Sekiro", 4, 814380, false},     // its artbook's listing shares the start
+        {"The Witcher 3", 4, 292030, false},
+        {"巫师3", 4, 292030, false},
+        {"盟军敢死队2", 4, 6830, false},  // not 敢死队2, not the remaster beside it
+        {"Grand Theft Auto V", 4, 271590, true},  // three listings of the name: the one with more names
+        {"GTAV", 4, 271590, false},
+        {"BG3", 4, 1086940, false},
+        {"DS3", 4, 374320, false},  // the one with a Chinese name, the one people abbreviate
+        {"RDR2", 4, 1174180, false},
+        {"BlackMythWukong", 4, 2358720, true},
+        {"TheLongDark", 4, 305620, true},
+        {"7日杀", 4, 251570, true},
+        {"80 Days 环游世界八十天", 4, 381780, false},  // another translation beside the store's name
+        {"You Have to Win the Game 非赢不可", 4, 286100, false},
+        {"游牧生存", 4, 0, false},        // not XERA：生存: two characters explain half of it
+        {"神猫机兵", 4, 0, false},
+        {"禁闭求生 v1.0 修改器", 4, 0, false},
+        {"雀魂麻將(MahjongSoul)", 4, 1329410, true},
+        {"《古墓丽影8：地下世界》可用简中汉化", 4, 8140, false},
+        {"【魔能2】 【游侠LMAO汉化组】有汉化 能联机 成就能解锁 Magicka 2", 4, 238370, true},
+        {"Hitman: Blood Money「杀手4：血钱」 3DM汉化启动方法", 4, 6860, false},
+        {"위쳐 3: 와일드 헌트 (The Witcher 3: Wild Hunt)", 4, 292030, false},
+        {"Sniper Elite V2 狙击精英 V2", 4, 63380, true},
+        {"DiRT Rally 2.0 尘埃拉力赛2.0", 4, 690790, true},
+        // The longest name the title holds, over the names inside it.
+        {"Call of Duty: Black Ops - Multiplayer 使命召唤：黑色行动 - 多人模式", 4, 42710, false},
+        {"The Elder Scrolls V: Skyrim Special Edition 上古卷轴5：天际特别版", 4, 489830, false},
+    };
+    const PoolIndexPtr index = buildPoolIndex(pool, true);
+    MatchScratch scratch;
+    for (const Case& c : cases) {
+        const float threshold = matchThreshold(c.option);
+        const std::vector<MatchCandidate> got = matchGameFast(c.title, *index, threshold, scratch);
+        EXPECT_EQ(got.empty() ? 0 : got.front().appid, c.appid) << c.title;
+        EXPECT_EQ(!got.empty() && isExactScore(got.front().score), c.exact) << c.title;
+        EXPECT_LE(got.size(), 10u) << c.title;  // every list holds ten candidates at most
+        expectSameResult(c.title, pool, *index, threshold, true, scratch);
+    }
+    EXPECT_EQ(matchGameFast("最终幻想", *index, matchThreshold(0), scratch).size(), 10u);
+}
+
+// The cut of near ties and the 精确 boundary on real listings' names.
+TEST(LibraryCleaned, NearTiesAndTheExactBoundary) {
+    struct Case {
+        std::vector<MatchCandidate> sorted;
+        std::vector<int32_t> ranks;  // by position; empty: no ranking
+        int32_t first;               // 0: cleared
+    };
+    const MatchCandidate portal2{620, "Portal 2", "", 0.9f}, alpha{34010, "Alpha Protocol", "", 1.0f},
+        alphaAgain{34019, "Alpha Protocol", "", 1.0f};
+    const auto with = [](MatchCandidate c, float score) { return c.score = score, c; };
+    const Case cases[] = {
+        {{portal2, {400, "Portal", "", 0.885f}}, {}, 0},       // within the margin: no guess
+        {{portal2, {400, "Portal", "", 0.875f}}, {}, 620},     // just outside it
+        {{alpha, alphaAgain}, {}, 34019},                      // one name listed twice: the newer
+        {{with(portal2, 1.0f), {400, "Portal", "", 1.0f}}, {5, 6}, 400},  // the higher rank
+        {{with(portal2, 1.0f), {400, "Portal", "", 1.0f}}, {5, 5}, 0},
+        {{with(portal2, 0.9f), {400, "Portal", "", 0.9f}}, {0, 0}, 0},     // no rank above 0: no guess
+    };
+    for (const Case& c : cases) {
+        std::vector<MatchCandidate> v = c.sorted;
+        cutNearTies(v, c.ranks.empty() ? RankOf() : RankOf([&](int32_t appid) {
+            for (size_t i = 0; i < c.sorted.size(); ++i)
+                if (c.sorted[i].appid == appid) return c.ranks[i];
+            return 0;
+        }));
+        EXPECT_EQ(v.empty() ? 0 : v.front().appid, c.first) << c.sorted[1].score;
+    }
+    const std::pair<float, const char*> methods[] = {{1.0f, "精确"}, {0.999f, "精确"}, {0.998f, "模糊"}, {0.5f, "模糊"}};
+    for (const auto& [score, method] : methods) {
+        GameInfo row;
+        installLocalResult(row, {MatchCandidate{1, "x", "", score}});
+        EXPECT_EQ(row.matchMethod, method) << score;
+    }
+}
+
+// --- the fast path against the straightforward evaluation
 
 TEST(LibraryFastPath, MatchesReferenceOnRealTitlesAtEveryThreshold) {
     std::vector<PoolItem> pool;
