@@ -5,6 +5,8 @@
 #include <winhttp.h>
 
 #include <cstdlib>
+#include <mutex>
+#include <set>
 
 #include "data/paths.h"
 
@@ -49,7 +51,30 @@ long long tcpAccept(long long fd) {
     setsockopt(c, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
     return static_cast<long long>(c);
 }
-long tcpRecv(long long fd, char* buf, size_t n) { return recv(static_cast<SOCKET>(fd), buf, static_cast<int>(n), 0); }
+namespace {
+// Wine does not wake a recv blocked on a socket another thread shuts down; its WinHTTP keeps
+// a client's connection open for half a minute after the client is gone, so a server's stop
+// would wait that long. Reads wait in short slices and end once the socket is shut down.
+std::mutex gShutMtx;
+std::set<long long> gShut;
+bool isShut(long long fd) {
+    std::lock_guard<std::mutex> lk(gShutMtx);
+    return gShut.count(fd) > 0;
+}
+}  // namespace
+
+long tcpRecv(long long fd, char* buf, size_t n) {
+    for (;;) {
+        if (isShut(fd)) return 0;
+        fd_set r;
+        FD_ZERO(&r);
+        FD_SET(static_cast<SOCKET>(fd), &r);
+        timeval slice{0, 50000};
+        const int ready = select(0, &r, nullptr, nullptr, &slice);
+        if (ready < 0) return -1;
+        if (ready > 0) return recv(static_cast<SOCKET>(fd), buf, static_cast<int>(n), 0);
+    }
+}
 void tcpSend(long long fd, const std::string& bytes) {
     size_t sent = 0;
     while (sent < bytes.size()) {
@@ -58,7 +83,13 @@ void tcpSend(long long fd, const std::string& bytes) {
         sent += static_cast<size_t>(n);
     }
 }
-void tcpShutdown(long long fd) { shutdown(static_cast<SOCKET>(fd), SD_BOTH); }
+void tcpShutdown(long long fd) {
+    {
+        std::lock_guard<std::mutex> lk(gShutMtx);
+        gShut.insert(fd);
+    }
+    shutdown(static_cast<SOCKET>(fd), SD_BOTH);
+}
 void tcpPoke(int port) {
     const SOCKET fd = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in a{};
@@ -68,6 +99,12 @@ void tcpPoke(int port) {
     connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
     closesocket(fd);
 }
-void tcpClose(long long fd) { closesocket(static_cast<SOCKET>(fd)); }
+void tcpClose(long long fd) {
+    {
+        std::lock_guard<std::mutex> lk(gShutMtx);
+        gShut.erase(fd);  // the handle's number may come back for another socket
+    }
+    closesocket(static_cast<SOCKET>(fd));
+}
 
 }  // namespace kbtest
