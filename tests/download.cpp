@@ -24,6 +24,7 @@
 #include "tests/test_util.h"
 
 using Files = std::set<std::string>;
+using kbtest::filesIn;
 
 namespace {
 
@@ -36,14 +37,6 @@ std::string imageBytes(const std::string& path) {
     std::string b = "\xFF\xD8\xFF\xE0";
     while (b.size() < 40000) b += path;
     return b;
-}
-
-Files filesIn(const std::string& dir) {
-    Files names;
-    std::error_code ec;  // a folder that is not there holds nothing
-    for (const auto& e : std::filesystem::directory_iterator(pathFromUtf8(dir), ec))
-        names.insert(e.path().filename().string());
-    return names;
 }
 
 std::string dlMsg() {
