@@ -5,14 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <filesystem>
-#include <map>
-#include <mutex>
 #include <vector>
 
-#include "data/files.h"
-#include "data/game.h"
 #include "data/net.h"
 #include "steam/download.h"
 #include "steam/store_api.h"
@@ -44,45 +38,18 @@ PreviewView waitFor(const PreviewSource& s) {
     return v;
 }
 
-// The image CDN on loopback: capsule paths answer with the picture of their appid (its last
-// digit as the colour), others as set; every path asked is recorded. hold() keeps requests
-// waiting.
-struct Cdn {
-    std::mutex mtx;
-    std::condition_variable cv;
-    std::vector<std::string> asked;
-    std::map<std::string, std::pair<std::string, std::string>> special;  // path -> (body, type)
-    bool holding = false;
-    kbtest::ScopedHostMap map{""};
-    kbtest::HttpServer http;
-
-    Cdn() {
-        http.handler = [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
-            std::unique_lock<std::mutex> lk(mtx);
-            asked.push_back(q.path);
-            cv.wait(lk, [this] { return !holding; });
-            if (auto it = special.find(q.path); it != special.end()) return r.setContent(it->second.first, it->second.second);
-            r.setContent(picture(static_cast<char>(q.path[q.path.find("/capsule") - 1])), "image/jpeg");
-        };
-        http.start();
-        kbtest::setEnv("KESTRELBOX_HOST_MAP", std::string(kSteamCdnHost) + "=" + http.base());
-    }
-    ~Cdn() { hold(false); }
-    void hold(bool on) {
-        std::lock_guard<std::mutex> lk(mtx);
-        holding = on;
-        cv.notify_all();
-    }
-    std::vector<std::string> seen() {
-        std::lock_guard<std::mutex> lk(mtx);
-        return asked;
-    }
-};
+// The image CDN's answer: the picture of a capsule's appid, its last digit as the colour.
+void capsuleAnswer(const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
+    r.setContent(picture(static_cast<char>(q.path[q.path.find("/capsule") - 1])), "image/jpeg");
+}
 
 struct Preview : ::testing::Test {
-    Cdn cdn;
+    kbtest::RecordingServer cdn{{kSteamCdnHost}};
     kbtest::TempDir dir;
-    void SetUp() override { previewStart(testDecode); }
+    void SetUp() override {
+        cdn.respond(capsuleAnswer);
+        previewStart(testDecode);
+    }
     void TearDown() override { previewStop(); }
 };
 
@@ -98,7 +65,10 @@ TEST_F(Preview, SourcesInOrder) {
     kbtest::writeFile(dir.path + "res/b.png", picture('b'));
     kbtest::writeFile(dir.path + "none/readme.txt", "text");
     kbtest::writeFile(dir.path + "bad/x.jpg", picture(0));
-    cdn.special[capsulePath(7)] = {"<html>not found</html>", "image/jpeg"};
+    cdn.respond([](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
+        if (q.path != capsulePath(7)) return capsuleAnswer(q, r);
+        r.setContent("<html>not found</html>", "image/jpeg");
+    });
     struct Row {
         const char* what;
         PreviewSource source;
@@ -123,30 +93,32 @@ TEST_F(Preview, SourcesInOrder) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
-        const size_t before = cdn.seen().size();
+        const size_t before = cdn.requests().size();
         const PreviewView v = waitFor(r.source);
         EXPECT_EQ(v.state, r.state);
         EXPECT_EQ(colourOf(v), r.colour);
         EXPECT_NE(v.error.find(r.error), std::string::npos) << v.error;
-        EXPECT_EQ(cdn.seen().size() > before, r.cdnAsked);
+        EXPECT_EQ(cdn.requests().size() > before, r.cdnAsked);
         // Asked again: answered from memory, a failure included.
         EXPECT_EQ(previewGet(r.source).state, r.state);
-        EXPECT_EQ(cdn.seen().size() > before, r.cdnAsked);
+        EXPECT_EQ(cdn.requests().size() > before, r.cdnAsked);
     }
-    EXPECT_EQ(cdn.seen().size(), 4u);
+    EXPECT_EQ(cdn.requests().size(), 4u);
 }
 
 TEST_F(Preview, NewestRequestFirst) {
     cdn.hold(true);
     previewGet({.appid = 101});
-    ASSERT_TRUE(kbtest::waitUntil([&] { return cdn.seen().size() == 1; }));
+    ASSERT_TRUE(kbtest::waitUntil([&] { return cdn.requests().size() == 1; }));
     // While 101 is fetched, 102, 103 and 104 are hovered; 102 again, so it is the newest.
     for (int32_t a : {102, 103, 104, 102}) previewGet({.appid = a});
     cdn.hold(false);
     // Waiting by asking would be a hover too: wait for the server instead.
-    ASSERT_TRUE(kbtest::waitUntil([&] { return cdn.seen().size() == 4; }));
+    ASSERT_TRUE(kbtest::waitUntil([&] { return cdn.requests().size() == 4; }));
     waitFor({.appid = 103});
-    EXPECT_EQ(cdn.seen(), (std::vector<std::string>{capsulePath(101), capsulePath(102), capsulePath(104), capsulePath(103)}));
+    std::vector<std::string> paths;
+    for (const kbtest::HttpRequest& q : cdn.requests()) paths.push_back(q.path);
+    EXPECT_EQ(paths, (std::vector<std::string>{capsulePath(101), capsulePath(102), capsulePath(104), capsulePath(103)}));
 }
 
 TEST_F(Preview, CacheKeepsTheLatestPictures) {
@@ -157,13 +129,13 @@ TEST_F(Preview, CacheKeepsTheLatestPictures) {
     EXPECT_EQ(previewGet({.appid = 1001}).state, kPreviewReady);
     EXPECT_EQ(previewGet({.appid = 1000}).state, kPreviewLoading);
     waitFor({.appid = 1000});
-    EXPECT_EQ(cdn.seen().size(), kPreviewCacheSize + 2);
+    EXPECT_EQ(cdn.requests().size(), kPreviewCacheSize + 2);
 }
 
 TEST_F(Preview, StopEndsAFetchInFlight) {
     cdn.hold(true);
     previewGet({.appid = 5});
-    ASSERT_TRUE(kbtest::waitUntil([&] { return cdn.seen().size() == 1; }));
+    ASSERT_TRUE(kbtest::waitUntil([&] { return cdn.requests().size() == 1; }));
     // The server never answers while held: only the cancel flag can end the request.
     const auto t0 = std::chrono::steady_clock::now();
     previewStop();
@@ -181,7 +153,7 @@ TEST_F(Preview, SilentCdnIsWaitedForOnce) {
     // Another appid fails at once with the same reason, without a request.
     const PreviewView second = waitFor({.appid = 62});
     EXPECT_EQ(second.error, first.error);
-    EXPECT_EQ(cdn.seen().size(), 1u);
+    EXPECT_EQ(cdn.requests().size(), 1u);
     netSetTestTimeoutMs(0);
 }
 
