@@ -19,6 +19,7 @@
 #include "data/jobs.h"
 #include "data/paths.h"
 #include "match/rules.h"
+#include "tests/net_servers.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -40,14 +41,7 @@ GameInfo game(const std::string& name, const std::string& folder = "", bool tick
     return g;
 }
 
-class FolderTest : public ::testing::Test {
-protected:
-    void SetUp() override { resetJobGlobals(); }
-    void TearDown() override {
-        dummyGames.clear();
-        resetJobGlobals();
-    }
-};
+using FolderTest = kbtest::JobTest;
 
 TEST_F(FolderTest, Match) {
     TempDir res;
