@@ -14,13 +14,13 @@ TEST(Chat, RefusalsThenExactRequestWithEveryEscape) {
     EXPECT_EQ(err, "未知 API 选项");
     EXPECT_FALSE(callAIApi(0, "qwen-plus", "k\r\nX-Evil: 1", "p", content, err));
     EXPECT_EQ(err, "API 密钥含有换行或控制字符，请重新输入。");
-    EXPECT_EQ(s.last().count, 0);  // refused before sending
+    EXPECT_TRUE(s.requests().empty());  // refused before sending
 
     const char raw[] = "行1\n\t\"引\"\b\f\r\\/ \x01\x1f\x7f\0z";
     const std::string prompt(raw, sizeof raw - 1);
     ASSERT_TRUE(callAIApi(0, "qwen-plus", "sk-test-123", prompt, content, err)) << err;
     EXPECT_EQ(content, "ok");
-    const auto seen = s.last();
+    const kbtest::HttpRequest seen = s.requests().at(0);
     EXPECT_EQ(seen.path, "/compatible-mode/v1/chat/completions");
     EXPECT_EQ(seen.body,
               "{\"model\":\"qwen-plus\",\"temperature\":0.3,\"max_tokens\":16384,\"messages\":[{\"role\":\"user\","

@@ -11,7 +11,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <iterator>
 #include <tuple>
 
 #include "ai/analysis.h"
@@ -20,6 +19,7 @@
 #include "data/jobs.h"
 #include "data/paths.h"
 #include "match/rules.h"
+#include "tests/net_servers.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -41,14 +41,7 @@ GameInfo game(const std::string& name, const std::string& folder = "", bool tick
     return g;
 }
 
-class FolderTest : public ::testing::Test {
-protected:
-    void SetUp() override { resetJobGlobals(); }
-    void TearDown() override {
-        dummyGames.clear();
-        resetJobGlobals();
-    }
-};
+using FolderTest = kbtest::JobTest;
 
 TEST_F(FolderTest, Match) {
     TempDir res;
@@ -96,10 +89,6 @@ void fillSource(const std::string& dir) {
     kbtest::makeDirs(dir + "sub.png");
 }
 
-size_t filesIn(const std::string& dir) {
-    return static_cast<size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
-}
-
 TEST_F(FolderTest, CopyOptionsAndProblems) {
     struct Case {
         int limit;
@@ -113,11 +102,9 @@ TEST_F(FolderTest, CopyOptionsAndProblems) {
         SCOPED_TRACE(c.copied);
         TempDir menu, res;
         kbtest::ScopedMenuDir scope(menu.path);
-        kbtest::makeDirs(res.path + "Good");
         fillSource(res.path + "Good/");
         kbtest::writeFile(res.path + "NotAFolder", "x");
         // A link at a target is replaced, never written through.
-        kbtest::makeDirs(res.path + "G");
         kbtest::writeFile(res.path + "G/a.txt", "second");
         kbtest::makeDirs(menu.path + "media/G");
         kbtest::writeFile(menu.path + "outside.txt", "keep");
@@ -141,9 +128,9 @@ TEST_F(FolderTest, CopyOptionsAndProblems) {
                                              (c.subLine ? "[Good Game] 复制失败: 不是普通文件 path=" + res.path +
                                                               "Good/sub.png（文件夹）\n"
                                                         : ""));
-        EXPECT_EQ(filesIn(menu.path + "media/Good Game"), static_cast<size_t>(c.copied));
+        EXPECT_EQ(kbtest::filesIn(menu.path + "media/Good Game").size(), static_cast<size_t>(c.copied));
         EXPECT_EQ(dummyGames[5].textCount, 2);  // the table shows the new files at once
-        EXPECT_EQ(filesIn(menu.path + "media"), 2u);
+        EXPECT_EQ(kbtest::filesIn(menu.path + "media").size(), 2u);
         EXPECT_FALSE(fs::exists(menu.path + "escape"));
         EXPECT_EQ(kbtest::readFile(menu.path + "media/G/a.txt"), "second");
         EXPECT_EQ(kbtest::readFile(menu.path + "outside.txt"), "keep");
@@ -157,7 +144,6 @@ TEST_F(FolderTest, CopyTakesRegularFilesOnceForEachName) {
     TempDir menu, res;
     kbtest::ScopedMenuDir scope(menu.path);
     const std::string src = res.path + "Twin/";
-    kbtest::makeDirs(src);
     kbtest::writeFile(src + "a.txt", "text");
     ASSERT_EQ(::mkfifo((src + "cover.jpg").c_str(), 0644), 0);
     const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -174,7 +160,7 @@ TEST_F(FolderTest, CopyTakesRegularFilesOnceForEachName) {
                   "cover.jpg（命名管道）\n[Twin] 复制失败: 不是普通文件 path=" + src +
                   "sock.png（套接字）\n[Twin] 复制失败: 不是普通文件 path=" + src + "zero.jpg（设备文件）\n");
     ::close(sock);
-    EXPECT_EQ(filesIn(menu.path + "media/Twin"), 1u);
+    EXPECT_EQ(kbtest::filesIn(menu.path + "media/Twin").size(), 1u);
     for (size_t r : {0u, 2u, 3u}) EXPECT_EQ(std::pair(dummyGames[r].imageCount, dummyGames[r].textCount), std::pair(0, 1)) << r;
     EXPECT_EQ(dummyGames[1].textCount, -1);
 }

@@ -1,5 +1,6 @@
 // The transport on both platforms: host map and refused URLs. (POST bodies and headers: the
-// chat tests; TLS verification: net_tls.cpp; cancelling: AiRequests.CancelFromTheWaitDialog.)
+// chat tests; TLS verification: net_tls.cpp; cancelling: AiRequests.CancelFromTheWaitDialog;
+// kept connections: the store jobs' connection counts.)
 #include "data/net.h"
 
 #include "tests/net_servers.h"
@@ -40,16 +41,4 @@ TEST(Net, ReceiveLimitRulesTheWaitsForTheAnswer) {
         EXPECT_EQ(r.timedOut, step != NetStep::None);
     }
     netSetTestTimeoutMs(-1);
-}
-
-// A client keeps one connection per host open across its requests.
-TEST(Net, ClientKeepsItsConnection) {
-    kbtest::HttpServer s;
-    s.keepAlive = true;
-    s.handler = [](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) { r.setContent(q.path, "text/plain"); };
-    kbtest::ScopedHostMap map("keep.test=http://127.0.0.1:" + std::to_string(s.start()));
-    NetClient client;
-    for (const char* path : {"/a", "/b", "/c"})
-        EXPECT_EQ(netRequest({.host = "keep.test", .path = path, .client = &client}).body, path);
-    EXPECT_EQ(s.connections.load(), 1);
 }

@@ -1,12 +1,14 @@
 // What the tests of the network jobs share: a polling deadline, a clean slate of job globals
-// and a loopback chat-completion service.
+// and loopback servers that record and hold requests.
 #pragma once
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -44,50 +46,38 @@ struct JobTest : ::testing::Test {
     }
 };
 
-// Stands in for all four chat providers: records what each request carried and answers with
-// whatever the test set.
-struct ChatServer {
-    struct Seen : HttpRequest {
-        int count = 0;
-    };
-
-    ScopedHostMap map{""};  // every provider's host, once the server runs
+// A loopback server standing in for the hosts it is given: it records every request and, while
+// held, keeps each waiting; then answer (set through respond) fills the reply.
+struct RecordingServer {
+    using Answer = std::function<void(const HttpRequest&, HttpResponse&)>;
+    ScopedHostMap map{""};  // each host to this server, once it runs
     std::mutex mtx;
     std::condition_variable cv;
-    Seen seen;
-    int status = 200;
-    std::string answer;
-    bool holding = false;  // requests wait until hold(false)
+    std::vector<HttpRequest> seen;
+    bool holding = false;
+    Answer answer = [](const HttpRequest&, HttpResponse&) {};
     // Last, so it stops (and its handlers end) before the state above goes away.
     HttpServer http;
 
-    ChatServer() {
+    explicit RecordingServer(const std::vector<std::string>& hosts) {
         http.handler = [this](const HttpRequest& q, HttpResponse& r) {
             std::unique_lock<std::mutex> lk(mtx);
-            static_cast<HttpRequest&>(seen) = q;
-            ++seen.count;
+            seen.push_back(q);
             cv.wait(lk, [this] { return !holding; });
-            r.status = status;
-            r.setContent(answer, "application/json");
+            answer(q, r);
         };
         http.start();
         std::string m;
-        for (const AiProvider& p : kAiProviders) m += std::string(p.host) + "=" + http.base() + ",";
+        for (const std::string& h : hosts) m += h + "=" + http.base() + ",";
         setEnv("KESTRELBOX_HOST_MAP", m);
     }
-    ~ChatServer() { hold(false); }
+    ~RecordingServer() { hold(false); }
 
-    void reply(int st, std::string body) {
+    void respond(Answer a) {
         std::lock_guard<std::mutex> lk(mtx);
-        status = st;
-        answer = std::move(body);
+        answer = std::move(a);
     }
-    // An ordinary answer carrying content (already JSON-escaped) and a finish reason.
-    void replyContent(const std::string& escapedContent, const std::string& finish = "stop") {
-        reply(200, "{\"id\":\"x\",\"choices\":[{\"index\":0,\"message\":{\"role\":\"assistant\",\"content\":\"" +
-                       escapedContent + "\"},\"finish_reason\":\"" + finish + "\"}]}");
-    }
-    Seen last() {
+    std::vector<HttpRequest> requests() {
         std::lock_guard<std::mutex> lk(mtx);
         return seen;
     }
@@ -95,6 +85,28 @@ struct ChatServer {
         std::lock_guard<std::mutex> lk(mtx);
         holding = on;
         cv.notify_all();
+    }
+};
+
+// Stands in for all four chat providers.
+struct ChatServer : RecordingServer {
+    static std::vector<std::string> providerHosts() {
+        std::vector<std::string> hosts;
+        for (const AiProvider& p : kAiProviders) hosts.push_back(p.host);
+        return hosts;
+    }
+    ChatServer() : RecordingServer(providerHosts()) {}
+
+    void reply(int status, std::string body) {
+        respond([status, body](const HttpRequest&, HttpResponse& r) {
+            r.status = status;
+            r.setContent(body, "application/json");
+        });
+    }
+    // An ordinary answer carrying content (already JSON-escaped) and a finish reason.
+    void replyContent(const std::string& escapedContent, const std::string& finish = "stop") {
+        reply(200, "{\"id\":\"x\",\"choices\":[{\"index\":0,\"message\":{\"role\":\"assistant\",\"content\":\"" +
+                       escapedContent + "\"},\"finish_reason\":\"" + finish + "\"}]}");
     }
 };
 

@@ -5,14 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <filesystem>
-#include <map>
-#include <mutex>
 #include <vector>
 
-#include "data/files.h"
-#include "data/game.h"
 #include "data/net.h"
 #include "steam/download.h"
 #include "steam/store_api.h"
@@ -44,83 +38,37 @@ PreviewView waitFor(const PreviewSource& s) {
     return v;
 }
 
-PreviewSource store(int32_t appid, const std::string& mediaDir = "", const std::string& name = "",
-                    bool downloadedFor = false) {
-    PreviewSource s;
-    s.appid = appid;
-    s.mediaDir = mediaDir;
-    s.candidateName = name;
-    s.downloadedFor = downloadedFor;
-    return s;
+// The image CDN's answer: the picture of a capsule's appid, its last digit as the colour.
+void capsuleAnswer(const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
+    r.setContent(picture(static_cast<char>(q.path[q.path.find("/capsule") - 1])), "image/jpeg");
 }
-
-PreviewSource local(const std::string& folder) {
-    PreviewSource s;
-    s.localFolder = folder;
-    return s;
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::filesystem::create_directories(pathFromUtf8(path).parent_path());
-    std::string err;
-    ASSERT_TRUE(writeFileBinaryUtf8(path, bytes, err)) << err;
-}
-
-// The image CDN on loopback: capsule paths answer with the picture of their appid (its last
-// digit as the colour), others as set; every path asked is recorded. hold() keeps requests
-// waiting.
-struct Cdn {
-    std::mutex mtx;
-    std::condition_variable cv;
-    std::vector<std::string> asked;
-    std::map<std::string, std::pair<std::string, std::string>> special;  // path -> (body, type)
-    bool holding = false;
-    kbtest::ScopedHostMap map{""};
-    kbtest::HttpServer http;
-
-    Cdn() {
-        http.handler = [this](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
-            std::unique_lock<std::mutex> lk(mtx);
-            asked.push_back(q.path);
-            cv.wait(lk, [this] { return !holding; });
-            if (auto it = special.find(q.path); it != special.end()) return r.setContent(it->second.first, it->second.second);
-            r.setContent(picture(static_cast<char>(q.path[q.path.find("/capsule") - 1])), "image/jpeg");
-        };
-        http.start();
-        kbtest::setEnv("KESTRELBOX_HOST_MAP", std::string(kSteamCdnHost) + "=" + http.base());
-    }
-    ~Cdn() { hold(false); }
-    void hold(bool on) {
-        std::lock_guard<std::mutex> lk(mtx);
-        holding = on;
-        cv.notify_all();
-    }
-    std::vector<std::string> seen() {
-        std::lock_guard<std::mutex> lk(mtx);
-        return asked;
-    }
-};
 
 struct Preview : ::testing::Test {
-    Cdn cdn;
+    kbtest::RecordingServer cdn{{kSteamCdnHost}};
     kbtest::TempDir dir;
-    void SetUp() override { previewStart(testDecode); }
+    void SetUp() override {
+        cdn.respond(capsuleAnswer);
+        previewStart(testDecode);
+    }
     void TearDown() override { previewStop(); }
 };
 
 TEST_F(Preview, SourcesInOrder) {
     // media/<name>/ of a row holding a capsule of colour 'm' and an info.txt naming "Game Nine".
     const std::string media = dir.path + "media/row/";
-    writeFile(media + kCapsuleFileName, picture('m'));
-    writeFile(media + "info.txt", "Game Nine\t2020\n开发商: x\n");
+    kbtest::writeFile(media + kCapsuleFileName, picture('m'));
+    kbtest::writeFile(media + "info.txt", "Game Nine\t2020\n开发商: x\n");
     // A local folder: its first picture by name is b.png ('b'); a text and a folder come earlier.
-    writeFile(dir.path + "res/0.txt", "text");
-    writeFile(dir.path + "res/a.jpg/x", "");
-    writeFile(dir.path + "res/c.jpg", picture('c'));
-    writeFile(dir.path + "res/b.png", picture('b'));
-    writeFile(dir.path + "none/readme.txt", "text");
-    writeFile(dir.path + "bad/x.jpg", picture(0));
-    cdn.special[capsulePath(7)] = {"<html>not found</html>", "image/jpeg"};
+    kbtest::writeFile(dir.path + "res/0.txt", "text");
+    kbtest::writeFile(dir.path + "res/a.jpg/x", "");
+    kbtest::writeFile(dir.path + "res/c.jpg", picture('c'));
+    kbtest::writeFile(dir.path + "res/b.png", picture('b'));
+    kbtest::writeFile(dir.path + "none/readme.txt", "text");
+    kbtest::writeFile(dir.path + "bad/x.jpg", picture(0));
+    cdn.respond([](const kbtest::HttpRequest& q, kbtest::HttpResponse& r) {
+        if (q.path != capsulePath(7)) return capsuleAnswer(q, r);
+        r.setContent("<html>not found</html>", "image/jpeg");
+    });
     struct Row {
         const char* what;
         PreviewSource source;
@@ -129,62 +77,65 @@ TEST_F(Preview, SourcesInOrder) {
         const char* error;
         bool cdnAsked;
     } rows[] = {
-        {"downloaded for this appid", store(11, media, "Other", true), kPreviewReady, 'm', "", false},
-        {"info.txt names the candidate", store(21, media, "Game Nine"), kPreviewReady, 'm', "", false},
-        {"media of another game", store(31, media, "Game Ten"), kPreviewReady, '1', "", true},
-        {"no media folder", store(41), kPreviewReady, '1', "", true},
-        {"downloaded, capsule missing", store(51, dir.path + "media/gone/", "", true), kPreviewReady, '1', "", true},
-        {"CDN page that is no picture", store(7), kPreviewFailed, 0, "内容不是图片", true},
-        {"local folder", local(dir.path + "res"), kPreviewReady, 'b', "", false},
-        {"local folder without pictures", local(dir.path + "none"), kPreviewFailed, 0, "文件夹里没有图片", false},
-        {"undecodable picture", local(dir.path + "bad"), kPreviewFailed, 0, "cannot decode", false},
+        {"downloaded for this appid", {.appid = 11, .mediaDir = media, .candidateName = "Other", .downloadedFor = true},
+         kPreviewReady, 'm', "", false},
+        {"info.txt names the candidate", {.appid = 21, .mediaDir = media, .candidateName = "Game Nine"}, kPreviewReady,
+         'm', "", false},
+        {"media of another game", {.appid = 31, .mediaDir = media, .candidateName = "Game Ten"}, kPreviewReady, '1', "",
+         true},
+        {"no media folder", {.appid = 41}, kPreviewReady, '1', "", true},
+        {"downloaded, capsule missing", {.appid = 51, .mediaDir = dir.path + "media/gone/", .downloadedFor = true},
+         kPreviewReady, '1', "", true},
+        {"CDN page that is no picture", {.appid = 7}, kPreviewFailed, 0, "内容不是图片", true},
+        {"local folder", {.localFolder = dir.path + "res"}, kPreviewReady, 'b', "", false},
+        {"local folder without pictures", {.localFolder = dir.path + "none"}, kPreviewFailed, 0, "文件夹里没有图片", false},
+        {"undecodable picture", {.localFolder = dir.path + "bad"}, kPreviewFailed, 0, "cannot decode", false},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
-        const size_t before = cdn.seen().size();
+        const size_t before = cdn.requests().size();
         const PreviewView v = waitFor(r.source);
         EXPECT_EQ(v.state, r.state);
         EXPECT_EQ(colourOf(v), r.colour);
         EXPECT_NE(v.error.find(r.error), std::string::npos) << v.error;
-        EXPECT_EQ(cdn.seen().size() > before, r.cdnAsked);
+        EXPECT_EQ(cdn.requests().size() > before, r.cdnAsked);
         // Asked again: answered from memory, a failure included.
         EXPECT_EQ(previewGet(r.source).state, r.state);
-        EXPECT_EQ(cdn.seen().size() > before, r.cdnAsked);
+        EXPECT_EQ(cdn.requests().size() > before, r.cdnAsked);
     }
-    EXPECT_EQ(cdn.seen().size(), 4u);
+    EXPECT_EQ(cdn.requests().size(), 4u);
 }
 
-TEST_F(Preview, NewestRequestFirstAndScaledToHalf) {
+TEST_F(Preview, NewestRequestFirst) {
     cdn.hold(true);
-    previewGet(store(101));
-    ASSERT_TRUE(kbtest::waitUntil([&] { return cdn.seen().size() == 1; }));
+    previewGet({.appid = 101});
+    ASSERT_TRUE(kbtest::waitUntil([&] { return cdn.requests().size() == 1; }));
     // While 101 is fetched, 102, 103 and 104 are hovered; 102 again, so it is the newest.
-    for (int32_t a : {102, 103, 104, 102}) previewGet(store(a));
+    for (int32_t a : {102, 103, 104, 102}) previewGet({.appid = a});
     cdn.hold(false);
     // Waiting by asking would be a hover too: wait for the server instead.
-    ASSERT_TRUE(kbtest::waitUntil([&] { return cdn.seen().size() == 4; }));
-    const PreviewView last = waitFor(store(103));
-    EXPECT_EQ(cdn.seen(), (std::vector<std::string>{capsulePath(101), capsulePath(102), capsulePath(104), capsulePath(103)}));
-    ASSERT_TRUE(last.picture);
-    EXPECT_EQ(last.picture->width, 308u);
-    EXPECT_EQ(last.picture->height, 176u);
+    ASSERT_TRUE(kbtest::waitUntil([&] { return cdn.requests().size() == 4; }));
+    waitFor({.appid = 103});
+    std::vector<std::string> paths;
+    for (const kbtest::HttpRequest& q : cdn.requests()) paths.push_back(q.path);
+    EXPECT_EQ(paths, (std::vector<std::string>{capsulePath(101), capsulePath(102), capsulePath(104), capsulePath(103)}));
 }
 
 TEST_F(Preview, CacheKeepsTheLatestPictures) {
     const size_t one = 308u * 176u * 4u;
-    for (size_t i = 0; i <= kPreviewCacheSize; ++i) waitFor(store(static_cast<int32_t>(1000 + i)));
+    for (size_t i = 0; i <= kPreviewCacheSize; ++i) waitFor({.appid = static_cast<int32_t>(1000 + i)});
     EXPECT_EQ(previewCacheBytes(), kPreviewCacheSize * one);
     // The first was used least recently: it went, and is fetched again; the second stayed.
-    EXPECT_EQ(previewGet(store(1001)).state, kPreviewReady);
-    EXPECT_EQ(previewGet(store(1000)).state, kPreviewLoading);
-    waitFor(store(1000));
-    EXPECT_EQ(cdn.seen().size(), kPreviewCacheSize + 2);
+    EXPECT_EQ(previewGet({.appid = 1001}).state, kPreviewReady);
+    EXPECT_EQ(previewGet({.appid = 1000}).state, kPreviewLoading);
+    waitFor({.appid = 1000});
+    EXPECT_EQ(cdn.requests().size(), kPreviewCacheSize + 2);
 }
 
 TEST_F(Preview, StopEndsAFetchInFlight) {
     cdn.hold(true);
-    previewGet(store(5));
-    ASSERT_TRUE(kbtest::waitUntil([&] { return cdn.seen().size() == 1; }));
+    previewGet({.appid = 5});
+    ASSERT_TRUE(kbtest::waitUntil([&] { return cdn.requests().size() == 1; }));
     // The server never answers while held: only the cancel flag can end the request.
     const auto t0 = std::chrono::steady_clock::now();
     previewStop();
@@ -196,13 +147,13 @@ TEST_F(Preview, StopEndsAFetchInFlight) {
 TEST_F(Preview, SilentCdnIsWaitedForOnce) {
     netSetTestTimeoutMs(300);
     cdn.hold(true);
-    const PreviewView first = waitFor(store(61));
+    const PreviewView first = waitFor({.appid = 61});
     EXPECT_EQ(first.state, kPreviewFailed);
     EXPECT_NE(first.error.find("超时"), std::string::npos) << first.error;
     // Another appid fails at once with the same reason, without a request.
-    const PreviewView second = waitFor(store(62));
+    const PreviewView second = waitFor({.appid = 62});
     EXPECT_EQ(second.error, first.error);
-    EXPECT_EQ(cdn.seen().size(), 1u);
+    EXPECT_EQ(cdn.requests().size(), 1u);
     netSetTestTimeoutMs(0);
 }
 

@@ -108,7 +108,7 @@ TEST_F(AiRequests, WhatEachRequestLeavesInTheBoxAndThePopup) {
         EXPECT_EQ(gGenOk, c.status == 200);
         EXPECT_EQ(gGenMsg, c.msg);
         EXPECT_EQ(std::string(gBox), c.box);
-        EXPECT_NE(s.last().body.find(c.sent), std::string::npos) << s.last().body;
+        EXPECT_NE(s.requests().at(0).body.find(c.sent), std::string::npos) << s.requests().at(0).body;
         EXPECT_FALSE(collectAiRequest(gBox, sizeof gBox));  // nothing left to collect
     }
 }
@@ -119,7 +119,7 @@ TEST_F(AiRequests, CancelFromTheWaitDialog) {
     s.hold(true);
     std::strcpy(gBox, "my prompt");
     EXPECT_FALSE(onGenerateFromBox(gBox, 2, 1, "k"));
-    ASSERT_TRUE(kbtest::waitUntil([&] { return s.last().count > 0; }));
+    ASSERT_TRUE(kbtest::waitUntil([&] { return !s.requests().empty(); }));
     EXPECT_TRUE(gWaitState.active.load());
     EXPECT_FALSE(onGenerateFromBox(gBox, 2, 1, "k"));  // ignored while one runs
     ASSERT_NE(gWaitState.cancel, nullptr);
@@ -127,7 +127,7 @@ TEST_F(AiRequests, CancelFromTheWaitDialog) {
     ASSERT_TRUE(collectWhenDone());
     s.hold(false);
     EXPECT_FALSE(gWaitState.active.load());
-    EXPECT_EQ(s.last().count, 1);
+    EXPECT_EQ(s.requests().size(), 1u);
     EXPECT_EQ(gGenMsg, "请求已取消。");
     EXPECT_STREQ(gBox, "my prompt");
 }

@@ -97,6 +97,7 @@ void makeGamesDb(const std::string& path, const std::vector<DbRow>& rows) {
 }
 
 void writeFile(const std::string& path, const std::string& bytes) {
+    std::filesystem::create_directories(pathFromUtf8(path).parent_path());
     std::ofstream f(pathFromUtf8(path), std::ios::binary);
     if (!f) throw std::runtime_error("write " + path);
     f << bytes;
@@ -110,5 +111,15 @@ std::string readFile(const std::string& path) {
 void makeDirs(const std::string& path) { std::filesystem::create_directories(pathFromUtf8(path)); }
 
 bool fileExists(const std::string& path) { return std::filesystem::exists(pathFromUtf8(path)); }
+
+std::set<std::string> filesIn(const std::string& dir) {
+    std::set<std::string> names;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(pathFromUtf8(dir), ec)) {
+        const std::u8string u = e.path().filename().u8string();
+        names.emplace(u.begin(), u.end());
+    }
+    return names;
+}
 
 }  // namespace kbtest

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -43,9 +44,12 @@ void execSql(const std::string& path, const std::string& sql);
 // Runs one SQL query and returns the first column of every row as text ("<NULL>" for NULL).
 std::vector<std::string> queryColumn(const std::string& dbPath, const std::string& sql);
 
+// Creates the missing folders of path first.
 void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
 void makeDirs(const std::string& path);
 bool fileExists(const std::string& path);
+// The names in a folder; none for a folder that is not there.
+std::set<std::string> filesIn(const std::string& dir);
 
 }  // namespace kbtest

@@ -188,9 +188,7 @@ def journey_offline(app, menu, services):
     kbx.check(states == expect, f"row colours after the match: {states}, expected {expect}")
 
     # 艾尔登法环 has two candidates in the pool: pick the second in its combo.
-    before = app.capture()
-    app.click_until(420, row_y(0), lambda r: kbx.diff_share(before, r, (395, row_y(0) + 14, 693, 765)) > 0.02,
-                    "the candidate list", tries=2)
+    before = open_candidates(app)
     appid_cell = (452, row_y(0) - 8, 530, row_y(0) + 8)
     app.click_until(480, row_y(0) + 47, lambda r: kbx.diff_share(before, r, appid_cell) > 0.05,
                     "the second candidate chosen", tries=1, timeout=30)
@@ -204,6 +202,14 @@ def journey_offline(app, menu, services):
     # The chosen candidate decides what is fetched for 艾尔登法环.
     kbx.check(any("appids=2622380" in p for p in services.requests), "the chosen candidate's appid was not used")
     hover_previews(app, menu, services)
+
+
+def open_candidates(app):
+    """Opens the first row's candidate list; returns the window before it opened."""
+    before = app.capture()
+    app.click_until(420, row_y(0), lambda r: kbx.diff_share(before, r, (395, row_y(0) + 14, 693, 765)) > 0.02,
+                    "the candidate list", tries=2)
+    return before
 
 
 def capsule_asks(services, appid):
@@ -226,9 +232,7 @@ def hover_previews(app, menu, services):
     app.capture("preview-media.png")
     kbx.check(capsule_asks(services, 413150) == asked, "the downloaded capsule was fetched again")
     app.park()
-    before = app.capture()
-    app.click_until(420, row_y(0), lambda r: kbx.diff_share(before, r, (395, row_y(0) + 14, 693, 765)) > 0.02,
-                    "the candidate list", tries=2)
+    open_candidates(app)
     app.hover(480, row_y(0) + 25)  # its first item, ELDEN RING: not downloaded
     app.wait_capture(shows(CDN_RGB), "the CDN's capsule in the tooltip", timeout=60)
     app.capture("preview-cdn.png")

@@ -189,7 +189,7 @@ class App:
 
     def click(self, x, y, button=1, modifiers=None):
         """Move, let a frame see the pointer there, then press and release."""
-        self._xdo("mousemove", "--window", self.wid, str(x), str(y), "sleep", str(0.15 * PACE))
+        self.hover(x, y)
         hold = ["keydown", modifiers, "sleep", "0.3"] if modifiers else []
         release = ["sleep", "0.3", "keyup", modifiers] if modifiers else []
         self._xdo(*hold, "mousedown", str(button), "sleep", str(0.15 * PACE), "mouseup", str(button), *release)
@@ -200,7 +200,7 @@ class App:
 
     def park(self):
         """Moves the pointer off the controls (to the window's bottom-right corner)."""
-        self._xdo("mousemove", "--window", self.wid, "1196", "796", "sleep", str(0.15 * PACE))
+        self.hover(1196, 796)
 
     def act_until(self, act, predicate, what, tries=4, timeout=20):
         """Acts and waits for the result; acts again when it did not show (lost input)."""
