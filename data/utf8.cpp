@@ -68,3 +68,30 @@ size_t copyUtf8IntoBuffer(char* buf, size_t size, std::string_view text) {
     buf[n] = '\0';
     return n;
 }
+
+std::u32string utf8Decode(std::string_view s) {
+    std::u32string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const size_t len = utf8SeqLen(c);
+        if (len == 1) {
+            out.push_back(c < 0x80 ? c : 0xFFFD);
+            ++i;
+            continue;
+        }
+        if (len > s.size() - i) break;
+        char32_t cp = c & (0xFFu >> (len + 1));
+        for (size_t k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3Fu);
+        out.push_back(cp);
+        i += len;
+    }
+    return out;
+}
+
+std::string utf8Encode(std::u32string_view s) {
+    std::string out;
+    out.reserve(s.size() * 3);
+    for (char32_t c : s) appendUtf8(out, c);
+    return out;
+}

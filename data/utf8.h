@@ -26,3 +26,18 @@ std::string utf8Prefix(const std::string& s, size_t maxBytes);
 // Copies the longest character-whole prefix of text that fits a zero-terminated buffer of
 // size bytes (the GUI's fixed text boxes) and terminates it; returns the bytes copied.
 size_t copyUtf8IntoBuffer(char* buf, size_t size, std::string_view text);
+
+// The lead-byte rule of the matching engine: length of a UTF-8 sequence from its first byte
+// alone (continuation bytes are never examined). 0x80-0xBF and 0xF8-0xFF count as 1.
+constexpr size_t utf8SeqLen(unsigned char lead) {
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC0 && lead <= 0xDF) return 2;
+    if (lead >= 0xE0 && lead <= 0xEF) return 3;
+    if (lead >= 0xF0 && lead <= 0xF7) return 4;
+    return 1;
+}
+// Code points by the lead-byte rule, as the matcher reads titles: a stray byte is U+FFFD and a
+// sequence cut off at the end is dropped (lenient, where decodeUtf8Char is strict).
+std::u32string utf8Decode(std::string_view s);
+// appendUtf8 of each code point.
+std::string utf8Encode(std::u32string_view s);

@@ -1,14 +1,10 @@
 // Cleaning and folding of the titles real menus hold: "原子之心 v1.0-v1.14.4.0 二十九项修改器",
 // "《战斗位置：太平洋》汉化", "三國志13 威力加強版". Pure functions, UTF-8 in and out.
 #pragma once
+#include "data/utf8.h"  // utf8Decode, utf8Encode
 #include <string>
 #include <string_view>
 #include <vector>
-
-// Code points of a UTF-8 text by the lead-byte rule; a stray byte becomes U+FFFD and a sequence
-// cut off by the end of the text is dropped.
-std::u32string utf8Decode(std::string_view s);
-std::string utf8Encode(std::u32string_view s);
 
 // One character folded for comparison: traditional -> simplified (table generated from OpenCC),
 // full-width ASCII -> ASCII, the ideographic space -> space. Everything else is returned as is.

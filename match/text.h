@@ -1,9 +1,10 @@
 // Character classes of UTF-8 titles and the cutting of mixed titles into a
 // Chinese and an English part. Pure functions on byte strings: they never
 // decode to wide characters and never fail; malformed UTF-8 is handled by the
-// lead-byte rule below (a stray byte counts as a one-byte character, a
+// lead-byte rule (utf8SeqLen; a stray byte counts as a one-byte character, a
 // sequence cut off by the end of the string is dropped or ends the walk).
 #pragma once
+#include "data/utf8.h"  // utf8SeqLen, the lead-byte rule
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -14,16 +15,6 @@
 // Result of classifyNameType. Callers compare the int directly.
 namespace NameType {
 enum : int { English = 0, Chinese = 1, Mixed = 2 };
-}
-
-// The lead-byte rule: length of a UTF-8 sequence from its first byte alone
-// (continuation bytes are never examined). 0x80-0xBF and 0xF8-0xFF count as 1.
-constexpr size_t utf8SeqLen(unsigned char lead) {
-    if (lead < 0x80) return 1;
-    if (lead >= 0xC0 && lead <= 0xDF) return 2;
-    if (lead >= 0xE0 && lead <= 0xEF) return 3;
-    if (lead >= 0xF0 && lead <= 0xF7) return 4;
-    return 1;
 }
 
 // A character of one to four bytes as one integer (bytes from the high end).
