@@ -237,6 +237,14 @@ void blankNamedEdition(Text& t) {
     }
 }
 
+// The edition words of a folded text blanked, the word naming an edition with them.
+void blankEditionWords(Text& t) {
+    for (std::u32string_view w : kEditionWords)
+        for (size_t p; (p = t.folded.find(w)) != std::u32string::npos;) t.blank(p, w.size());
+    for (std::string_view w : kLatinEditionWords) blankLatinWord(t, w, false);
+    blankNamedEdition(t);
+}
+
 size_t firstNoteMark(const std::u32string& f, size_t from) {
     size_t at = std::u32string::npos;
     for (std::u32string_view m : kNoteMarks) at = std::min(at, f.find(m, from));
@@ -339,6 +347,30 @@ bool namesEdition(std::string_view name) {
     return t.folded != before;
 }
 
+std::string editionBase(std::string_view name) {
+    Text t;
+    t.raw = utf8Decode(name);
+    if (t.raw.size() > kMaxTitleChars) t.raw.resize(kMaxTitleChars);
+    t.folded = t.raw;
+    for (char32_t& c : t.folded) c = lower(foldChar(c));
+    const std::u32string before = t.folded;
+    blankEditionWords(t);
+    trim(t);
+    return t.folded == before ? std::string() : utf8Encode(t.folded);
+}
+
+bool cutInsideBracket(std::string_view title) {
+    const std::u32string f = utf8Decode(title);
+    for (size_t i = 0; i < f.size(); ++i) {
+        const int k = bracketIndex(f[i]);
+        if (k < 0 || static_cast<size_t>(k) >= kTitleBrackets) continue;
+        const size_t end = closingOf(f, i);
+        if (end == std::u32string::npos) return true;
+        i = end;
+    }
+    return false;
+}
+
 std::vector<TitleForm> cleanTitleForms(std::string_view title) {
     Text t;
     t.raw = utf8Decode(title);
@@ -412,10 +444,7 @@ std::vector<TitleForm> cleanTitleForms(std::string_view title) {
         alternatives.push_back({std::move(b), false, false});
     }
     Text base = t;
-    for (std::u32string_view w : kEditionWords)
-        for (size_t p; (p = base.folded.find(w)) != std::u32string::npos;) base.blank(p, w.size());
-    for (std::string_view w : kLatinEditionWords) blankLatinWord(base, w, false);
-    blankNamedEdition(base);
+    blankEditionWords(base);
     trim(base);
     if (base.folded.size() != t.folded.size()) {
         // Before the parts: a part with the same text leaves more of the title unexplained.

@@ -9,6 +9,7 @@
 #include <tuple>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "data/files.h"
 #include "data/game.h"
@@ -75,7 +76,33 @@ TitleUnits entryProfile(const PoolItem& e, size_t k) {
     return entryUnits(e.nickname, e.nickname);
 }
 
+// A name's units as a set, word order aside: "Napoleon: Total War" is "Total War: NAPOLEON".
+std::string unitSetKey(std::string_view name) {
+    const TitleUnits u = titleUnits(name);
+    std::string k = utf8Encode(std::u32string(u.cjk.begin(), u.cjk.end()));
+    for (const std::string& w : u.words) k += ' ' + w;
+    for (uint32_t n : u.numbers) k += ' ' + std::to_string(n);
+    return k;
+}
+
 }  // namespace
+
+std::unordered_set<std::string> editionBases(const std::vector<PoolItem>& pool) {
+    std::unordered_set<std::string> bases;
+    for (const PoolItem& e : pool)
+        for (const std::string* name : {&e.name, &e.name_cn}) {
+            const std::string base = editionBase(*name);
+            if (!base.empty()) bases.insert(unitSetKey(base));
+        }
+    bases.erase(std::string());
+    return bases;
+}
+
+bool remasterListed(const PoolItem& e, const std::unordered_set<std::string>& bases) {
+    for (const std::string* name : {&e.name, &e.name_cn})
+        if (!name->empty() && editionBase(*name).empty() && bases.count(unitSetKey(*name))) return true;
+    return false;
+}
 
 float scoreCleanedEntry(const std::string& gameName, const std::vector<TitleUnits>& forms, const PoolItem& e) {
     if (gameName == e.name || gameName == e.name_cn || gameName == e.nickname) return 1.0f;
@@ -104,7 +131,11 @@ std::vector<MatchCandidate> finishLibraryCandidates(std::vector<MatchCandidate> 
 }
 
 std::vector<MatchCandidate> finishCleanedCandidates(const std::string& gameName, const std::vector<PoolItem>& pool,
-                                                    const std::vector<ScoredEntry>& scored) {
+                                                    std::vector<ScoredEntry> scored, const RemasterListed& remastered) {
+    // 精确 is what the user does not review: it needs the title to name one listing whole.
+    const bool cut = cutInsideBracket(gameName);
+    for (ScoredEntry& s : scored)
+        if (isExactScore(s.score) && (cut || remastered(pool[s.entry]))) s.score = kListingOpenScore;
     std::vector<MatchCandidate> cands;
     cands.reserve(scored.size());
     for (const ScoredEntry& s : scored) cands.push_back(candidateFor(pool[s.entry], s.score));
@@ -259,7 +290,11 @@ std::vector<MatchCandidate> matchGameReference(const std::string& gameName, cons
         if (std::binary_search(shortNamed.begin(), shortNamed.end(), static_cast<uint32_t>(i))) s = std::max(s, kShortNameScore);
         if (s >= cut) scored.push_back(ScoredEntry{static_cast<uint32_t>(i), s});
     }
-    return finishCleanedCandidates(gameName, pool, scored);
+    std::optional<std::unordered_set<std::string>> bases;  // only titles with a 精确 entry need them
+    return finishCleanedCandidates(gameName, pool, std::move(scored), [&](const PoolItem& e) {
+        if (!bases) bases = editionBases(pool);
+        return remasterListed(e, *bases);
+    });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -335,6 +370,7 @@ struct PoolIndex {
     std::unordered_map<std::string, uint32_t> unitWordId;
     Postings cjkUnits, wordUnits;
     std::unordered_map<std::string, std::vector<ShortHit>> shortKeys;
+    std::unordered_set<std::string> editionBases;
 };
 
 void PoolIndexDeleter::operator()(PoolIndex* p) const { delete p; }
@@ -466,6 +502,7 @@ PoolIndexPtr buildCleanedIndex(PoolIndexPtr ix) {
     }
     std::thread side([&] {
         buildExactTables(*ix);
+        ix->editionBases = editionBases(pool);
         for (size_t i = 0; i < n; ++i)
             for (ShortKey& k : shortOf[i]) ix->shortKeys[k.key].push_back(ShortHit{static_cast<uint32_t>(i), std::move(k)});
     });
@@ -714,7 +751,8 @@ std::vector<MatchCandidate> matchCleanedFast(const std::string& gameName, const 
         if (s >= threshold) found.push_back(ScoredEntry{i, s});
     }
     for (uint32_t s : scored) sc.best[s] = 0.0f;
-    return finishCleanedCandidates(gameName, pool, found);
+    return finishCleanedCandidates(gameName, pool, std::move(found),
+                                   [&](const PoolItem& e) { return remasterListed(e, ix.editionBases); });
 }
 
 }  // namespace

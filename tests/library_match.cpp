@@ -314,6 +314,7 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         {214640, "Call of Duty: Black Ops - Multiplayer OSX", "", ""},
         {72850, "The Elder Scrolls V: Skyrim", "上古卷轴5：天际", ""},
         {489830, "The Elder Scrolls V: Skyrim Special Edition", "上古卷轴5：天际重制版", ""},
+        {288160, "The Room", "未上锁的房间", ""},
     };
     struct Case {
         const char* title;
@@ -357,6 +358,10 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         // The longest name the title holds, over the names inside it.
         {"Call of Duty: Black Ops - Multiplayer 使命召唤：黑色行动 - 多人模式", 4, 42710, false},
         {"The Elder Scrolls V: Skyrim Special Edition 上古卷轴5：天际特别版", 4, 489830, false},
+        // 精确 needs one listing named whole: not the base game with its remaster listed beside
+        // it, nor a name that breaks off inside its bracket.
+        {"上古卷轴V：天际", 4, 72850, false},
+        {"《未上锁的房间", 4, 288160, false},
     };
     const PoolIndexPtr index = buildPoolIndex(pool, true);
     MatchScratch scratch;
