@@ -144,6 +144,25 @@ void stripVersions(Text& t) {
     }
 }
 
+// The store's name beside CJK text tells where the release came from ("steam版", "steam辐射2",
+// "辐射1steam"); before a Latin word it may open a game's name ("Steam Marines"), and stays.
+void blankStoreName(Text& t) {
+    constexpr std::u32string_view kStore = U"steam";
+    for (size_t p = 0; p + kStore.size() <= t.folded.size(); ++p) {
+        bool same = p == 0 || !isLetter(t.folded[p - 1]);
+        for (size_t k = 0; same && k < kStore.size(); ++k) same = lower(t.folded[p + k]) == kStore[k];
+        if (!same) continue;
+        size_t next = p + kStore.size(), prev = p;
+        while (next < t.folded.size() && t.folded[next] == U' ') ++next;
+        while (prev > 0 && t.folded[prev - 1] == U' ') --prev;
+        const bool cjkAfter = next < t.folded.size() && isCjkUnit(t.folded[next]);
+        // At the end, where notes cut from it left it ("上古卷轴4 Steam 汉化"): after a CJK name.
+        const bool endsCjk = next == t.folded.size() && prev > 0 &&
+                             (isCjkUnit(t.folded[prev - 1]) || isDigit(t.folded[prev - 1]));
+        if (cjkAfter || endsCjk) t.blank(p, kStore.size());
+    }
+}
+
 // Blanks every whole Latin word w (any case; with numbered, digits may follow it: "Update10").
 void blankLatinWord(Text& t, std::string_view w, bool numbered) {
     for (size_t i = 0; i + w.size() <= t.folded.size(); ++i) {
@@ -175,6 +194,7 @@ void stripNoiseWords(Text& t) {
     }
     for (std::string_view w : kGroupTags) blankLatinWord(t, w, false);
     for (std::string_view w : kReleaseWords) blankLatinWord(t, w, true);
+    blankStoreName(t);
 }
 
 void stripSymbols(Text& t) {
@@ -326,6 +346,11 @@ char32_t foldChar(char32_t c) {
     const auto* it = std::lower_bound(std::begin(kTraditionalToSimplified), end, static_cast<uint32_t>(c),
                                       [](const FoldPair& p, uint32_t v) { return p.from < v; });
     return it != end && it->from == c ? static_cast<char32_t>(it->to) : c;
+}
+
+bool isCjkUnit(char32_t c) {
+    return (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) ||
+           (c >= 0x20000 && c <= 0x3FFFF) || (c >= 0x3041 && c <= 0x30FA) || (c >= 0xAC00 && c <= 0xD7AF);
 }
 
 std::string foldTitle(std::string_view title) {

@@ -315,6 +315,7 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         {72850, "The Elder Scrolls V: Skyrim", "上古卷轴5：天际", ""},
         {489830, "The Elder Scrolls V: Skyrim Special Edition", "上古卷轴5：天际重制版", ""},
         {288160, "The Room", "未上锁的房间", ""},
+        {753, "Steam", "", ""}, {38400, "Fallout", "辐射", ""},
     };
     struct Case {
         const char* title;
@@ -362,6 +363,7 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         // it, nor a name that breaks off inside its bracket.
         {"上古卷轴V：天际", 4, 72850, false},
         {"《未上锁的房间", 4, 288160, false},
+        {"辐射1steam汉化补丁", 4, 38400, false},  // the store's name beside a Chinese name is a note
     };
     const PoolIndexPtr index = buildPoolIndex(pool, true);
     MatchScratch scratch;
