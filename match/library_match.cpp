@@ -233,7 +233,12 @@ std::optional<uint32_t> resolveShortName(const std::vector<PoolItem>& pool, std:
     bool tie = false;
     for (const ShortHit& h : hits) {
         // Another name, or the same name with another number (a sequel): no one game is meant.
-        if (h.k.full.compare(0, root->k.full.size(), root->k.full) != 0 || h.k.numbers != root->k.numbers) return std::nullopt;
+        // Past the root's subtitle a longer name is one of its add-ons, numbered as they may be
+        // ("ACE COMBAT™ 7: SKIES UNKNOWN - ADF-11F Raven Set").
+        if (h.k.full.compare(0, root->k.full.size(), root->k.full) != 0) return std::nullopt;
+        const bool addOnOfRoot = !root->k.acronym && h.k.full.size() > root->k.full.size() &&
+                                 std::includes(h.k.numbers.begin(), h.k.numbers.end(), root->k.numbers.begin(), root->k.numbers.end());
+        if (h.k.numbers != root->k.numbers && !addOnOfRoot) return std::nullopt;
         if (h.k.full != root->k.full || (best && *best == h.entry)) continue;
         const PoolItem& e = pool[h.entry];
         const int32_t r = listingRank(e.name, e.name_cn, e.nickname);

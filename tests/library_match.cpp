@@ -316,6 +316,8 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         {489830, "The Elder Scrolls V: Skyrim Special Edition", "上古卷轴5：天际重制版", ""},
         {288160, "The Room", "未上锁的房间", ""},
         {753, "Steam", "", ""}, {38400, "Fallout", "辐射", ""},
+        {502500, "ACE COMBAT™ 7: SKIES UNKNOWN", "皇牌空战7：未知空域", ""},
+        {868310, "ACE COMBAT™ 7: SKIES UNKNOWN - ADF-11F Raven Set", "", ""},
     };
     struct Case {
         const char* title;
@@ -334,6 +336,7 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         {"只狼", 4, 814380, false},       // the name before the subtitle
         {"Sekiro", 4, 814380, false},     // its artbook's listing shares the start
         {"The Witcher 3", 4, 292030, false},
+        {"ACE COMBAT 7", 4, 502500, false},  // its add-ons' names carry numbers of their own
         {"巫师3", 4, 292030, false},
         {"盟军敢死队2", 4, 6830, false},  // not 敢死队2, not the remaster beside it
         {"Grand Theft Auto V", 4, 271590, true},  // three listings of the name: the one with more names
