@@ -381,7 +381,8 @@ std::string editionBase(std::string_view name) {
     const std::u32string before = t.folded;
     blankEditionWords(t);
     trim(t);
-    return t.folded == before ? std::string() : utf8Encode(t.folded);
+    // The raw text: its capitals tell a Roman numeral ("V") from a word.
+    return t.folded == before ? std::string() : utf8Encode(t.raw);
 }
 
 bool cutInsideBracket(std::string_view title) {

@@ -36,7 +36,7 @@ std::vector<TitleForm> cleanTitleForms(std::string_view title);
 // Whether a name holds an edition word ("重置版", "HD", "Remastered"): a remaster or a bundle of a
 // game listed beside it.
 bool namesEdition(std::string_view name);
-// The folded name without its edition words ("Skyrim Special Edition" -> "skyrim"), or empty
+// The name without its edition words ("Skyrim Special Edition" -> "Skyrim"), or empty
 // when it holds none: the base game a remaster or a bundle is listed beside.
 std::string editionBase(std::string_view name);
 

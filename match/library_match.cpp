@@ -133,15 +133,20 @@ std::vector<MatchCandidate> finishLibraryCandidates(std::vector<MatchCandidate> 
 std::vector<MatchCandidate> finishCleanedCandidates(const std::string& gameName, const std::vector<PoolItem>& pool,
                                                     std::vector<ScoredEntry> scored, const RemasterListed& remastered) {
     // 精确 is what the user does not review: it needs the title to name one listing whole.
+    // The listings the title names exactly still rank among themselves as such.
     const bool cut = cutInsideBracket(gameName);
-    for (ScoredEntry& s : scored)
-        if (isExactScore(s.score) && (cut || remastered(pool[s.entry]))) s.score = kListingOpenScore;
+    std::vector<uint32_t> named;  // entries, sorted as scored is
+    for (ScoredEntry& s : scored) {
+        if (!isExactScore(s.score)) continue;
+        named.push_back(s.entry);
+        if (cut || remastered(pool[s.entry])) s.score = kListingOpenScore;
+    }
     std::vector<MatchCandidate> cands;
     cands.reserve(scored.size());
     for (const ScoredEntry& s : scored) cands.push_back(candidateFor(pool[s.entry], s.score));
     cands = finishLibraryCandidates(std::move(cands));
     // The longest of its names the title holds, by candidate: the entry taken is the one whose
-    // score the candidate shows; listing: its listingRank when that score is 精确.
+    // score the candidate shows; listing: its listingRank when the title names it exactly.
     struct Held {
         std::string key;
         uint32_t weight = 0;
@@ -158,7 +163,8 @@ std::vector<MatchCandidate> finishCleanedCandidates(const std::string& gameName,
                 const uint32_t w = key.empty() || titleKey.find(key) == std::string::npos ? 0 : keyWeight(key);
                 if (w > held[i].weight) held[i].key = std::move(key), held[i].weight = w;
             }
-            if (isExactScore(s.score)) held[i].listing = std::max(held[i].listing, listingRank(e.name, e.name_cn, e.nickname));
+            if (std::binary_search(named.begin(), named.end(), s.entry))
+                held[i].listing = std::max(held[i].listing, listingRank(e.name, e.name_cn, e.nickname));
         }
     // A longer name the title holds wins over a name it holds inside it ("Dawn of War II -
     // Retribution" over "Dawn of War II"), whatever the edition or the other script scored.

@@ -339,7 +339,7 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         {"ACE COMBAT 7", 4, 502500, false},  // its add-ons' names carry numbers of their own
         {"巫师3", 4, 292030, false},
         {"盟军敢死队2", 4, 6830, false},  // not 敢死队2, not the remaster beside it
-        {"Grand Theft Auto V", 4, 271590, true},  // three listings of the name: the one with more names
+        {"Grand Theft Auto V", 4, 271590, false},  // the listing with more names, its newer edition beside it
         {"GTAV", 4, 271590, false},
         {"BG3", 4, 1086940, false},
         {"DS3", 4, 374320, false},  // the one with a Chinese name, the one people abbreviate
