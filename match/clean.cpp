@@ -144,6 +144,25 @@ void stripVersions(Text& t) {
     }
 }
 
+// The store's name beside CJK text tells where the release came from ("steam版", "steam辐射2",
+// "辐射1steam"); before a Latin word it may open a game's name ("Steam Marines"), and stays.
+void blankStoreName(Text& t) {
+    constexpr std::u32string_view kStore = U"steam";
+    for (size_t p = 0; p + kStore.size() <= t.folded.size(); ++p) {
+        bool same = p == 0 || !isLetter(t.folded[p - 1]);
+        for (size_t k = 0; same && k < kStore.size(); ++k) same = lower(t.folded[p + k]) == kStore[k];
+        if (!same) continue;
+        size_t next = p + kStore.size(), prev = p;
+        while (next < t.folded.size() && t.folded[next] == U' ') ++next;
+        while (prev > 0 && t.folded[prev - 1] == U' ') --prev;
+        const bool cjkAfter = next < t.folded.size() && isCjkUnit(t.folded[next]);
+        // At the end, where notes cut from it left it ("上古卷轴4 Steam 汉化"): after a CJK name.
+        const bool endsCjk = next == t.folded.size() && prev > 0 &&
+                             (isCjkUnit(t.folded[prev - 1]) || isDigit(t.folded[prev - 1]));
+        if (cjkAfter || endsCjk) t.blank(p, kStore.size());
+    }
+}
+
 // Blanks every whole Latin word w (any case; with numbered, digits may follow it: "Update10").
 void blankLatinWord(Text& t, std::string_view w, bool numbered) {
     for (size_t i = 0; i + w.size() <= t.folded.size(); ++i) {
@@ -175,6 +194,7 @@ void stripNoiseWords(Text& t) {
     }
     for (std::string_view w : kGroupTags) blankLatinWord(t, w, false);
     for (std::string_view w : kReleaseWords) blankLatinWord(t, w, true);
+    blankStoreName(t);
 }
 
 void stripSymbols(Text& t) {
@@ -237,6 +257,14 @@ void blankNamedEdition(Text& t) {
     }
 }
 
+// The edition words of a folded text blanked, the word naming an edition with them.
+void blankEditionWords(Text& t) {
+    for (std::u32string_view w : kEditionWords)
+        for (size_t p; (p = t.folded.find(w)) != std::u32string::npos;) t.blank(p, w.size());
+    for (std::string_view w : kLatinEditionWords) blankLatinWord(t, w, false);
+    blankNamedEdition(t);
+}
+
 size_t firstNoteMark(const std::u32string& f, size_t from) {
     size_t at = std::u32string::npos;
     for (std::u32string_view m : kNoteMarks) at = std::min(at, f.find(m, from));
@@ -293,6 +321,11 @@ char32_t foldChar(char32_t c) {
     return it != end && it->from == c ? static_cast<char32_t>(it->to) : c;
 }
 
+bool isCjkUnit(char32_t c) {
+    return (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) ||
+           (c >= 0x20000 && c <= 0x3FFFF) || (c >= 0x3041 && c <= 0x30FA) || (c >= 0xAC00 && c <= 0xD7AF);
+}
+
 std::string foldTitle(std::string_view title) {
     std::u32string s = utf8Decode(title);
     for (char32_t& c : s) c = foldChar(c);
@@ -310,6 +343,31 @@ bool namesEdition(std::string_view name) {
     const std::u32string before = t.folded;
     for (std::string_view w : kLatinEditionWords) blankLatinWord(t, w, false);
     return t.folded != before;
+}
+
+std::string editionBase(std::string_view name) {
+    Text t;
+    t.raw = utf8Decode(name);
+    if (t.raw.size() > kMaxTitleChars) t.raw.resize(kMaxTitleChars);
+    t.folded = t.raw;
+    for (char32_t& c : t.folded) c = lower(foldChar(c));
+    const std::u32string before = t.folded;
+    blankEditionWords(t);
+    trim(t);
+    // The raw text: its capitals tell a Roman numeral ("V") from a word.
+    return t.folded == before ? std::string() : utf8Encode(t.raw);
+}
+
+bool cutInsideBracket(std::string_view title) {
+    const std::u32string f = utf8Decode(title);
+    for (size_t i = 0; i < f.size(); ++i) {
+        const int k = bracketIndex(f[i]);
+        if (k < 0 || static_cast<size_t>(k) >= kTitleBrackets) continue;
+        const size_t end = closingOf(f, i);
+        if (end == std::u32string::npos) return true;
+        i = end;
+    }
+    return false;
 }
 
 std::vector<TitleForm> cleanTitleForms(std::string_view title) {
@@ -385,10 +443,7 @@ std::vector<TitleForm> cleanTitleForms(std::string_view title) {
         alternatives.push_back({std::move(b), false, false});
     }
     Text base = t;
-    for (std::u32string_view w : kEditionWords)
-        for (size_t p; (p = base.folded.find(w)) != std::u32string::npos;) base.blank(p, w.size());
-    for (std::string_view w : kLatinEditionWords) blankLatinWord(base, w, false);
-    blankNamedEdition(base);
+    blankEditionWords(base);
     trim(base);
     if (base.folded.size() != t.folded.size()) {
         // Before the parts: a part with the same text leaves more of the title unexplained.

@@ -10,6 +10,8 @@
 // full-width ASCII -> ASCII, the ideographic space -> space. Everything else is returned as is.
 char32_t foldChar(char32_t c);
 std::string foldTitle(std::string_view title);
+// Whether a character is a CJK unit of a name: an ideograph, a kana or a hangul syllable.
+bool isCjkUnit(char32_t c);
 
 // A cleaned form of a title. part: the text of a bracket inside the title, which leaves the rest
 // of the title unexplained; edition: the title without its edition words ("重制版", "HD"),
@@ -30,3 +32,10 @@ std::vector<TitleForm> cleanTitleForms(std::string_view title);
 // Whether a name holds an edition word ("重置版", "HD", "Remastered"): a remaster or a bundle of a
 // game listed beside it.
 bool namesEdition(std::string_view name);
+// The name without its edition words ("Skyrim Special Edition" -> "Skyrim"), or empty
+// when it holds none: the base game a remaster or a bundle is listed beside.
+std::string editionBase(std::string_view name);
+
+// Whether a title breaks off inside a title bracket ("《未上锁的房间"): the name it held may have
+// lost its end, so it cannot name one listing for sure.
+bool cutInsideBracket(std::string_view title);

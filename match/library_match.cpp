@@ -9,6 +9,7 @@
 #include <tuple>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "data/files.h"
 #include "data/game.h"
@@ -75,7 +76,33 @@ TitleUnits entryProfile(const PoolItem& e, size_t k) {
     return entryUnits(e.nickname, e.nickname);
 }
 
+// A name's units as a set, word order aside: "Napoleon: Total War" is "Total War: NAPOLEON".
+std::string unitSetKey(std::string_view name) {
+    const TitleUnits u = titleUnits(name);
+    std::string k = utf8Encode(std::u32string(u.cjk.begin(), u.cjk.end()));
+    for (const std::string& w : u.words) k += ' ' + w;
+    for (uint32_t n : u.numbers) k += ' ' + std::to_string(n);
+    return k;
+}
+
 }  // namespace
+
+std::unordered_set<std::string> editionBases(const std::vector<PoolItem>& pool) {
+    std::unordered_set<std::string> bases;
+    for (const PoolItem& e : pool)
+        for (const std::string* name : {&e.name, &e.name_cn}) {
+            const std::string base = editionBase(*name);
+            if (!base.empty()) bases.insert(unitSetKey(base));
+        }
+    bases.erase(std::string());
+    return bases;
+}
+
+bool remasterListed(const PoolItem& e, const std::unordered_set<std::string>& bases) {
+    for (const std::string* name : {&e.name, &e.name_cn})
+        if (!name->empty() && editionBase(*name).empty() && bases.count(unitSetKey(*name))) return true;
+    return false;
+}
 
 float scoreCleanedEntry(const std::string& gameName, const std::vector<TitleUnits>& forms, const PoolItem& e) {
     if (gameName == e.name || gameName == e.name_cn || gameName == e.nickname) return 1.0f;
@@ -104,13 +131,22 @@ std::vector<MatchCandidate> finishLibraryCandidates(std::vector<MatchCandidate> 
 }
 
 std::vector<MatchCandidate> finishCleanedCandidates(const std::string& gameName, const std::vector<PoolItem>& pool,
-                                                    const std::vector<ScoredEntry>& scored) {
+                                                    std::vector<ScoredEntry> scored, const RemasterListed& remastered) {
+    // 精确 is what the user does not review: it needs the title to name one listing whole.
+    // The listings the title names exactly still rank among themselves as such.
+    const bool cut = cutInsideBracket(gameName);
+    std::vector<uint32_t> named;  // entries, sorted as scored is
+    for (ScoredEntry& s : scored) {
+        if (!isExactScore(s.score)) continue;
+        named.push_back(s.entry);
+        if (cut || remastered(pool[s.entry])) s.score = kListingOpenScore;
+    }
     std::vector<MatchCandidate> cands;
     cands.reserve(scored.size());
     for (const ScoredEntry& s : scored) cands.push_back(candidateFor(pool[s.entry], s.score));
     cands = finishLibraryCandidates(std::move(cands));
     // The longest of its names the title holds, by candidate: the entry taken is the one whose
-    // score the candidate shows; listing: its listingRank when that score is 精确.
+    // score the candidate shows; listing: its listingRank when the title names it exactly.
     struct Held {
         std::string key;
         uint32_t weight = 0;
@@ -127,7 +163,8 @@ std::vector<MatchCandidate> finishCleanedCandidates(const std::string& gameName,
                 const uint32_t w = key.empty() || titleKey.find(key) == std::string::npos ? 0 : keyWeight(key);
                 if (w > held[i].weight) held[i].key = std::move(key), held[i].weight = w;
             }
-            if (isExactScore(s.score)) held[i].listing = std::max(held[i].listing, listingRank(e.name, e.name_cn, e.nickname));
+            if (std::binary_search(named.begin(), named.end(), s.entry))
+                held[i].listing = std::max(held[i].listing, listingRank(e.name, e.name_cn, e.nickname));
         }
     // A longer name the title holds wins over a name it holds inside it ("Dawn of War II -
     // Retribution" over "Dawn of War II"), whatever the edition or the other script scored.
@@ -202,7 +239,12 @@ std::optional<uint32_t> resolveShortName(const std::vector<PoolItem>& pool, std:
     bool tie = false;
     for (const ShortHit& h : hits) {
         // Another name, or the same name with another number (a sequel): no one game is meant.
-        if (h.k.full.compare(0, root->k.full.size(), root->k.full) != 0 || h.k.numbers != root->k.numbers) return std::nullopt;
+        // Past the root's subtitle a longer name is one of its add-ons, numbered as they may be
+        // ("ACE COMBAT™ 7: SKIES UNKNOWN - ADF-11F Raven Set").
+        if (h.k.full.compare(0, root->k.full.size(), root->k.full) != 0) return std::nullopt;
+        const bool addOnOfRoot = !root->k.acronym && h.k.full.size() > root->k.full.size() &&
+                                 std::includes(h.k.numbers.begin(), h.k.numbers.end(), root->k.numbers.begin(), root->k.numbers.end());
+        if (h.k.numbers != root->k.numbers && !addOnOfRoot) return std::nullopt;
         if (h.k.full != root->k.full || (best && *best == h.entry)) continue;
         const PoolItem& e = pool[h.entry];
         const int32_t r = listingRank(e.name, e.name_cn, e.nickname);
@@ -259,7 +301,11 @@ std::vector<MatchCandidate> matchGameReference(const std::string& gameName, cons
         if (std::binary_search(shortNamed.begin(), shortNamed.end(), static_cast<uint32_t>(i))) s = std::max(s, kShortNameScore);
         if (s >= cut) scored.push_back(ScoredEntry{static_cast<uint32_t>(i), s});
     }
-    return finishCleanedCandidates(gameName, pool, scored);
+    std::optional<std::unordered_set<std::string>> bases;  // only titles with a 精确 entry need them
+    return finishCleanedCandidates(gameName, pool, std::move(scored), [&](const PoolItem& e) {
+        if (!bases) bases = editionBases(pool);
+        return remasterListed(e, *bases);
+    });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -335,6 +381,7 @@ struct PoolIndex {
     std::unordered_map<std::string, uint32_t> unitWordId;
     Postings cjkUnits, wordUnits;
     std::unordered_map<std::string, std::vector<ShortHit>> shortKeys;
+    std::unordered_set<std::string> editionBases;
 };
 
 void PoolIndexDeleter::operator()(PoolIndex* p) const { delete p; }
@@ -466,6 +513,7 @@ PoolIndexPtr buildCleanedIndex(PoolIndexPtr ix) {
     }
     std::thread side([&] {
         buildExactTables(*ix);
+        ix->editionBases = editionBases(pool);
         for (size_t i = 0; i < n; ++i)
             for (ShortKey& k : shortOf[i]) ix->shortKeys[k.key].push_back(ShortHit{static_cast<uint32_t>(i), std::move(k)});
     });
@@ -714,7 +762,8 @@ std::vector<MatchCandidate> matchCleanedFast(const std::string& gameName, const 
         if (s >= threshold) found.push_back(ScoredEntry{i, s});
     }
     for (uint32_t s : scored) sc.best[s] = 0.0f;
-    return finishCleanedCandidates(gameName, pool, found);
+    return finishCleanedCandidates(gameName, pool, std::move(found),
+                                   [&](const PoolItem& e) { return remasterListed(e, ix.editionBases); });
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "data/game.h"
@@ -75,11 +76,18 @@ struct ScoredEntry {
     uint32_t entry = 0;
     float score = 0.0f;
 };
+// The unit sets of the base names of the pool's remasters and bundles (editionBase), and whether
+// an entry that names no edition is such a base: which listing a title naming it means stays open.
+std::unordered_set<std::string> editionBases(const std::vector<PoolItem>& pool);
+bool remasterListed(const PoolItem& e, const std::unordered_set<std::string>& bases);
+using RemasterListed = std::function<bool(const PoolItem&)>;
+
 // The candidates of the scored entries (finishLibraryCandidates), then the cut of cleaned titles
 // (cutNearTies, the entries ranked by the name of theirs the title holds, then listingRank), then
-// the scores as shown (showCleanedScores).
+// the scores as shown (showCleanedScores). A 精确 score drops to kListingOpenScore when the title
+// breaks off inside a bracket or the entry has a remaster listed beside it.
 std::vector<MatchCandidate> finishCleanedCandidates(const std::string& gameName, const std::vector<PoolItem>& pool,
-                                                    const std::vector<ScoredEntry>& scored);
+                                                    std::vector<ScoredEntry> scored, const RemasterListed& remastered);
 
 // Straightforward evaluation: every pool entry scored in pool order. The threshold and the
 // candidates' scores are on the shown scale (matchThreshold) under either rule.

@@ -44,10 +44,6 @@ constexpr uint32_t kMinSharedLetters = 2;
 // costs the product of the two lengths.
 constexpr size_t kMaxCjkUnits = 256;
 
-bool isCjkUnit(char32_t c) {
-    return (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) ||
-           (c >= 0x20000 && c <= 0x3FFFF) || (c >= 0x3041 && c <= 0x30FA) || (c >= 0xAC00 && c <= 0xD7AF);
-}
 bool isLetter(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z'); }
 bool isDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
 bool isApostrophe(char32_t c) { return c == U'\'' || c == U'\u2019'; }

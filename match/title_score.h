@@ -78,6 +78,9 @@ std::vector<ShortKey> entryShortKeys(std::string_view name);
 std::vector<std::string> titleShortKeys(std::string_view cleanedTitle);
 // A short name explains a title below 精确: the rest of the entry's name is not in it.
 constexpr float kShortNameScore = 0.9f;
+// An exact name that may mean another listing (a remaster listed beside it, a name cut off):
+// above every option's cut, below 精确.
+constexpr float kListingOpenScore = 0.99f;
 // Whether a name names an add-on (a soundtrack, an expansion, a DLC, a bonus, a VR version).
 bool namesAddOn(std::string_view name);
 

@@ -314,6 +314,10 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         {214640, "Call of Duty: Black Ops - Multiplayer OSX", "", ""},
         {72850, "The Elder Scrolls V: Skyrim", "上古卷轴5：天际", ""},
         {489830, "The Elder Scrolls V: Skyrim Special Edition", "上古卷轴5：天际重制版", ""},
+        {288160, "The Room", "未上锁的房间", ""},
+        {753, "Steam", "", ""}, {38400, "Fallout", "辐射", ""},
+        {502500, "ACE COMBAT™ 7: SKIES UNKNOWN", "皇牌空战7：未知空域", ""},
+        {868310, "ACE COMBAT™ 7: SKIES UNKNOWN - ADF-11F Raven Set", "", ""},
     };
     struct Case {
         const char* title;
@@ -332,9 +336,10 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         {"只狼", 4, 814380, false},       // the name before the subtitle
         {"Sekiro", 4, 814380, false},     // its artbook's listing shares the start
         {"The Witcher 3", 4, 292030, false},
+        {"ACE COMBAT 7", 4, 502500, false},  // its add-ons' names carry numbers of their own
         {"巫师3", 4, 292030, false},
         {"盟军敢死队2", 4, 6830, false},  // not 敢死队2, not the remaster beside it
-        {"Grand Theft Auto V", 4, 271590, true},  // three listings of the name: the one with more names
+        {"Grand Theft Auto V", 4, 271590, false},  // the listing with more names, its newer edition beside it
         {"GTAV", 4, 271590, false},
         {"BG3", 4, 1086940, false},
         {"DS3", 4, 374320, false},  // the one with a Chinese name, the one people abbreviate
@@ -357,6 +362,11 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         // The longest name the title holds, over the names inside it.
         {"Call of Duty: Black Ops - Multiplayer 使命召唤：黑色行动 - 多人模式", 4, 42710, false},
         {"The Elder Scrolls V: Skyrim Special Edition 上古卷轴5：天际特别版", 4, 489830, false},
+        // 精确 needs one listing named whole: not the base game with its remaster listed beside
+        // it, nor a name that breaks off inside its bracket.
+        {"上古卷轴V：天际", 4, 72850, false},
+        {"《未上锁的房间", 4, 288160, false},
+        {"辐射1steam汉化补丁", 4, 38400, false},  // the store's name beside a Chinese name is a note
     };
     const PoolIndexPtr index = buildPoolIndex(pool, true);
     MatchScratch scratch;
