@@ -379,6 +379,8 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         expectSameResult(c.title, pool, *index, threshold, true, scratch);
     }
     EXPECT_EQ(matchGameFast("最终幻想", *index, matchThreshold(0), scratch).size(), 10u);
+    // Scores leave the matcher on the options' scale: a short name's, as the table shows it.
+    EXPECT_EQ(matchGameFast("只狼", *index, matchThreshold(4), scratch).front().score, shownCleanedScore(kShortNameScore));
 }
 
 // The cut of near ties and the 精确 boundary on real listings' names.
