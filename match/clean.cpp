@@ -30,8 +30,8 @@ constexpr std::u32string_view kNoiseWords[] = {
 // game's name with them: "《古墓丽影8：地下世界》可用简中汉化", "3DM汉化组制作《…》完整汉化".
 // What follows a mark, up to the next bracketed title, is about the patch, not the game.
 constexpr std::u32string_view kNoteMarks[] = {
-    U"汉化", U"中文", U"补丁", U"修正", U"制作", U"提取", U"提供", U"分享", U"转载", U"@", U"楼", U"积分", U"论坛",
-    U"http", U"www.",
+    U"汉化", U"中文", U"简中", U"繁中", U"简体", U"繁体", U"补丁", U"修正", U"制作", U"提取", U"提供", U"分享",
+    U"转载", U"文本来自", U"转自", U"作者", U"权限", U"@", U"楼", U"积分", U"论坛", U"http", U"www.",
 };
 
 // Scene and repack group tags (whole Latin words, any case), as release names carry them.
@@ -288,24 +288,46 @@ void dropNoteBrackets(Text& t) {
 constexpr size_t kMinLatinName = 4;
 constexpr char32_t kFirstCjk = 0x2E80;
 
-// Blanks each run of free text from a note mark to the next bracketed title, to a name in Latin
-// letters after a space ("奇异人生 虎头汉化精校补丁 Life is Strange™"), or to the end.
+bool isMarkAt(const std::u32string& f, size_t i) {
+    return std::any_of(std::begin(kNoteMarks), std::end(kNoteMarks), [&](std::u32string_view m) { return f.compare(i, m.size(), m) == 0; });
+}
+
+// Where the note holding the mark at `at` begins: its word ("游侠LMAO汉化组", "完全汉化补丁",
+// "illidan2004制作", "》无名汉化组") is the makers' name or the kind of patch, unless that word
+// opens the title and so holds the game's name ("闪之轨迹3贴吧汉化").
+size_t noteStart(const std::u32string& f, size_t at) {
+    size_t from = at;
+    while (from > 0 && f[from - 1] != U' ' && bracketIndex(f[from - 1]) < 0 &&
+           std::none_of(kBrackets.begin(), kBrackets.end(), [&](const auto& b) { return b.second == f[from - 1]; }))
+        --from;
+    size_t before = from;
+    while (before > 0 && f[before - 1] == U' ') --before;
+    return before == 0 ? at : from;
+}
+
+// Blanks each run of free text from a note to the next bracketed title, to a name in Latin
+// letters after a space ("奇异人生 虎头汉化精校补丁 Life is Strange™"), or to the end. A Latin
+// word a mark follows ("xxgt1992 提取", "由 MacCoy 制作", "LMAO汉化组") credits a maker, and the
+// note goes on.
 void cutNotes(Text& t) {
     const std::u32string& f = t.folded;
-    for (size_t at = firstNoteMark(f, 0); at != std::u32string::npos; at = firstNoteMark(f, at + 1)) {
-        size_t end = at;
+    for (size_t mark = firstNoteMark(f, 0); mark != std::u32string::npos; mark = firstNoteMark(f, mark + 1)) {
+        const size_t at = noteStart(f, mark);
+        size_t end = mark;
         while (end < f.size()) {
             const int k = bracketIndex(f[end]);
             if (k >= 0 && static_cast<size_t>(k) < kTitleBrackets) break;
             if (end > at && f[end - 1] == U' ' && isLetter(f[end])) {
-                size_t letters = 0;
-                for (size_t j = end; j < f.size() && f[j] < kFirstCjk && firstNoteMark(f.substr(j, 4), 0) != 0; ++j)
-                    letters += isLetter(f[j]);
-                if (letters >= kMinLatinName) break;
+                size_t letters = 0, j = end;
+                for (; j < f.size() && f[j] < kFirstCjk && !isMarkAt(f, j); ++j) letters += isLetter(f[j]);
+                while (j < f.size() && f[j] == U' ') ++j;
+                const bool credit = j < f.size() && isMarkAt(f, j);
+                if (letters >= kMinLatinName && !credit) break;
             }
             ++end;
         }
         t.blank(at, end - at);
+        mark = at;
     }
 }
 

@@ -152,7 +152,13 @@ std::vector<MatchCandidate> finishCleanedCandidates(const std::string& gameName,
         uint32_t weight = 0;
         int32_t listing = 0;
     };
-    const std::string titleKey = nameKeyOf(gameName);
+    // Held in a cleaned form: a version or a group tag glued to a name ("火炬之光 2.2版",
+    // "火炬之光 3DM汉化组") must not make it another game's name.
+    std::vector<std::string> titleKeys;
+    for (const TitleForm& f : cleanTitleForms(gameName)) titleKeys.push_back(nameKeyOf(f.text));
+    const auto holds = [&](const std::string& key) {
+        return std::any_of(titleKeys.begin(), titleKeys.end(), [&](const std::string& t) { return t.find(key) != std::string::npos; });
+    };
     std::vector<Held> held(cands.size());
     for (size_t i = 0; i < cands.size(); ++i)
         for (const ScoredEntry& s : scored) {
@@ -160,7 +166,7 @@ std::vector<MatchCandidate> finishCleanedCandidates(const std::string& gameName,
             if (e.appid != cands[i].appid || s.score != cands[i].score) continue;
             for (const std::string* name : {&e.name, &e.name_cn, &e.nickname}) {
                 std::string key = nameKeyOf(*name);
-                const uint32_t w = key.empty() || titleKey.find(key) == std::string::npos ? 0 : keyWeight(key);
+                const uint32_t w = key.empty() || !holds(key) ? 0 : keyWeight(key);
                 if (w > held[i].weight) held[i].key = std::move(key), held[i].weight = w;
             }
             if (std::binary_search(named.begin(), named.end(), s.entry))

@@ -21,8 +21,14 @@ TEST(Clean, RealTitles) {
         {"修改器", "修改器"},
         // Notes about a patch end the title up to the next bracketed name or Latin name; a
         // bracketed name among notes is the game's whole name.
-        {"3DM汉化组制作《两个世界2HD：破碎的拥抱》完整汉化", "两个世界2HD：破碎的拥抱 完整|两个世界2HD：破碎的拥抱"},
-        {"奇异人生 虎头汉化精校补丁 Life is Strange™", "奇异人生 虎头 Life is Strange"},
+        {"3DM汉化组制作《两个世界2HD：破碎的拥抱》完整汉化", "两个世界2HD：破碎的拥抱"},
+        {"奇异人生 虎头汉化精校补丁 Life is Strange™", "奇异人生 Life is Strange"},
+        // A word a mark ends is the makers' or the patch's, unless it opens the title; a Latin
+        // word a mark follows credits a maker.
+        {"失落的地平线2（Lost Horizon 2）文本来自CHINAAVG 需要权限 500 xxgt1992提取",
+         "失落的地平线2|Lost Horizon 2*|失落的地平线2 Lost Horizon 2"},
+        {"闪之轨迹3贴吧汉化", "闪之轨迹3贴吧"},
+        {"TIS-100 中文参考手册 由 MacCoy 制作", "TIS-100"},
         {"【灭绝备忘录】【浪子小刀汉化】", "灭绝备忘录"},
         {"위쳐 3: 와일드 헌트 (The Witcher 3: Wild Hunt)",
          "위쳐 3: 와일드 헌트|The Witcher 3: Wild Hunt*|위쳐 3: 와일드 헌트 The Witcher 3: Wild Hunt"},
