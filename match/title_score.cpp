@@ -1,6 +1,7 @@
 #include "match/title_score.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "data/options.h"
 #include "match/clean.h"
@@ -27,8 +28,11 @@ constexpr std::u32string_view kAddOnCjk[] = {U"原声带", U"扩充包", U"扩�
                                              U"组合包", U"季票",   U"特典",   U"设定集"};
 constexpr std::string_view kAddOnWords[] = {"soundtrack", "ost", "dlc", "expansion", "append", "artbook", "pack", "demo",
                                             "bonus", "vr"};
-// A title read without its edition words ("重制版", "HD") explains a little less than the title.
+// A title read without its edition words ("重制版", "HD") explains a little less than the title:
+// a remaster is often sold under the base game's entry. An entry naming another edition than the
+// title (or one the title does not name) is another listing of the game.
 constexpr float kEditionDropped = 0.05f;
+constexpr float kOtherEdition = 0.10f;
 // A bilingual title whose one script part is the entry's name and whose other part disagrees.
 constexpr float kDisagree = 0.15f;
 constexpr uint32_t kMinFullLetters = 4;
@@ -82,9 +86,71 @@ struct Scan {
     std::vector<uint32_t> cjk;
     std::vector<std::string> words;
     std::vector<uint32_t> numbers;
+    uint32_t editions = 0;
+    uint32_t editionWeight = 0;  // of the text naming them: letters, a CJK character as kLettersPerCjk
     uint32_t seriesNumber = 0;
     bool addOn = false;
 };
+
+// Kinds of edition, one bit each, as either script names them: "重製版" is "Remastered",
+// "年度版" "Game of the Year", "威力加強版" "Powerup Kit". An edition word is no text of the
+// game's name: the kinds are compared on their own (kOtherEdition).
+enum EditionKind : uint32_t {
+    kRemaster = 1u << 0, kGoty = 1u << 1, kPowerUpKit = 1u << 2, kDirectorsCut = 1u << 3, kDefinitive = 1u << 4,
+    kDeluxe = 1u << 5, kUltimate = 1u << 6, kComplete = 1u << 7, kEnhanced = 1u << 8, kAnniversary = 1u << 9,
+    kGold = 1u << 10, kSpecial = 1u << 11, kHd = 1u << 12,
+};
+struct CjkEdition {
+    std::u32string_view word;  // folded
+    uint32_t kind;
+};
+constexpr CjkEdition kCjkEditions[] = {
+    {U"高清复刻版", kHd | kRemaster}, {U"像素复刻版", kRemaster}, {U"导演剪辑版", kDirectorsCut}, {U"威力加强版", kPowerUpKit},
+    {U"威力加强", kPowerUpKit},       {U"年度版", kGoty},         {U"重制版", kRemaster},         {U"重置版", kRemaster},
+    {U"复刻版", kRemaster},           {U"高清版", kHd},           {U"终极版", kUltimate},         {U"完全版", kComplete},
+    {U"完整版", kComplete},           {U"决定版", kDefinitive},   {U"豪华版", kDeluxe},           {U"周年版", kAnniversary},
+    {U"增强版", kEnhanced},           {U"黄金版", kGold},         {U"特别版", kSpecial},
+};
+// Latin names of the kinds: a word of its own, or a word naming an "Edition" (the two words go).
+struct LatinEdition {
+    std::string_view words;  // lower case, space separated, as scanned ("directors" keeps no apostrophe)
+    uint32_t kind;
+};
+constexpr LatinEdition kLatinEditions[] = {
+    {"remastered", kRemaster},  {"remaster", kRemaster},    {"remake", kRemaster},        {"goty", kGoty},
+    {"game of the year", kGoty}, {"powerup kit", kPowerUpKit}, {"power up kit", kPowerUpKit}, {"directors cut", kDirectorsCut},
+    {"hd", kHd},
+};
+constexpr LatinEdition kNamedEditions[] = {
+    {"definitive", kDefinitive}, {"deluxe", kDeluxe}, {"ultimate", kUltimate}, {"complete", kComplete}, {"enhanced", kEnhanced},
+    {"anniversary", kAnniversary}, {"gold", kGold}, {"special", kSpecial},
+};
+
+// Takes the edition names out of a name's words (in text order) into kinds.
+void takeLatinEditions(std::vector<std::string>& words, uint32_t& kinds, uint32_t& weight) {
+    for (size_t i = 0; i < words.size();) {
+        size_t taken = 0;
+        for (const LatinEdition& e : kLatinEditions) {
+            size_t n = 0, at = 0;
+            for (; i + n < words.size() && at < e.words.size(); ++n) {
+                const size_t end = std::min(e.words.find(' ', at), e.words.size());
+                if (e.words.substr(at, end - at) != words[i + n]) break;
+                at = end + 1;
+            }
+            if (at > e.words.size()) {
+                taken = n + (i + n < words.size() && words[i + n] == "edition");  // "Game of the Year Edition"
+                kinds |= e.kind;
+                break;
+            }
+        }
+        if (!taken && i + 1 < words.size() && words[i + 1] == "edition")
+            for (const LatinEdition& e : kNamedEditions)
+                if (words[i] == e.words) taken = 2, kinds |= e.kind;
+        for (size_t k = i; k < i + taken; ++k) weight += static_cast<uint32_t>(words[k].size());
+        if (taken) words.erase(words.begin() + static_cast<std::ptrdiff_t>(i), words.begin() + static_cast<std::ptrdiff_t>(i + taken));
+        else ++i;
+    }
+}
 
 // "古墓丽影8：地下世界": a number between a series' name and a colon is the game's place in the
 // series; the subtitle after it names the game, and stores often leave the number out.
@@ -116,6 +182,14 @@ Scan scan(std::string_view text, bool dropGloss = false) {
     for (size_t i = 0; i < t.size();) {
         const char32_t c = t[i];
         if (isCjkUnit(c)) {
+            const auto edition = std::find_if(std::begin(kCjkEditions), std::end(kCjkEditions),
+                                              [&](const CjkEdition& e) { return t.compare(i, e.word.size(), e.word) == 0; });
+            if (edition != std::end(kCjkEditions)) {
+                s.editions |= edition->kind;
+                s.editionWeight += 2 * static_cast<uint32_t>(edition->word.size());
+                i += edition->word.size();
+                continue;
+            }
             // Numerals ending a word of CJK text are a sequel number: 最终幻想十五 = 最终幻想XV.
             size_t j = i;
             while (j < t.size() && isCjkNumeral(t[j])) ++j;
@@ -168,6 +242,7 @@ Scan scan(std::string_view text, bool dropGloss = false) {
             ++i;
         }
     }
+    takeLatinEditions(s.words, s.editions, s.editionWeight);
     for (const std::string& w : s.words)
         s.addOn = s.addOn || std::find(std::begin(kAddOnWords), std::end(kAddOnWords), w) != std::end(kAddOnWords);
     return s;
@@ -262,6 +337,8 @@ TitleUnits titleUnits(std::string_view title) {
     Scan s = scan(title);
     TitleUnits u = finish(std::move(s.cjk), std::move(s.words), std::move(s.numbers));
     u.addOn = s.addOn;
+    u.editions = s.editions;
+    u.editionWeight = s.editionWeight;
     u.seriesNumber = s.seriesNumber;
     if (u.cjkWeight > 0 && u.wordWeight > 0) {
         Halves h = splitHalves(title);
@@ -280,6 +357,7 @@ TitleUnits entryUnits(std::string_view en, std::string_view cn) {
         // "太吾绘卷 The Scroll Of Taiwu": a name given in both scripts is two names of one game.
         u.oneName = !(u.cjkWeight > 0 && u.wordWeight > 0 && readsAsTwoNames(en));
         u.addOn = e.addOn;
+        u.editions = e.editions;
         return u;
     }
     Scan c = scan(cn, true);
@@ -290,6 +368,13 @@ TitleUnits entryUnits(std::string_view en, std::string_view cn) {
                           std::move(numbers));
     u.oneName = !(cjkFromCn && wordsFromEn);
     u.addOn = e.addOn || c.addOn;
+    u.editions = e.editions | c.editions;
+    if (!u.oneName) {
+        u.twoNames = true;
+        u.latinNumbers = std::move(e.numbers);
+        std::sort(u.latinNumbers.begin(), u.latinNumbers.end());
+        u.latinNumbers.erase(std::unique(u.latinNumbers.begin(), u.latinNumbers.end()), u.latinNumbers.end());
+    }
     return u;
 }
 
@@ -341,12 +426,18 @@ bool namedByHalf(const TitleUnits& t, bool cjkFull, bool wordsFull) {
 
 // The weighted sum of the script parts and their total weight; false when nothing counts.
 bool scriptParts(const TitleUnits& t, uint32_t entryCjk, uint32_t entryWords, uint32_t sharedCjkWeight,
-                 uint32_t sharedWordWeight, float& sum, float& parts) {
+                 uint32_t sharedWordWeight, uint32_t sharedEditions, float& sum, float& parts) {
     if (sharedCjkWeight < kMinSharedCjk && sharedWordWeight < kMinSharedLetters) return false;
     parts = 0.0f;
     sum = scriptScore(t.cjkWeight, entryCjk, sharedCjkWeight, kMinSharedCjk, kLettersPerCjk * static_cast<float>(t.cjkWeight),
                       parts);
     sum += scriptScore(t.wordWeight, entryWords, sharedWordWeight, kMinSharedLetters, static_cast<float>(t.wordWeight), parts);
+    // An edition both name counts as text both share, in whichever script each names it.
+    const float editions = t.editions == 0 ? 0.0f
+                                           : static_cast<float>(t.editionWeight) * static_cast<float>(std::popcount(sharedEditions)) /
+                                                 static_cast<float>(std::popcount(t.editions));
+    sum += editions;
+    parts += editions;
     // "80 Days 环游世界八十天" against "80 Days" / "80天": one script part is the entry's whole
     // name in that script, and the other is often another translation than the store's. The
     // floor depends on the full part alone, so the score still never decreases as a weight grows.
@@ -363,7 +454,9 @@ namespace {
 // The penalty for titleNumbers (the title's, or one half's) against the entry's numbers.
 float numbersPenalty(const TitleUnits& t, const std::vector<uint32_t>& titleNumbers, const TitleUnits& e, uint32_t sharedCjkWeight,
                      uint32_t sharedWordWeight) {
-    const std::vector<uint32_t>& entryNumbers = e.numbers;
+    // A title in Latin letters alone is numbered as the entry's English name: Chinese names
+    // often number a series their own way ("极品飞车12：无间风云" is "Need for Speed: Undercover").
+    const std::vector<uint32_t>& entryNumbers = t.cjkWeight == 0 && e.twoNames ? e.latinNumbers : e.numbers;
     const uint32_t entryCjk = e.cjkWeight, entryWords = e.wordWeight;
     float penalty = 0.0f;
     if (titleNumbers != entryNumbers) {
@@ -392,15 +485,19 @@ float numbersPenalty(const TitleUnits& t, const std::vector<uint32_t>& titleNumb
 float scoreBound(const TitleUnits& t, uint32_t entryCjk, uint32_t entryWords, uint32_t sharedCjkWeight,
                  uint32_t sharedWordWeight) {
     float sum = 0.0f, parts = 0.0f;
-    if (!scriptParts(t, entryCjk, entryWords, sharedCjkWeight, sharedWordWeight, sum, parts)) return 0.0f;
+    // Every edition the title names shared: the score only grows with the editions' weight.
+    if (!scriptParts(t, entryCjk, entryWords, sharedCjkWeight, sharedWordWeight, t.editions, sum, parts)) return 0.0f;
     return sum / parts - kUnexplained * t.outside;
 }
 
 float scoreUnits(const TitleUnits& t, const TitleUnits& e, uint32_t sharedCjkWeight, uint32_t sharedWordWeight) {
     const uint32_t entryCjk = e.cjkWeight, entryWords = e.wordWeight;
     float sum = 0.0f, parts = 0.0f;
-    if (!scriptParts(t, entryCjk, entryWords, sharedCjkWeight, sharedWordWeight, sum, parts)) return 0.0f;
+    if (!scriptParts(t, entryCjk, entryWords, sharedCjkWeight, sharedWordWeight, t.editions & e.editions, sum, parts)) return 0.0f;
     float penalty = kUnexplained * t.outside + (t.addOn != e.addOn ? kAddOnMismatch : 0.0f);
+    // The title's other half may name the same edition another way ("Definitive Edition 终极版").
+    if ((e.editions & ~t.editions) != 0) penalty += kOtherEdition;
+    else if (t.editions != 0 && e.editions == 0) penalty += kEditionDropped;
     const bool thinCjk = sharedWordWeight == 0 && sharedCjkWeight <= kThinCjk && t.cjkWeight > sharedCjkWeight;
     const bool thinWord = sharedCjkWeight == 0 && e.words.size() == 1 && sharedWordWeight < t.wordWeight;
     if (thinCjk || thinWord) penalty += kThinCover;

@@ -30,8 +30,12 @@ struct TitleUnits {
     float outside = 0.0f;            // share of the whole title outside this alternative form
     bool oneName = false;            // an entry whose scripts come from one name (not a translation)
     bool addOn = false;              // names an add-on: a soundtrack, an expansion, a DLC pack
+    uint32_t editions = 0;           // the kinds of edition it names ("重制版", "Game of the Year"), a bit each
+    uint32_t editionWeight = 0;      // a title: of the text naming them, as the units weigh
     uint32_t seriesNumber = 0;       // a title's number before a colon and a subtitle, 0 when none
-    bool twoNames = false;           // a title: a Latin and a CJK name side by side, each whole
+    // A title: a Latin and a CJK name side by side, each whole. An entry: an English and a
+    // Chinese name from two fields (only latinNumbers is kept for it).
+    bool twoNames = false;
     std::vector<uint32_t> latinNumbers, cjkNumbers;  // of each of the two names, sorted, distinct
 };
 
