@@ -318,6 +318,14 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         {753, "Steam", "", ""}, {38400, "Fallout", "辐射", ""},
         {502500, "ACE COMBAT™ 7: SKIES UNKNOWN", "皇牌空战7：未知空域", ""},
         {868310, "ACE COMBAT™ 7: SKIES UNKNOWN - ADF-11F Raven Set", "", ""},
+        {1151640, "Horizon Zero Dawn", "地平线：黎明时分", ""},
+        {2561580, "Horizon Zero Dawn Remastered", "地平线：零之曙光重制版", ""},
+        {9740, "Indigo Prophecy", "幻象杀手", ""}, {312840, "Fahrenheit: Indigo Prophecy Remastered", "幻象杀手：重制版", ""},
+        {10180, "Call of Duty: Modern Warfare 2", "使命召唤：现代战争2", ""},
+        {393080, "Call of Duty: Modern Warfare Remastered", "使命召唤6：现代战争2 重制版", ""},
+        {17430, "Need for Speed: Undercover", "极品飞车12：无间风云", ""}, {1262540, "Need for Speed™", "", ""},
+        {41500, "Torchlight", "火炬之光", ""}, {1030210, "Torchlight 3", "火炬之光3", ""},
+        {395560, "Lost Horizon 2", "失落的地平线2", ""}, {40350, "Lost Horizon", "", ""},
     };
     struct Case {
         const char* title;
@@ -367,6 +375,16 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         {"上古卷轴V：天际", 4, 72850, false},
         {"《未上锁的房间", 4, 288160, false},
         {"辐射1steam汉化补丁", 4, 38400, false},  // the store's name beside a Chinese name is a note
+        // Editions by kind, whichever script names them; a title naming none means the game.
+        {"Horizon Zero Dawn™重製版", 4, 2561580, true},
+        {"地平线：黎明时分", 4, 1151640, false},
+        {"幻象杀手重置版", 4, 312840, true},
+        {"使命召唤6：现代战争2", 4, 10180, false},
+        {"Need for Speed Undercover", 4, 17430, true},  // numbered as the English name, not 极品飞车12
+        // A version or group tag glued to a name names no sequel; makers' credits are notes.
+        {"【火炬之光】 【3DM汉化组】", 0, 41500, true},
+        {"火炬之光 2.2版 汉化补丁 MOD版", 0, 41500, false},
+        {"失落的地平线（Lost Horizon）汉化 文本来自CHINAAVG xxgt1992提取 需要权限50", 4, 40350, false},
     };
     const PoolIndexPtr index = buildPoolIndex(pool, true);
     MatchScratch scratch;
