@@ -331,6 +331,35 @@ void cutNotes(Text& t) {
     }
 }
 
+// "塔獵手 ~艾爾莎的試煉~", "大家一起閱讀空氣。3 ──傳承篇──", "恋神-无用女神-": a subtitle set off by
+// a pair of the same marks at the end of a title reads as a bracket there.
+void bracketTrailingSubtitle(Text& t) {
+    size_t end = t.folded.size();
+    while (end > 0 && t.folded[end - 1] == U' ') --end;
+    if (end == 0) return;
+    const char32_t mark = t.folded[end - 1];
+    if (mark != U'~' && mark != U'-' && mark != U'\u2500' && mark != U'\u2015') return;
+    size_t close = end - 1;
+    while (close > 0 && t.folded[close - 1] == mark) --close;
+    const size_t innerEnd = close;
+    while (close > 0 && t.folded[close - 1] != mark) --close;
+    if (close == 0 || close == innerEnd) return;  // no opening mark, or nothing between
+    size_t open = close - 1;
+    while (open > 0 && t.folded[open - 1] == mark) --open;
+    if (open == 0) return;  // the title would be all subtitle
+    // A hyphen also joins Latin words ("Spider-Man-"): it sets off CJK text only.
+    if (mark == U'-' && std::none_of(t.folded.begin() + static_cast<std::ptrdiff_t>(close),
+                                     t.folded.begin() + static_cast<std::ptrdiff_t>(innerEnd), isCjkUnit))
+        return;
+    const auto set = [&](size_t from, size_t to, char32_t c) {
+        t.erase(from, to - from);
+        t.raw.insert(from, 1, c);
+        t.folded.insert(from, 1, c);
+    };
+    set(innerEnd, end, U')');
+    set(open, close, U'(');
+}
+
 }  // namespace
 
 char32_t foldChar(char32_t c) {
@@ -401,6 +430,7 @@ std::vector<TitleForm> cleanTitleForms(std::string_view title) {
     for (char32_t& c : t.folded) c = lower(foldChar(c));
     // A title followed by notes about its patch: the brackets are its names, the rest is explained.
     const bool noted = firstNoteMark(t.folded, 0) != std::u32string::npos;
+    bracketTrailingSubtitle(t);
     dropNoteBrackets(t);
     if (noted) cutNotes(t);
     t = cleanText(std::move(t));

@@ -33,6 +33,9 @@ constexpr std::string_view kAddOnWords[] = {"soundtrack", "ost", "dlc", "expansi
 // title (or one the title does not name) is another listing of the game.
 constexpr float kEditionDropped = 0.05f;
 constexpr float kOtherEdition = 0.10f;
+// Both name an edition, of other kinds: translations name editions loosely ("终极版" for a
+// "Definitive Edition"), and the edition listing beats the base game by more than kTieGap.
+constexpr float kEditionNamedOtherwise = 0.02f;
 // A bilingual title whose one script part is the entry's name and whose other part disagrees.
 constexpr float kDisagree = 0.15f;
 constexpr uint32_t kMinFullLetters = 4;
@@ -98,7 +101,7 @@ struct Scan {
 enum EditionKind : uint32_t {
     kRemaster = 1u << 0, kGoty = 1u << 1, kPowerUpKit = 1u << 2, kDirectorsCut = 1u << 3, kDefinitive = 1u << 4,
     kDeluxe = 1u << 5, kUltimate = 1u << 6, kComplete = 1u << 7, kEnhanced = 1u << 8, kAnniversary = 1u << 9,
-    kGold = 1u << 10, kSpecial = 1u << 11, kHd = 1u << 12,
+    kGold = 1u << 10, kSpecial = 1u << 11, kHd = 1u << 12, kFinal = 1u << 13,
 };
 struct CjkEdition {
     std::u32string_view word;  // folded
@@ -109,7 +112,7 @@ constexpr CjkEdition kCjkEditions[] = {
     {U"威力加强", kPowerUpKit},       {U"年度版", kGoty},         {U"重制版", kRemaster},         {U"重置版", kRemaster},
     {U"复刻版", kRemaster},           {U"高清版", kHd},           {U"终极版", kUltimate},         {U"完全版", kComplete},
     {U"完整版", kComplete},           {U"决定版", kDefinitive},   {U"豪华版", kDeluxe},           {U"周年版", kAnniversary},
-    {U"增强版", kEnhanced},           {U"黄金版", kGold},         {U"特别版", kSpecial},
+    {U"增强版", kEnhanced},           {U"黄金版", kGold},         {U"特别版", kSpecial},           {U"最终版", kFinal},
 };
 // Latin names of the kinds: a word of its own, or a word naming an "Edition" (the two words go).
 struct LatinEdition {
@@ -496,7 +499,7 @@ float scoreUnits(const TitleUnits& t, const TitleUnits& e, uint32_t sharedCjkWei
     if (!scriptParts(t, entryCjk, entryWords, sharedCjkWeight, sharedWordWeight, t.editions & e.editions, sum, parts)) return 0.0f;
     float penalty = kUnexplained * t.outside + (t.addOn != e.addOn ? kAddOnMismatch : 0.0f);
     // The title's other half may name the same edition another way ("Definitive Edition 终极版").
-    if ((e.editions & ~t.editions) != 0) penalty += kOtherEdition;
+    if ((e.editions & ~t.editions) != 0) penalty += t.editions != 0 ? kEditionNamedOtherwise : kOtherEdition;
     else if (t.editions != 0 && e.editions == 0) penalty += kEditionDropped;
     const bool thinCjk = sharedWordWeight == 0 && sharedCjkWeight <= kThinCjk && t.cjkWeight > sharedCjkWeight;
     const bool thinWord = sharedCjkWeight == 0 && e.words.size() == 1 && sharedWordWeight < t.wordWeight;

@@ -30,6 +30,10 @@ TEST(Clean, RealTitles) {
         {"闪之轨迹3贴吧汉化", "闪之轨迹3贴吧"},
         {"TIS-100 中文参考手册 由 MacCoy 制作", "TIS-100"},
         {"【灭绝备忘录】【浪子小刀汉化】", "灭绝备忘录"},
+        // A subtitle between two like marks ends a title as a bracket would.
+        {"塔獵手 ~艾爾莎的試煉~", "塔獵手|艾爾莎的試煉*|塔獵手 艾爾莎的試煉"},
+        {"恋神-无用女神-", "恋神|无用女神*|恋神 无用女神"},
+        {"Spider-Man-", "Spider-Man"},
         {"위쳐 3: 와일드 헌트 (The Witcher 3: Wild Hunt)",
          "위쳐 3: 와일드 헌트|The Witcher 3: Wild Hunt*|위쳐 3: 와일드 헌트 The Witcher 3: Wild Hunt"},
         {"Sniper Elite V2 v1.05", "Sniper Elite V2"},  // a V and one digit end a name, a version goes

@@ -326,6 +326,7 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         {17430, "Need for Speed: Undercover", "极品飞车12：无间风云", ""}, {1262540, "Need for Speed™", "", ""},
         {41500, "Torchlight", "火炬之光", ""}, {1030210, "Torchlight 3", "火炬之光3", ""},
         {395560, "Lost Horizon 2", "失落的地平线2", ""}, {40350, "Lost Horizon", "", ""},
+        {790820, "Valkyria Chronicles 4", "战场女武神４ 最终版", ""},
     };
     struct Case {
         const char* title;
@@ -379,6 +380,7 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         {"Horizon Zero Dawn™重製版", 4, 2561580, true},
         {"地平线：黎明时分", 4, 1151640, false},
         {"幻象杀手重置版", 4, 312840, true},
+        {"戰場女武神４ 完全版", 4, 790820, false},  // translations name editions loosely
         {"使命召唤6：现代战争2", 4, 10180, false},
         {"Need for Speed Undercover", 4, 17430, true},  // numbered as the English name, not 极品飞车12
         // A version or group tag glued to a name names no sequel; makers' credits are notes.
