@@ -129,11 +129,17 @@ constexpr LatinEdition kNamedEditions[] = {
     {"anniversary", kAnniversary}, {"gold", kGold}, {"special", kSpecial},
 };
 
+constexpr std::string_view kLatinEditionInitials = "rgpdh";
+constexpr std::u32string_view kCjkEditionInitials = U"高像导威年重复终完决豪周增黄特最";
+
 // Takes the edition names out of a name's words (in text order) into kinds.
 void takeLatinEditions(std::vector<std::string>& words, uint32_t& kinds, uint32_t& weight) {
     for (size_t i = 0; i < words.size();) {
         size_t taken = 0;
+        // Most words open no edition name: their first letter opens none.
+        const bool opens = kLatinEditionInitials.find(words[i].front()) != std::string_view::npos;
         for (const LatinEdition& e : kLatinEditions) {
+            if (!opens) break;
             size_t n = 0, at = 0;
             for (; i + n < words.size() && at < e.words.size(); ++n) {
                 const size_t end = std::min(e.words.find(' ', at), e.words.size());
@@ -185,8 +191,10 @@ Scan scan(std::string_view text, bool dropGloss = false) {
     for (size_t i = 0; i < t.size();) {
         const char32_t c = t[i];
         if (isCjkUnit(c)) {
-            const auto edition = std::find_if(std::begin(kCjkEditions), std::end(kCjkEditions),
-                                              [&](const CjkEdition& e) { return t.compare(i, e.word.size(), e.word) == 0; });
+            const auto edition = kCjkEditionInitials.find(c) == std::u32string_view::npos
+                                     ? std::end(kCjkEditions)
+                                     : std::find_if(std::begin(kCjkEditions), std::end(kCjkEditions),
+                                                    [&](const CjkEdition& e) { return t.compare(i, e.word.size(), e.word) == 0; });
             if (edition != std::end(kCjkEditions)) {
                 s.editions |= edition->kind;
                 s.editionWeight += 2 * static_cast<uint32_t>(edition->word.size());
