@@ -20,6 +20,7 @@ struct TitleForm {
     std::string text;
     bool part = false;
     bool edition = false;
+    bool joined = false;  // letters run together, split into known words (addJoinedWordForms)
 };
 
 // The title without its noise (version strings, trainer, patch and release words, group tags,

@@ -291,7 +291,17 @@ std::vector<MatchCandidate> matchGameReference(const std::string& gameName, cons
         return finishLibraryCandidates(std::move(cands));
     }
     const float cut = rawCleanedThreshold(threshold);
-    const std::vector<TitleForm> cleaned = cleanTitleForms(gameName);
+    std::vector<TitleForm> cleaned = cleanTitleForms(gameName);
+    std::optional<std::unordered_set<std::string>> words;  // the pool's, for a title with a run of letters only
+    addJoinedWordForms(cleaned, [&](const std::string& w) {
+        if (!words) {
+            words.emplace();
+            for (const PoolItem& e : pool)
+                for (size_t k = 0; k < kEntryProfiles; ++k)
+                    for (const std::string& x : entryProfile(e, k).words) words->insert(x);
+        }
+        return words->count(w) > 0;
+    });
     const std::vector<TitleUnits> forms = titleFormUnits(cleaned);
     const std::vector<std::string> keys = titleShortKeysOf(cleaned);
     std::vector<ShortHit> hits;
@@ -701,7 +711,8 @@ std::vector<MatchCandidate> matchCleanedFast(const std::string& gameName, const 
     sc.entries.clear();
     Probe{ix, threshold, sc}.exact(ix.byField, gameName);
     std::vector<uint32_t> scored;  // sources whose best score is above 0
-    const std::vector<TitleForm> cleaned = cleanTitleForms(gameName);
+    std::vector<TitleForm> cleaned = cleanTitleForms(gameName);
+    addJoinedWordForms(cleaned, [&](const std::string& w) { return ix.unitWordId.count(w) > 0; });
     for (const TitleUnits& form : titleFormUnits(cleaned)) {
         auto touch = [&](uint32_t s) {
             if (sc.acc[s] == 0 && sc.acc2[s] == 0) sc.touched.push_back(s);

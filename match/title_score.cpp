@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <limits>
 
 #include "data/options.h"
 #include "match/clean.h"
@@ -535,6 +536,61 @@ float scoreTitle(const TitleUnits& t, const TitleUnits& e) {
     return scoreUnits(t, e, sharedCjk(t, e), sharedWords(t, e));
 }
 
+namespace {
+
+// The fewest known words run splits into (two at least), or empty.
+std::string splitJoined(const std::string& run, const KnownWord& known) {
+    constexpr size_t kMaxRun = 40, kMaxPiece = 24, kNone = std::numeric_limits<size_t>::max();
+    const size_t n = run.size();
+    if (n > kMaxRun) return std::string();
+    std::string lower = run;
+    for (char& c : lower) c = static_cast<char>(c | 0x20);
+    if (known(lower)) return std::string();
+    const bool capitals = std::all_of(run.begin(), run.end(), [](char c) { return c <= 'Z'; });
+    std::vector<size_t> pieces(n + 1, kNone), from(n + 1, 0);
+    pieces[0] = 0;
+    for (size_t i = 2; i <= n; ++i)
+        for (size_t j = i >= kMaxPiece ? i - kMaxPiece : 0; j + 2 <= i; ++j) {
+            if (pieces[j] == kNone || pieces[j] + 1 >= pieces[i]) continue;
+            const std::string piece = lower.substr(j, i - j);
+            if (known(piece) || (i == n && j > 0 && romanValue(piece, capitals) > 1)) pieces[i] = pieces[j] + 1, from[i] = j;
+        }
+    if (pieces[n] == kNone || pieces[n] < 2) return std::string();
+    std::string out;
+    for (size_t i = n; i > 0; i = from[i]) out.insert(0, (from[i] > 0 ? " " : "") + run.substr(from[i], i - from[i]));
+    return out;
+}
+
+}  // namespace
+
+void addJoinedWordForms(std::vector<TitleForm>& forms, const KnownWord& known) {
+    const size_t n = forms.size();
+    for (size_t k = 0; k < n; ++k) {
+        if (forms[k].part) continue;
+        const std::string text = forms[k].text;
+        std::string split;
+        bool changed = false;
+        for (size_t i = 0; i < text.size();) {
+            size_t j = i;
+            while (j < text.size() && ((text[j] >= 'a' && text[j] <= 'z') || (text[j] >= 'A' && text[j] <= 'Z'))) ++j;
+            if (j == i) {
+                split.push_back(text[i++]);
+                continue;
+            }
+            const std::string run = text.substr(i, j - i);
+            // CamelCase is split by the units already: a capital after a small letter.
+            bool camel = false;
+            for (size_t c = 1; c < run.size(); ++c) camel = camel || (run[c] <= 'Z' && run[c - 1] >= 'a');
+            const std::string words = run.size() >= kMinJoinedRun && !camel ? splitJoined(run, known) : std::string();
+            changed = changed || !words.empty();
+            split += words.empty() ? run : words;
+            i = j;
+        }
+        if (changed && std::none_of(forms.begin(), forms.end(), [&](const TitleForm& f) { return f.text == split; }))
+            forms.push_back(TitleForm{split, false, false, true});
+    }
+}
+
 std::vector<TitleUnits> titleFormUnits(std::string_view gameName) { return titleFormUnits(cleanTitleForms(gameName)); }
 
 std::vector<TitleUnits> titleFormUnits(const std::vector<TitleForm>& forms) {
@@ -543,7 +599,7 @@ std::vector<TitleUnits> titleFormUnits(const std::vector<TitleForm>& forms) {
     float whole = 0.0f;  // the longest form naming the whole game: a part leaves the rest of it
     for (const TitleForm& f : forms) {
         out.push_back(titleUnits(f.text));
-        if (f.edition) out.back().outside = kEditionDropped / kUnexplained;
+        if (f.edition || f.joined) out.back().outside = kEditionDropped / kUnexplained;
         if (!f.part) whole = std::max(whole, weight(out.back()));
     }
     for (size_t i = 0; i < forms.size(); ++i) {

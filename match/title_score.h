@@ -64,6 +64,15 @@ float scoreBound(const TitleUnits& title, uint32_t entryCjk, uint32_t entryWords
 std::vector<TitleUnits> titleFormUnits(std::string_view gameName);
 std::vector<TitleUnits> titleFormUnits(const std::vector<TitleForm>& forms);
 
+// "eldenring", "HOLLOWKNIGHT": a name's words run together, as install folders may write them.
+// For each form naming the whole game with a run of kMinJoinedRun letters or more that is no
+// known word (and no CamelCase, which the units split), adds the form with the run split into the
+// fewest known words (a Roman numeral may end a run in capitals). Such a form explains a little
+// less than the title, as an edition form does. known tells the pool's words (lower case).
+using KnownWord = std::function<bool(const std::string&)>;
+constexpr size_t kMinJoinedRun = 7;
+void addJoinedWordForms(std::vector<TitleForm>& forms, const KnownWord& known);
+
 // Short names. A title that is the part of an entry's name before its subtitle ("只狼" for
 // "只狼：影逝二度", "Sekiro" for "Sekiro™: Shadows Die Twice") or the initials of the words
 // before its number with that number ("BG3" for "Baldur's Gate 3", "FFXIV") names that entry

@@ -327,6 +327,8 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         {41500, "Torchlight", "火炬之光", ""}, {1030210, "Torchlight 3", "火炬之光3", ""},
         {395560, "Lost Horizon 2", "失落的地平线2", ""}, {40350, "Lost Horizon", "", ""},
         {790820, "Valkyria Chronicles 4", "战场女武神４ 最终版", ""},
+        {1245620, "ELDEN RING", "艾尔登法环", ""}, {367520, "Hollow Knight", "空洞骑士", ""},
+        {916000, "Hollow Knight - Gods & Nightmares", "", ""},
     };
     struct Case {
         const char* title;
@@ -381,6 +383,9 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         {"地平线：黎明时分", 4, 1151640, false},
         {"幻象杀手重置版", 4, 312840, true},
         {"戰場女武神４ 完全版", 4, 790820, false},  // translations name editions loosely
+        // A name's words run together, as install folders write them.
+        {"eldenring", 4, 1245620, false},
+        {"HOLLOWKNIGHT", 4, 367520, false},  // the game, not the add-on whose name starts with it
         {"使命召唤6：现代战争2", 4, 10180, false},
         {"Need for Speed Undercover", 4, 17430, true},  // numbered as the English name, not 极品飞车12
         // A version or group tag glued to a name names no sequel; makers' credits are notes.
