@@ -464,11 +464,12 @@ bool scriptParts(const TitleUnits& t, uint32_t entryCjk, uint32_t entryWords, ui
 namespace {
 
 // The penalty for titleNumbers (the title's, or one half's) against the entry's numbers.
-float numbersPenalty(const TitleUnits& t, const std::vector<uint32_t>& titleNumbers, const TitleUnits& e, uint32_t sharedCjkWeight,
-                     uint32_t sharedWordWeight) {
-    // A title in Latin letters alone is numbered as the entry's English name: Chinese names
-    // often number a series their own way ("极品飞车12：无间风云" is "Need for Speed: Undercover").
-    const std::vector<uint32_t>& entryNumbers = t.cjkWeight == 0 && e.twoNames ? e.latinNumbers : e.numbers;
+// latin: the title's numbers are those of Latin text alone (the whole title, or its Latin half),
+// judged against the entry's English name: Chinese names often number a series their own way
+// ("极品飞车12：无间风云" is "Need for Speed: Undercover", "杀手5：赦免" "Hitman: Absolution").
+float numbersPenalty(const TitleUnits& t, const std::vector<uint32_t>& titleNumbers, bool latin, const TitleUnits& e,
+                     uint32_t sharedCjkWeight, uint32_t sharedWordWeight) {
+    const std::vector<uint32_t>& entryNumbers = latin && e.twoNames ? e.latinNumbers : e.numbers;
     const uint32_t entryCjk = e.cjkWeight, entryWords = e.wordWeight;
     float penalty = 0.0f;
     if (titleNumbers != entryNumbers) {
@@ -519,16 +520,17 @@ float scoreUnits(const TitleUnits& t, const TitleUnits& e, uint32_t sharedCjkWei
         const float judged = (t.cjkWeight > 0 ? cjk : 0.0f) + (t.wordWeight > 0 ? words : 0.0f);
         sum *= judged / (cjk + words);
     }
-    float numberPenalty = numbersPenalty(t, t.numbers, e, sharedCjkWeight, sharedWordWeight);
+    float numberPenalty = numbersPenalty(t, t.numbers, t.cjkWeight == 0, e, sharedCjkWeight, sharedWordWeight);
     const bool cjkFull = sharedCjkWeight == t.cjkWeight && entryCjk == t.cjkWeight;
     const bool wordsFull = sharedWordWeight == t.wordWeight && entryWords == t.wordWeight;
     // A half that is the entry's name is judged by its own numbers, below 精确: the other half
     // still numbers the game otherwise.
-    const auto byHalf = [&](const std::vector<uint32_t>& half) {
-        numberPenalty = std::min(numberPenalty, std::max(kSeriesNumber, numbersPenalty(t, half, e, sharedCjkWeight, sharedWordWeight)));
+    const auto byHalf = [&](const std::vector<uint32_t>& half, bool latin) {
+        numberPenalty =
+            std::min(numberPenalty, std::max(kSeriesNumber, numbersPenalty(t, half, latin, e, sharedCjkWeight, sharedWordWeight)));
     };
-    if (namedByHalf(t, cjkFull && t.cjkWeight >= kMinSharedCjk, false)) byHalf(t.cjkNumbers);
-    if (namedByHalf(t, false, wordsFull && t.wordWeight >= kMinFullLetters)) byHalf(t.latinNumbers);
+    if (namedByHalf(t, cjkFull && t.cjkWeight >= kMinSharedCjk, false)) byHalf(t.cjkNumbers, false);
+    if (namedByHalf(t, false, wordsFull && t.wordWeight >= kMinFullLetters)) byHalf(t.latinNumbers, true);
     return sum / parts - penalty - numberPenalty;
 }
 

@@ -328,7 +328,7 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         {395560, "Lost Horizon 2", "失落的地平线2", ""}, {40350, "Lost Horizon", "", ""},
         {790820, "Valkyria Chronicles 4", "战场女武神４ 最终版", ""},
         {1245620, "ELDEN RING", "艾尔登法环", ""}, {367520, "Hollow Knight", "空洞骑士", ""},
-        {916000, "Hollow Knight - Gods & Nightmares", "", ""},
+        {916000, "Hollow Knight - Gods & Nightmares", "", ""}, {203140, "Hitman: Absolution", "杀手5：赦免", ""},
     };
     struct Case {
         const char* title;
@@ -388,6 +388,7 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         {"HOLLOWKNIGHT", 4, 367520, false},  // the game, not the add-on whose name starts with it
         {"使命召唤6：现代战争2", 4, 10180, false},
         {"Need for Speed Undercover", 4, 17430, true},  // numbered as the English name, not 极品飞车12
+        {"Hitman: Absolution 杀手：赦免", 4, 203140, false},  // so is the English half
         // A version or group tag glued to a name names no sequel; makers' credits are notes.
         {"【火炬之光】 【3DM汉化组】", 0, 41500, true},
         {"火炬之光 2.2版 汉化补丁 MOD版", 0, 41500, false},
