@@ -383,12 +383,26 @@ std::string foldTitle(std::string_view title) {
     return utf8Encode(s);
 }
 
+namespace {
+
+// Whether a folded, lower-case text may hold an edition word: the word scans that tell for sure
+// cost far more than these finds, and most pool names hold none.
+bool mayNameEdition(const std::u32string& folded) {
+    const auto in = [&](auto w) { return folded.find(w) != std::u32string::npos; };
+    const auto latin = [&](std::string_view w) { return in(std::u32string(w.begin(), w.end())); };
+    return std::any_of(std::begin(kEditionWords), std::end(kEditionWords), in) ||
+           std::any_of(std::begin(kLatinEditionWords), std::end(kLatinEditionWords), latin) || in(std::u32string_view(U"edition"));
+}
+
+}  // namespace
+
 bool namesEdition(std::string_view name) {
     Text t;
     t.raw = utf8Decode(name);
     if (t.raw.size() > kMaxTitleChars) t.raw.resize(kMaxTitleChars);
     t.folded = t.raw;
     for (char32_t& c : t.folded) c = lower(foldChar(c));
+    if (!mayNameEdition(t.folded)) return false;
     for (std::u32string_view w : kEditionWords)
         if (t.folded.find(w) != std::u32string::npos) return true;
     const std::u32string before = t.folded;
@@ -402,6 +416,7 @@ std::string editionBase(std::string_view name) {
     if (t.raw.size() > kMaxTitleChars) t.raw.resize(kMaxTitleChars);
     t.folded = t.raw;
     for (char32_t& c : t.folded) c = lower(foldChar(c));
+    if (!mayNameEdition(t.folded)) return std::string();
     const std::u32string before = t.folded;
     blankEditionWords(t);
     trim(t);
