@@ -47,4 +47,19 @@ TEST(Clean, RealTitles) {
     EXPECT_EQ(utf8Encode(utf8Decode("a\xE4\xB8")), "a");  // a cut-off sequence is dropped
 }
 
+// The base game a remaster or a bundle is listed beside, from real pool names.
+TEST(Clean, EditionBases) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"The Elder Scrolls V: Skyrim Special Edition", "The Elder Scrolls V: Skyrim"},
+        {"Grand Theft Auto V 增强版", "Grand Theft Auto V"},
+        {"Commandos 2 - HD Remaster", "Commandos 2 - Remaster"},  // "Remaster" is no word of the list
+        {"Sid Meier's Pirates!", ""},  // a name that only loses its punctuation names no edition
+        {"Dota 2 - SteelSeries DLC ", ""},
+    };
+    for (const auto& [name, base] : cases) {
+        EXPECT_EQ(editionBase(name), base) << name;
+        EXPECT_EQ(namesEdition(name), *base != '\0') << name;
+    }
+}
+
 }  // namespace
