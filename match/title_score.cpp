@@ -44,6 +44,8 @@ constexpr uint32_t kMinFullLetters = 4;
 // word and no character) explains too little of it to be the game: "游牧生存" is not "XERA：生存".
 constexpr uint32_t kThinCjk = 2;
 constexpr float kThinCover = 0.15f;
+// The kinds of CJK text a name holds (TitleUnits::cjkKinds).
+constexpr uint8_t kHan = 1, kKanaHangul = 2;
 // Fewer shared units than this in a script do not count as a match by themselves: one
 // character or one digit agrees by chance too often.
 constexpr uint32_t kMinSharedCjk = 2;
@@ -92,6 +94,7 @@ struct Scan {
     std::vector<uint32_t> numbers;
     uint32_t editions = 0;
     uint32_t editionWeight = 0;  // of the text naming them: letters, a CJK character as kLettersPerCjk
+    uint8_t cjkKinds = 0;
     uint32_t seriesNumber = 0;
     bool addOn = false;
 };
@@ -255,6 +258,7 @@ Scan scan(std::string_view text, bool dropGloss = false) {
         }
     }
     takeLatinEditions(s.words, s.editions, s.editionWeight);
+    for (uint32_t c : s.cjk) s.cjkKinds |= (c >= 0x3041 && c <= 0x30FA) || (c >= 0xAC00 && c <= 0xD7AF) ? kKanaHangul : kHan;
     for (const std::string& w : s.words)
         s.addOn = s.addOn || std::find(std::begin(kAddOnWords), std::end(kAddOnWords), w) != std::end(kAddOnWords);
     return s;
@@ -351,6 +355,7 @@ TitleUnits titleUnits(std::string_view title) {
     u.addOn = s.addOn;
     u.editions = s.editions;
     u.editionWeight = s.editionWeight;
+    u.cjkKinds = s.cjkKinds;
     u.seriesNumber = s.seriesNumber;
     if (u.cjkWeight > 0 && u.wordWeight > 0) {
         Halves h = splitHalves(title);
@@ -370,6 +375,7 @@ TitleUnits entryUnits(std::string_view en, std::string_view cn) {
         u.oneName = !(u.cjkWeight > 0 && u.wordWeight > 0 && readsAsTwoNames(en));
         u.addOn = e.addOn;
         u.editions = e.editions;
+        u.cjkKinds = e.cjkKinds;
         return u;
     }
     Scan c = scan(cn, true);
@@ -381,6 +387,7 @@ TitleUnits entryUnits(std::string_view en, std::string_view cn) {
     u.oneName = !(cjkFromCn && wordsFromEn);
     u.addOn = e.addOn || c.addOn;
     u.editions = e.editions | c.editions;
+    u.cjkKinds = cjkFromCn ? c.cjkKinds : e.cjkKinds;
     if (!u.oneName) {
         u.twoNames = true;
         u.latinNumbers = std::move(e.numbers);
@@ -500,11 +507,19 @@ float scoreBound(const TitleUnits& t, uint32_t entryCjk, uint32_t entryWords, ui
     float sum = 0.0f, parts = 0.0f;
     // Every edition the title names shared: the score only grows with the editions' weight.
     if (!scriptParts(t, entryCjk, entryWords, sharedCjkWeight, sharedWordWeight, t.editions, sum, parts)) return 0.0f;
-    return sum / parts - kUnexplained * t.outside;
+    float bound = sum / parts - kUnexplained * t.outside;
+    // Kana or hangul alone may meet an entry without text in them (scoreUnits).
+    if (t.cjkKinds == kKanaHangul && entryCjk > 0 &&
+        scriptParts(t, 0, entryWords, sharedCjkWeight, sharedWordWeight, t.editions, sum, parts))
+        bound = std::max(bound, sum / parts - kUnexplained * t.outside);
+    return bound;
 }
 
 float scoreUnits(const TitleUnits& t, const TitleUnits& e, uint32_t sharedCjkWeight, uint32_t sharedWordWeight) {
-    const uint32_t entryCjk = e.cjkWeight, entryWords = e.wordWeight;
+    // "스타듀 밸리 - Stardew Valley" against "Stardew Valley" / "星露谷物语": a Korean or Japanese
+    // name beside a Chinese one is text the entry has none in, not a name that disagrees.
+    const bool otherLanguage = t.cjkKinds == kKanaHangul && (e.cjkKinds & kKanaHangul) == 0;
+    const uint32_t entryCjk = otherLanguage ? 0 : e.cjkWeight, entryWords = e.wordWeight;
     float sum = 0.0f, parts = 0.0f;
     if (!scriptParts(t, entryCjk, entryWords, sharedCjkWeight, sharedWordWeight, t.editions & e.editions, sum, parts)) return 0.0f;
     float penalty = kUnexplained * t.outside + (t.addOn != e.addOn ? kAddOnMismatch : 0.0f);

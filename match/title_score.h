@@ -32,6 +32,7 @@ struct TitleUnits {
     bool addOn = false;              // names an add-on: a soundtrack, an expansion, a DLC pack
     uint32_t editions = 0;           // the kinds of edition it names ("重制版", "Game of the Year"), a bit each
     uint32_t editionWeight = 0;      // a title: of the text naming them, as the units weigh
+    uint8_t cjkKinds = 0;            // of its CJK units: 1 Chinese characters, 2 kana or hangul
     uint32_t seriesNumber = 0;       // a title's number before a colon and a subtitle, 0 when none
     // A title: a Latin and a CJK name side by side, each whole. An entry: an English and a
     // Chinese name from two fields (only latinNumbers is kept for it).

@@ -329,6 +329,7 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         {790820, "Valkyria Chronicles 4", "战场女武神４ 最终版", ""},
         {1245620, "ELDEN RING", "艾尔登法环", ""}, {367520, "Hollow Knight", "空洞骑士", ""},
         {916000, "Hollow Knight - Gods & Nightmares", "", ""}, {203140, "Hitman: Absolution", "杀手5：赦免", ""},
+        {413150, "Stardew Valley", "星露谷物语", ""},
     };
     struct Case {
         const char* title;
@@ -386,6 +387,7 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         // A name's words run together, as install folders write them.
         {"eldenring", 4, 1245620, false},
         {"HOLLOWKNIGHT", 4, 367520, false},  // the game, not the add-on whose name starts with it
+        {"스타듀 밸리 - Stardew Valley", 4, 413150, false},  // hangul beside a Chinese name: another language
         {"使命召唤6：现代战争2", 4, 10180, false},
         {"Need for Speed Undercover", 4, 17430, true},  // numbered as the English name, not 极品飞车12
         {"Hitman: Absolution 杀手：赦免", 4, 203140, false},  // so is the English half
