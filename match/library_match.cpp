@@ -104,6 +104,10 @@ std::vector<std::string_view> nameSides(std::string_view cn) {
     return sides;
 }
 
+// A base that more listings extend is a platform of add-ons (songs, routes, costume packs): menus
+// name them by their own names, if at all, and its name is not lent.
+constexpr size_t kMaxBorrowers = 16;
+
 // A base's English key weighs at least this much (keyWeight): shorter names ("DARK", "Prey")
 // begin the names of too many other games.
 constexpr uint32_t kMinBaseKey = 6;
@@ -140,6 +144,7 @@ std::vector<ExtraName> extraNames(const std::vector<PoolItem>& pool) {
     struct Base {
         uint32_t entry = 0;
         bool ambiguous = false;  // another base of this English name has another Chinese name
+        size_t borrowers = 0;
     };
     struct KeyHash {
         using is_transparent = void;
@@ -151,10 +156,11 @@ std::vector<ExtraName> extraNames(const std::vector<PoolItem>& pool) {
         if (e.name_cn.empty()) continue;
         std::string key = nameKeyOf(e.name);
         if (keyWeight(key) < kMinBaseKey) continue;
-        const auto [it, fresh] = bases.try_emplace(std::move(key), Base{static_cast<uint32_t>(i), false});
+        const auto [it, fresh] = bases.try_emplace(std::move(key), Base{static_cast<uint32_t>(i), false, 0});
         if (!fresh && pool[it->second.entry].name_cn != e.name_cn) it->second.ambiguous = true;
     }
     std::vector<ExtraName> out;
+    std::vector<const Base*> lenders;  // of each extra name, none for the sides of a Chinese name
     std::string key;
     for (size_t i = 0; i < pool.size(); ++i) {
         const PoolItem& e = pool[i];
@@ -162,7 +168,10 @@ std::vector<ExtraName> extraNames(const std::vector<PoolItem>& pool) {
         if (!e.name_cn.empty()) {
             const std::vector<std::string_view> sides = nameSides(e.name_cn);
             if (sides.size() > 1)
-                for (std::string_view side : sides) out.push_back(ExtraName{entry, std::string(side), false});
+                for (std::string_view side : sides) {
+                    out.push_back(ExtraName{entry, std::string(side), false});
+                    lenders.push_back(nullptr);
+                }
             continue;
         }
         if (bases.empty()) continue;
@@ -170,7 +179,7 @@ std::vector<ExtraName> extraNames(const std::vector<PoolItem>& pool) {
         // the key): the longest such key that is a base's, short of the whole name's key.
         const std::string_view name = e.name;
         key.clear();
-        const Base* base = nullptr;
+        Base* base = nullptr;
         size_t baseKey = 0, rest = 0;
         bool inWord = false;
         for (size_t at = 0; at < name.size();) {
@@ -188,11 +197,21 @@ std::vector<ExtraName> extraNames(const std::vector<PoolItem>& pool) {
             at += len;
         }
         if (base == nullptr || base->ambiguous || baseKey == key.size()) continue;
+        ++base->borrowers;
         const size_t from = name.find_first_not_of(' ', rest);
         const std::string_view tail = from == std::string_view::npos ? std::string_view() : name.substr(from);
-        for (std::string_view side : nameSides(pool[base->entry].name_cn))
+        for (std::string_view side : nameSides(pool[base->entry].name_cn)) {
             out.push_back(ExtraName{entry, std::string(side) + ' ' + std::string(tail), true});
+            lenders.push_back(base);
+        }
     }
+    size_t kept = 0;
+    for (size_t x = 0; x < out.size(); ++x) {
+        if (lenders[x] != nullptr && lenders[x]->borrowers > kMaxBorrowers) continue;
+        if (kept != x) out[kept] = std::move(out[x]);
+        ++kept;
+    }
+    out.resize(kept);
     return out;
 }
 
@@ -477,6 +496,7 @@ struct PoolIndex {
     // extra names in their order) and the postings of their CJK characters and words.
     bool cleanTitles = false;
     std::vector<ExtraName> extras;
+    std::vector<uint32_t> extraFrom;  // the extra names of entry i: extras[extraFrom[i] .. extraFrom[i + 1])
     std::vector<TitleUnits> units;
     std::vector<uint32_t> unitCjk, unitWords;  // the units' weights, packed for the bound
     std::unordered_map<uint32_t, uint32_t> unitCjkId;
@@ -631,6 +651,9 @@ PoolIndexPtr buildCleanedIndex(PoolIndexPtr ix) {
         }
     });
     const size_t extras = ix->extras.size();
+    ix->extraFrom.assign(n + 1, 0);
+    for (const ExtraName& x : ix->extras) ++ix->extraFrom[x.entry + 1];
+    for (size_t i = 0; i < n; ++i) ix->extraFrom[i + 1] += ix->extraFrom[i];
     ix->units.resize(fixed + extras);
     onTwoThreads(chunks(extras), [&](size_t task) {
         for (size_t x = task * kChunk; x < std::min(extras, (task + 1) * kChunk); ++x)
@@ -884,9 +907,8 @@ std::vector<MatchCandidate> matchCleanedFast(const std::string& gameName, const 
         if (!same) {
             s = 0.0f;
             for (size_t k = 0; k < kEntryProfiles; ++k) s = std::max(s, sc.best[kEntryProfiles * i + k]);
-            const std::span<const ExtraName> extras = extrasOf(ix.extras, i);
-            const size_t first = fixedSources + static_cast<size_t>(extras.data() - ix.extras.data());
-            for (size_t x = 0; x < extras.size(); ++x) s = std::max(s, extraScore(extras[x], sc.best[first + x]));
+            for (uint32_t x = ix.extraFrom[i]; x < ix.extraFrom[i + 1]; ++x)
+                s = std::max(s, extraScore(ix.extras[x], sc.best[fixedSources + x]));
             if (std::binary_search(shortNamed.begin(), shortNamed.end(), i)) s = std::max(s, kShortNameScore);
         }
         if (s >= threshold) found.push_back(ScoredEntry{i, s});

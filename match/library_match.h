@@ -72,7 +72,8 @@ std::pair<std::string, std::string> scriptParts(const std::string& gameName);
 //    that starts the entry's own and ends with a word of it (compared as nameKeyOf), followed
 //    by the rest of its English name: "英雄传说：空之轨迹 SC" for "The Legend of Heroes: Trails in
 //    the Sky SC". Bases of one English name with different Chinese names lend nothing (which one
-//    is meant is unknown), and a short English name begins too many other games to lend.
+//    is meant is unknown), nor does a short English name (it begins too many other games) or a
+//    base that many listings extend (a platform of add-ons).
 struct ExtraName {
     uint32_t entry = 0;
     std::string text;

@@ -436,6 +436,21 @@ TEST(LibraryCleaned, ExtraNames) {
     std::vector<std::tuple<int32_t, std::string, bool>> got;
     for (const ExtraName& x : extraNames(pool)) got.emplace_back(pool[x.entry].appid, x.text, x.borrowed);
     EXPECT_EQ(got, want);
+    // Add-on platforms, their add-ons named as the store names them: a base that 17 listings
+    // extend lends its name to none, one that 16 extend to each.
+    std::vector<PoolItem> platforms = {{24010, "Train Simulator", "模拟列车", ""}, {205190, "Rocksmith", "摇滚史密斯", ""}};
+    std::vector<std::tuple<int32_t, std::string, bool>> lent;
+    for (int32_t k = 1; k <= 17; ++k) {
+        const std::string n = std::to_string(k);
+        if (k <= 16) {
+            platforms.push_back({258600 + k, "Train Simulator: BR Class " + n + " Loco Add-On", "", ""});
+            lent.emplace_back(258600 + k, "模拟列车 : BR Class " + n + " Loco Add-On", true);
+        }
+        platforms.push_back({509600 + k, "Rocksmith® 2014 Edition – Remastered – Song " + n, "", ""});
+    }
+    got.clear();
+    for (const ExtraName& x : extraNames(platforms)) got.emplace_back(platforms[x.entry].appid, x.text, x.borrowed);
+    EXPECT_EQ(got, lent);
 }
 
 // The cut of near ties and the 精确 boundary on real listings' names.
