@@ -1,6 +1,6 @@
 // The library match's fast path against the straightforward evaluation with cleaned titles, on
 // any title and any small pool (appids repeat, names share text): the same candidates with the
-// same scores, the short names and the exact-name ties included.
+// same scores, the short names, the exact-name ties and the names borrowed from a base included.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -24,6 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         e.name = fdp.ConsumeRandomLengthString(64);
         e.name_cn = fdp.ConsumeRandomLengthString(64);
         e.nickname = fdp.ConsumeRandomLengthString(32);
+        // An edition or an add-on of an earlier entry, borrowing its Chinese name.
+        if (!pool.empty() && fdp.ConsumeBool()) {
+            e.name = pool[fdp.ConsumeIntegralInRange<size_t>(0, pool.size() - 1)].name + ' ' + e.name;
+            e.name_cn.clear();
+        }
         pool.push_back(std::move(e));
     }
     const float threshold = matchThreshold(option);

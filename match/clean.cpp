@@ -504,6 +504,13 @@ std::vector<TitleForm> cleanTitleForms(std::string_view title) {
     for (size_t slash = t.folded.find(U'/'); slash != std::u32string::npos; slash = t.folded.find(U'/', slash + 1)) {
         if (slash > 0 && slash + 1 < t.folded.size() && isLetter(t.folded[slash - 1]) && isLetter(t.folded[slash + 1])) continue;
         Text a{t.raw.substr(0, slash), t.folded.substr(0, slash)}, b{t.raw.substr(slash + 1), t.folded.substr(slash + 1)};
+        // "WARRIORS OROCHI 4/無双OROCHI３ - Legendary Weapons Pack": the part after the dash
+        // belongs to both names.
+        const size_t dash = b.folded.find(U" - ");
+        if (dash != std::u32string::npos && a.folded.find(U" - ") == std::u32string::npos) {
+            a.raw += b.raw.substr(dash);
+            a.folded += b.folded.substr(dash);
+        }
         trim(a);
         trim(b);
         alternatives.push_back({std::move(a), false, false});

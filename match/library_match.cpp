@@ -15,6 +15,7 @@
 #include "data/game.h"
 #include "data/jobs.h"
 #include "data/paths.h"
+#include "data/utf8.h"
 #include "match/clean.h"
 #include "match/compare.h"
 #include "match/rules.h"
@@ -76,6 +77,41 @@ TitleUnits entryProfile(const PoolItem& e, size_t k) {
     return entryUnits(e.nickname, e.nickname);
 }
 
+// An extra name's units: a borrowed name is one name written in two scripts, so a title that
+// leaves out its English part ("SC", "Append") names the base rather than this entry.
+TitleUnits extraUnits(const ExtraName& x) {
+    TitleUnits u = entryUnits(x.text, x.text);
+    u.oneName = u.oneName || x.borrowed;
+    u.borrowed = x.borrowed;
+    return u;
+}
+
+float extraScore(const ExtraName& x, float score) { return x.borrowed ? std::min(score, kListingOpenScore) : score; }
+
+// The extra names of one entry; extras sorted by entry.
+std::span<const ExtraName> extrasOf(std::span<const ExtraName> extras, uint32_t entry) {
+    const auto [from, to] = std::equal_range(extras.begin(), extras.end(), ExtraName{entry, std::string(), false},
+                                             [](const ExtraName& a, const ExtraName& b) { return a.entry < b.entry; });
+    return extras.subspan(static_cast<size_t>(from - extras.begin()), static_cast<size_t>(to - from));
+}
+
+// The sides of a Chinese name listing alternatives: "WARRIORS OROCHI 4 / 無雙OROCHI 蛇魔３".
+std::vector<std::string_view> nameSides(std::string_view cn) {
+    std::vector<std::string_view> sides;
+    for (size_t at; (at = cn.find(" / ")) != std::string_view::npos; cn.remove_prefix(at + 3))
+        if (at > 0) sides.push_back(cn.substr(0, at));
+    if (!cn.empty()) sides.push_back(cn);
+    return sides;
+}
+
+// A base that more listings extend is a platform of add-ons (songs, routes, costume packs): menus
+// name them by their own names, if at all, and its name is not lent.
+constexpr size_t kMaxBorrowers = 16;
+
+// A base's English key weighs at least this much (keyWeight): shorter names ("DARK", "Prey")
+// begin the names of too many other games.
+constexpr uint32_t kMinBaseKey = 6;
+
 // A name's units as a set, word order aside: "Napoleon: Total War" is "Total War: NAPOLEON".
 std::string unitSetKey(std::string_view name) {
     const TitleUnits u = titleUnits(name);
@@ -104,12 +140,92 @@ bool remasterListed(const PoolItem& e, const std::unordered_set<std::string>& ba
     return false;
 }
 
-float scoreCleanedEntry(const std::string& gameName, const std::vector<TitleUnits>& forms, const PoolItem& e) {
+std::vector<ExtraName> extraNames(const std::vector<PoolItem>& pool) {
+    struct Base {
+        uint32_t entry = 0;
+        bool ambiguous = false;  // another base of this English name has another Chinese name
+        size_t borrowers = 0;
+    };
+    struct KeyHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view k) const { return std::hash<std::string_view>()(k); }
+    };
+    std::unordered_map<std::string, Base, KeyHash, std::equal_to<>> bases;  // by English key
+    for (size_t i = 0; i < pool.size(); ++i) {
+        const PoolItem& e = pool[i];
+        if (e.name_cn.empty()) continue;
+        std::string key = nameKeyOf(e.name);
+        if (keyWeight(key) < kMinBaseKey) continue;
+        const auto [it, fresh] = bases.try_emplace(std::move(key), Base{static_cast<uint32_t>(i), false, 0});
+        if (!fresh && pool[it->second.entry].name_cn != e.name_cn) it->second.ambiguous = true;
+    }
+    std::vector<ExtraName> out;
+    std::vector<const Base*> lenders;  // of each extra name, none for the sides of a Chinese name
+    std::string key;
+    for (size_t i = 0; i < pool.size(); ++i) {
+        const PoolItem& e = pool[i];
+        const auto entry = static_cast<uint32_t>(i);
+        if (!e.name_cn.empty()) {
+            const std::vector<std::string_view> sides = nameSides(e.name_cn);
+            if (sides.size() > 1)
+                for (std::string_view side : sides) {
+                    out.push_back(ExtraName{entry, std::string(side), false});
+                    lenders.push_back(nullptr);
+                }
+            continue;
+        }
+        if (bases.empty()) continue;
+        // The key read so far at each end of a word (where the next character adds nothing to
+        // the key): the longest such key that is a base's, short of the whole name's key.
+        const std::string_view name = e.name;
+        key.clear();
+        Base* base = nullptr;
+        size_t baseKey = 0, rest = 0;
+        bool inWord = false;
+        for (size_t at = 0; at < name.size();) {
+            char32_t c = static_cast<unsigned char>(name[at]);
+            size_t len = 1;
+            if (c >= 0x80 && (len = decodeUtf8Char(name, at, c)) == 0) c = U'\uFFFD', len = 1;
+            if (const char32_t k = nameKeyChar(c)) {
+                appendUtf8(key, k);
+                inWord = true;
+            } else if (inWord) {
+                inWord = false;
+                const auto it = bases.find(std::string_view(key));
+                if (it != bases.end()) base = &it->second, baseKey = key.size(), rest = at;
+            }
+            at += len;
+        }
+        if (base == nullptr || base->ambiguous || baseKey == key.size()) continue;
+        ++base->borrowers;
+        const size_t from = name.find_first_not_of(' ', rest);
+        const std::string_view tail = from == std::string_view::npos ? std::string_view() : name.substr(from);
+        for (std::string_view side : nameSides(pool[base->entry].name_cn)) {
+            out.push_back(ExtraName{entry, std::string(side) + ' ' + std::string(tail), true});
+            lenders.push_back(base);
+        }
+    }
+    size_t kept = 0;
+    for (size_t x = 0; x < out.size(); ++x) {
+        if (lenders[x] != nullptr && lenders[x]->borrowers > kMaxBorrowers) continue;
+        if (kept != x) out[kept] = std::move(out[x]);
+        ++kept;
+    }
+    out.resize(kept);
+    return out;
+}
+
+float scoreCleanedEntry(const std::string& gameName, const std::vector<TitleUnits>& forms, const PoolItem& e,
+                        std::span<const ExtraName> extras) {
     if (gameName == e.name || gameName == e.name_cn || gameName == e.nickname) return 1.0f;
     float best = 0.0f;
     for (size_t k = 0; k < kEntryProfiles; ++k) {
         const TitleUnits u = entryProfile(e, k);
         for (const TitleUnits& f : forms) best = std::max(best, scoreTitle(f, u));
+    }
+    for (const ExtraName& x : extras) {
+        const TitleUnits u = extraUnits(x);
+        for (const TitleUnits& f : forms) best = std::max(best, extraScore(x, scoreTitle(f, u)));
     }
     return best;
 }
@@ -131,7 +247,8 @@ std::vector<MatchCandidate> finishLibraryCandidates(std::vector<MatchCandidate> 
 }
 
 std::vector<MatchCandidate> finishCleanedCandidates(const std::string& gameName, const std::vector<PoolItem>& pool,
-                                                    std::vector<ScoredEntry> scored, const RemasterListed& remastered) {
+                                                    std::vector<ScoredEntry> scored, const RemasterListed& remastered,
+                                                    std::span<const ExtraName> extras) {
     // 精确 is what the user does not review: it needs the title to name one listing whole.
     // The listings the title names exactly still rank among themselves as such.
     const bool cut = cutInsideBracket(gameName);
@@ -164,11 +281,13 @@ std::vector<MatchCandidate> finishCleanedCandidates(const std::string& gameName,
         for (const ScoredEntry& s : scored) {
             const PoolItem& e = pool[s.entry];
             if (e.appid != cands[i].appid || s.score != cands[i].score) continue;
-            for (const std::string* name : {&e.name, &e.name_cn, &e.nickname}) {
-                std::string key = nameKeyOf(*name);
+            const auto hold = [&](std::string_view name) {
+                std::string key = nameKeyOf(name);
                 const uint32_t w = key.empty() || !holds(key) ? 0 : keyWeight(key);
                 if (w > held[i].weight) held[i].key = std::move(key), held[i].weight = w;
-            }
+            };
+            for (const std::string* name : {&e.name, &e.name_cn, &e.nickname}) hold(*name);
+            for (const ExtraName& x : extrasOf(extras, s.entry)) hold(x.text);
             if (std::binary_search(named.begin(), named.end(), s.entry))
                 held[i].listing = std::max(held[i].listing, listingRank(e.name, e.name_cn, e.nickname));
         }
@@ -311,9 +430,10 @@ std::vector<MatchCandidate> matchGameReference(const std::string& gameName, cons
                 hits.push_back(ShortHit{static_cast<uint32_t>(i), k});
         });
     const std::vector<uint32_t> shortNamed = shortNameEntries(pool, std::move(hits));
+    const std::vector<ExtraName> extras = extraNames(pool);
     std::vector<ScoredEntry> scored;
     for (size_t i = 0; i < pool.size(); ++i) {
-        float s = scoreCleanedEntry(gameName, forms, pool[i]);
+        float s = scoreCleanedEntry(gameName, forms, pool[i], extrasOf(extras, static_cast<uint32_t>(i)));
         if (std::binary_search(shortNamed.begin(), shortNamed.end(), static_cast<uint32_t>(i))) s = std::max(s, kShortNameScore);
         if (s >= cut) scored.push_back(ScoredEntry{static_cast<uint32_t>(i), s});
     }
@@ -321,7 +441,7 @@ std::vector<MatchCandidate> matchGameReference(const std::string& gameName, cons
     return finishCleanedCandidates(gameName, pool, std::move(scored), [&](const PoolItem& e) {
         if (!bases) bases = editionBases(pool);
         return remasterListed(e, *bases);
-    });
+    }, extras);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -388,9 +508,11 @@ struct PoolIndex {
     Postings cnPost;
     Postings gram3, gram4;
     std::vector<std::vector<uint32_t>> enByLen;
-    // Cleaned titles: the units of every source (entry * kEntryProfiles + profile) and the
-    // postings of their CJK characters and words.
+    // Cleaned titles: the units of every source (entry * kEntryProfiles + profile, then the
+    // extra names in their order) and the postings of their CJK characters and words.
     bool cleanTitles = false;
+    std::vector<ExtraName> extras;
+    std::vector<uint32_t> extraFrom;  // the extra names of entry i: extras[extraFrom[i] .. extraFrom[i + 1])
     std::vector<TitleUnits> units;
     std::vector<uint32_t> unitCjk, unitWords;  // the units' weights, packed for the bound
     std::unordered_map<uint32_t, uint32_t> unitCjkId;
@@ -510,23 +632,49 @@ void buildExactTables(PoolIndex& ix) {
     }
 }
 
+// Runs task(0) .. task(count - 1) on this thread and one helper, each taking the next in turn.
+template <class Task>
+void onTwoThreads(size_t count, Task task) {
+    std::atomic<size_t> next{0};
+    const auto run = [&] {
+        for (size_t k; (k = next.fetch_add(1)) < count;) task(k);
+    };
+    std::thread helper(run);
+    run();
+    helper.join();
+}
+
 PoolIndexPtr buildCleanedIndex(PoolIndexPtr ix) {
     const std::vector<PoolItem>& pool = *ix->pool;
     const size_t n = pool.size();
+    const size_t fixed = kEntryProfiles * n;
     ix->cleanTitles = true;
-    ix->units.resize(kEntryProfiles * n);
+    // Room for one extra name per entry: the units stay in place when the extras join them.
+    ix->units.reserve(fixed + n);
+    ix->units.resize(fixed);
     std::vector<std::vector<ShortKey>> shortOf(n);
-    auto units = [&](size_t from, size_t to) {
-        for (size_t i = from; i < to; ++i) {
+    constexpr size_t kChunk = 4096;
+    const auto chunks = [](size_t count) { return (count + kChunk - 1) / kChunk; };
+    // The extra names beside the fields' units, then the extra names' units.
+    onTwoThreads(1 + chunks(n), [&](size_t task) {
+        if (task == 0) {
+            ix->extras = extraNames(pool);
+            return;
+        }
+        for (size_t i = (task - 1) * kChunk; i < std::min(n, task * kChunk); ++i) {
             for (size_t k = 0; k < kEntryProfiles; ++k) ix->units[kEntryProfiles * i + k] = entryProfile(pool[i], k);
             forEachShortKey(pool[i], [&](const ShortKey& k) { shortOf[i].push_back(k); });
         }
-    };
-    {
-        std::thread half(units, n / 2, n);
-        units(0, n / 2);
-        half.join();
-    }
+    });
+    const size_t extras = ix->extras.size();
+    ix->extraFrom.assign(n + 1, 0);
+    for (const ExtraName& x : ix->extras) ++ix->extraFrom[x.entry + 1];
+    for (size_t i = 0; i < n; ++i) ix->extraFrom[i + 1] += ix->extraFrom[i];
+    ix->units.resize(fixed + extras);
+    onTwoThreads(chunks(extras), [&](size_t task) {
+        for (size_t x = task * kChunk; x < std::min(extras, (task + 1) * kChunk); ++x)
+            ix->units[fixed + x] = extraUnits(ix->extras[x]);
+    });
     std::thread side([&] {
         buildExactTables(*ix);
         ix->editionBases = editionBases(pool);
@@ -756,7 +904,9 @@ std::vector<MatchCandidate> matchCleanedFast(const std::string& gameName, const 
         }
         sc.touched.clear();
     }
-    for (uint32_t s : scored) sc.entries.push_back(static_cast<uint32_t>(s / kEntryProfiles));
+    const size_t fixedSources = kEntryProfiles * pool.size();
+    for (uint32_t s : scored)
+        sc.entries.push_back(s < fixedSources ? static_cast<uint32_t>(s / kEntryProfiles) : ix.extras[s - fixedSources].entry);
     std::vector<ShortHit> hits;
     for (const std::string& key : titleShortKeysOf(cleaned)) {
         const auto it = ix.shortKeys.find(key);
@@ -774,13 +924,15 @@ std::vector<MatchCandidate> matchCleanedFast(const std::string& gameName, const 
         if (!same) {
             s = 0.0f;
             for (size_t k = 0; k < kEntryProfiles; ++k) s = std::max(s, sc.best[kEntryProfiles * i + k]);
+            for (uint32_t x = ix.extraFrom[i]; x < ix.extraFrom[i + 1]; ++x)
+                s = std::max(s, extraScore(ix.extras[x], sc.best[fixedSources + x]));
             if (std::binary_search(shortNamed.begin(), shortNamed.end(), i)) s = std::max(s, kShortNameScore);
         }
         if (s >= threshold) found.push_back(ScoredEntry{i, s});
     }
     for (uint32_t s : scored) sc.best[s] = 0.0f;
-    return finishCleanedCandidates(gameName, pool, std::move(found),
-                                   [&](const PoolItem& e) { return remasterListed(e, ix.editionBases); });
+    return finishCleanedCandidates(
+        gameName, pool, std::move(found), [&](const PoolItem& e) { return remasterListed(e, ix.editionBases); }, ix.extras);
 }
 
 }  // namespace

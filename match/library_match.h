@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -64,9 +65,28 @@ float scorePoolEntry(const std::string& gameName, const PoolItem& entry);
 // order splitNameToCnEn returned them in. Shared with the folder match.
 std::pair<std::string, std::string> scriptParts(const std::string& gameName);
 
+// Names an entry is scored by besides its fields, by entry in pool order:
+//  - each side of a Chinese name that lists alternatives ("WARRIORS OROCHI 4 / 無雙OROCHI 蛇魔３");
+//  - borrowed: an entry without a Chinese name (an edition, an add-on, a later part) takes the
+//    Chinese name of its base, the entry with a Chinese name whose English name is the longest
+//    that starts the entry's own and ends with a word of it (compared as nameKeyOf), followed
+//    by the rest of its English name: "英雄传说：空之轨迹 SC" for "The Legend of Heroes: Trails in
+//    the Sky SC". Bases of one English name with different Chinese names lend nothing (which one
+//    is meant is unknown), nor does a short English name (it begins too many other games) or a
+//    base that many listings extend (a platform of add-ons).
+struct ExtraName {
+    uint32_t entry = 0;
+    std::string text;
+    bool borrowed = false;
+};
+std::vector<ExtraName> extraNames(const std::vector<PoolItem>& pool);
+
 // With cleaning: byte-equal to a field gives 1, otherwise the best score of any cleaned form of
-// the title (titleFormUnits) against the entry's names and against its nickname.
-float scoreCleanedEntry(const std::string& gameName, const std::vector<TitleUnits>& forms, const PoolItem& entry);
+// the title (titleFormUnits) against the entry's names, its nickname and its extra names (the
+// entry's own, of extraNames). A borrowed name scores kListingOpenScore at most: the title does
+// not name the listing by a name of its own.
+float scoreCleanedEntry(const std::string& gameName, const std::vector<TitleUnits>& forms, const PoolItem& entry,
+                        std::span<const ExtraName> extras);
 
 // Keeps one candidate per appid (the first with the highest score), then orderCandidates.
 std::vector<MatchCandidate> finishLibraryCandidates(std::vector<MatchCandidate> cands);
@@ -85,9 +105,11 @@ using RemasterListed = std::function<bool(const PoolItem&)>;
 // The candidates of the scored entries (finishLibraryCandidates), then the cut of cleaned titles
 // (cutNearTies, the entries ranked by the name of theirs the title holds, then listingRank), then
 // the scores as shown (showCleanedScores). A 精确 score drops to kListingOpenScore when the title
-// breaks off inside a bracket or the entry has a remaster listed beside it.
+// breaks off inside a bracket or the entry has a remaster listed beside it. extras: extraNames of
+// the pool, names the title may hold too.
 std::vector<MatchCandidate> finishCleanedCandidates(const std::string& gameName, const std::vector<PoolItem>& pool,
-                                                    std::vector<ScoredEntry> scored, const RemasterListed& remastered);
+                                                    std::vector<ScoredEntry> scored, const RemasterListed& remastered,
+                                                    std::span<const ExtraName> extras);
 
 // Straightforward evaluation: every pool entry scored in pool order. The threshold and the
 // candidates' scores are on the shown scale (matchThreshold) under either rule.

@@ -445,7 +445,7 @@ bool namedByHalf(const TitleUnits& t, bool cjkFull, bool wordsFull) {
 
 // The weighted sum of the script parts and their total weight; false when nothing counts.
 bool scriptParts(const TitleUnits& t, uint32_t entryCjk, uint32_t entryWords, uint32_t sharedCjkWeight,
-                 uint32_t sharedWordWeight, uint32_t sharedEditions, float& sum, float& parts) {
+                 uint32_t sharedWordWeight, uint32_t sharedEditions, bool halvesName, float& sum, float& parts) {
     if (sharedCjkWeight < kMinSharedCjk && sharedWordWeight < kMinSharedLetters) return false;
     parts = 0.0f;
     sum = scriptScore(t.cjkWeight, entryCjk, sharedCjkWeight, kMinSharedCjk, kLettersPerCjk * static_cast<float>(t.cjkWeight),
@@ -462,7 +462,7 @@ bool scriptParts(const TitleUnits& t, uint32_t entryCjk, uint32_t entryWords, ui
     // floor depends on the full part alone, so the score still never decreases as a weight grows.
     const bool cjkFull = t.cjkWeight >= kMinSharedCjk && sharedCjkWeight == t.cjkWeight && entryCjk == t.cjkWeight;
     const bool wordsFull = t.wordWeight >= kMinFullLetters && sharedWordWeight == t.wordWeight && entryWords == t.wordWeight;
-    if (namedByHalf(t, cjkFull, wordsFull)) sum = std::max(sum, (1.0f - kDisagree) * parts);
+    if (halvesName && namedByHalf(t, cjkFull, wordsFull)) sum = std::max(sum, (1.0f - kDisagree) * parts);
     return parts > 0.0f;
 }
 
@@ -506,11 +506,11 @@ float scoreBound(const TitleUnits& t, uint32_t entryCjk, uint32_t entryWords, ui
                  uint32_t sharedWordWeight) {
     float sum = 0.0f, parts = 0.0f;
     // Every edition the title names shared: the score only grows with the editions' weight.
-    if (!scriptParts(t, entryCjk, entryWords, sharedCjkWeight, sharedWordWeight, t.editions, sum, parts)) return 0.0f;
+    if (!scriptParts(t, entryCjk, entryWords, sharedCjkWeight, sharedWordWeight, t.editions, true, sum, parts)) return 0.0f;
     float bound = sum / parts - kUnexplained * t.outside;
     // Kana or hangul alone may meet an entry without text in them (scoreUnits).
     if (t.cjkKinds == kKanaHangul && entryCjk > 0 &&
-        scriptParts(t, 0, entryWords, sharedCjkWeight, sharedWordWeight, t.editions, sum, parts))
+        scriptParts(t, 0, entryWords, sharedCjkWeight, sharedWordWeight, t.editions, true, sum, parts))
         bound = std::max(bound, sum / parts - kUnexplained * t.outside);
     return bound;
 }
@@ -521,7 +521,8 @@ float scoreUnits(const TitleUnits& t, const TitleUnits& e, uint32_t sharedCjkWei
     const bool otherLanguage = t.cjkKinds == kKanaHangul && (e.cjkKinds & kKanaHangul) == 0;
     const uint32_t entryCjk = otherLanguage ? 0 : e.cjkWeight, entryWords = e.wordWeight;
     float sum = 0.0f, parts = 0.0f;
-    if (!scriptParts(t, entryCjk, entryWords, sharedCjkWeight, sharedWordWeight, t.editions & e.editions, sum, parts)) return 0.0f;
+    if (!scriptParts(t, entryCjk, entryWords, sharedCjkWeight, sharedWordWeight, t.editions & e.editions, !e.borrowed, sum, parts))
+        return 0.0f;
     float penalty = kUnexplained * t.outside + (t.addOn != e.addOn ? kAddOnMismatch : 0.0f);
     // The title's other half may name the same edition another way ("Definitive Edition 终极版").
     if ((e.editions & ~t.editions) != 0) penalty += t.editions != 0 ? kEditionNamedOtherwise : kOtherEdition;
@@ -544,8 +545,8 @@ float scoreUnits(const TitleUnits& t, const TitleUnits& e, uint32_t sharedCjkWei
         numberPenalty =
             std::min(numberPenalty, std::max(kSeriesNumber, numbersPenalty(t, half, latin, e, sharedCjkWeight, sharedWordWeight)));
     };
-    if (namedByHalf(t, cjkFull && t.cjkWeight >= kMinSharedCjk, false)) byHalf(t.cjkNumbers, false);
-    if (namedByHalf(t, false, wordsFull && t.wordWeight >= kMinFullLetters)) byHalf(t.latinNumbers, true);
+    if (!e.borrowed && namedByHalf(t, cjkFull && t.cjkWeight >= kMinSharedCjk, false)) byHalf(t.cjkNumbers, false);
+    if (!e.borrowed && namedByHalf(t, false, wordsFull && t.wordWeight >= kMinFullLetters)) byHalf(t.latinNumbers, true);
     return sum / parts - penalty - numberPenalty;
 }
 
@@ -749,11 +750,8 @@ namespace {
 // A candidate's name as compared for one title: folded, lower-case, letters, digits and CJK only.
 std::u32string nameKey(std::string_view name) {
     std::u32string k;
-    for (char32_t c : utf8Decode(name)) {
-        c = foldChar(c);
-        if (c >= U'A' && c <= U'Z') c += 32;
-        if (isCjkUnit(c) || isLetter(c) || isDigit(c)) k.push_back(c);
-    }
+    for (char32_t c : utf8Decode(name))
+        if (const char32_t kc = nameKeyChar(c)) k.push_back(kc);
     return k;
 }
 
@@ -763,6 +761,13 @@ int32_t listingRank(std::string_view name, std::string_view nameCn, std::string_
     int32_t names = 1 + (!nameCn.empty() && nameCn != name) + (!nickname.empty() && nickname != name && nickname != nameCn);
     const bool addOn = namesAddOn(name) || namesAddOn(nameCn);
     return (addOn ? 0 : 4) + names;
+}
+
+char32_t nameKeyChar(char32_t c) {
+    if (c < 0x80) return isDigit(c) || isLetter(c) ? c | 0x20 : 0;  // most names: ASCII alone
+    c = foldChar(c);
+    if (c >= U'A' && c <= U'Z') c += 32;
+    return isCjkUnit(c) || isLetter(c) || isDigit(c) ? c : 0;
 }
 
 std::string nameKeyOf(std::string_view name) { return utf8Encode(nameKey(name)); }

@@ -33,6 +33,9 @@ struct TitleUnits {
     uint32_t editions = 0;           // the kinds of edition it names ("重制版", "Game of the Year"), a bit each
     uint32_t editionWeight = 0;      // a title: of the text naming them, as the units weigh
     uint8_t cjkKinds = 0;            // of its CJK units: 1 Chinese characters, 2 kana or hangul
+    // An entry's name borrowed from the game it extends (its Chinese name, then the rest of the
+    // entry's English name): neither script alone names the entry, so no half of a title does.
+    bool borrowed = false;
     uint32_t seriesNumber = 0;       // a title's number before a colon and a subtitle, 0 when none
     // A title: a Latin and a CJK name side by side, each whole. An entry: an English and a
     // Chinese name from two fields (only latinNumbers is kept for it).
@@ -55,8 +58,9 @@ uint32_t sharedWords(const TitleUnits& title, const TitleUnits& entry);
 // shared.
 float scoreUnits(const TitleUnits& title, const TitleUnits& entry, uint32_t sharedCjkWeight, uint32_t sharedWordWeight);
 float scoreTitle(const TitleUnits& title, const TitleUnits& entry);
-// scoreUnits without the number and add-on penalties and the one-name cut: never below it (the same float
-// operations with fewer terms), from the totals alone.
+// scoreUnits without the number and add-on penalties and the one-name cut, taking any entry's
+// halves as names: never below it (the same float operations with fewer terms), from the totals
+// alone.
 float scoreBound(const TitleUnits& title, uint32_t entryCjk, uint32_t entryWords, uint32_t sharedCjkWeight,
                  uint32_t sharedWordWeight);
 
@@ -114,6 +118,8 @@ constexpr int32_t kListingRanks = 8;  // listingRank stays below this
 // names a title holds, the longer is the one it names: "Call of Duty: Black Ops - Multiplayer"
 // over "Call of Duty: Black Ops". keyWeight counts a CJK character as two letters.
 std::string nameKeyOf(std::string_view name);
+// One character of a name as nameKeyOf keeps it (folded, lower-case), 0 when the key leaves it out.
+char32_t nameKeyChar(char32_t c);
 uint32_t keyWeight(std::string_view key);
 // How near-tied candidates are told apart, by appid: the highest rank, when one candidate alone
 // has it and it is above 0, goes first.

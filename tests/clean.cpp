@@ -14,6 +14,9 @@ TEST(Clean, RealTitles) {
         {"暗黑地牢 b13287-b25559 十一项修改器", "暗黑地牢"},
         {"嗜血印 EarlyAccess 十二项修改器[2020.01.02更新]", "嗜血印"},
         {"寒霜朋克/冰汽时代 v1.0-v1.6 十五项修改器", "寒霜朋克/冰汽时代|寒霜朋克|冰汽时代"},
+        // The part after a dash belongs to both names.
+        {"WARRIORS OROCHI 4/無双OROCHI３ - Weapons Pack 2",
+         "WARRIORS OROCHI 4/無双OROCHI３ - Weapons Pack 2|WARRIORS OROCHI 4 - Weapons Pack 2|無双OROCHI３ - Weapons Pack 2"},
         {"《战斗位置：太平洋》汉化", "战斗位置：太平洋"},
         {"Brotato 土豆兄弟(Brotato)", "Brotato 土豆兄弟|Brotato*|Brotato 土豆兄弟 Brotato"},
         {"Monster Hunter: World - 接待員更換服裝「暴君」", "Monster Hunter: World - 接待員更換服裝 暴君|暴君*"},

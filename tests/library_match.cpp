@@ -11,6 +11,7 @@
 #include <fstream>
 #include <random>
 #include <thread>
+#include <tuple>
 
 #include "data/jobs.h"
 #include "match/text.h"
@@ -330,6 +331,14 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         {1245620, "ELDEN RING", "艾尔登法环", ""}, {367520, "Hollow Knight", "空洞骑士", ""},
         {916000, "Hollow Knight - Gods & Nightmares", "", ""}, {203140, "Hitman: Absolution", "杀手5：赦免", ""},
         {413150, "Stardew Valley", "星露谷物语", ""},
+        {251150, "The Legend of Heroes: Trails in the Sky", "英雄传说：空之轨迹", ""},
+        {251290, "The Legend of Heroes: Trails in the Sky SC", "", ""},
+        {1011940, "Ideology in Friction", "冲突的意志", ""}, {1246400, "Ideology in Friction Append", "", ""},
+        {831560, "WARRIORS OROCHI 4 - 無双OROCHI３", "WARRIORS OROCHI 4 / 無雙OROCHI 蛇魔３", ""},
+        {933557, "WARRIORS OROCHI 4 - Legendary Weapons Orochi Pack 2", "", ""},
+        {234670, "NARUTO SHIPPUDEN: Ultimate Ninja STORM 3 Full Burst", "火影忍者：究极忍者风暴3 完全爆发", ""},
+        {543890, "NARUTO SHIPPUDEN: Ultimate Ninja STORM 3 Full Burst - HD -", "", ""},
+        {571910, "Nightmare", "梦魇", ""}, {1142200, "Nightmare Cave", "", ""},
     };
     struct Case {
         const char* title;
@@ -395,6 +404,14 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         {"【火炬之光】 【3DM汉化组】", 0, 41500, true},
         {"火炬之光 2.2版 汉化补丁 MOD版", 0, 41500, false},
         {"失落的地平线（Lost Horizon）汉化 文本来自CHINAAVG xxgt1992提取 需要权限50", 4, 40350, false},
+        // A listing without a Chinese name by the one it extends, below 精确: the title does not
+        // name it by a name of its own. The longer name the title holds wins a near tie.
+        {"英雄传说空之轨迹SC", 4, 251290, false},
+        {"衝突的意志Append", 4, 1246400, false},
+        {"火影忍者：究极忍者风暴3完全爆发HD v1.0 十四项修改器", 4, 543890, false},
+        {"《洞窟物语+》《Cave", 4, 0, false},  // "Cave" alone does not name "梦魇 Cave"
+        {"無雙OROCHI 蛇魔３", 4, 831560, true},  // one of the names a Chinese name lists
+        {"WARRIORS OROCHI 4/無双OROCHI３ - Legendary Weapons Orochi Pack 2", 4, 933557, true},
     };
     const PoolIndexPtr index = buildPoolIndex(pool, true);
     MatchScratch scratch;
@@ -407,8 +424,61 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         expectSameResult(c.title, pool, *index, threshold, true, scratch);
     }
     EXPECT_EQ(matchGameFast("最终幻想", *index, matchThreshold(0), scratch).size(), 10u);
+    // A borrowed name is one name: a title holding only its Chinese part names the base, and the
+    // listing that borrows it stays far below.
+    const std::vector<MatchCandidate> base = matchGameFast("英雄传说：空之轨迹", *index, matchThreshold(4), scratch);
+    ASSERT_EQ(base.size(), 2u);
+    EXPECT_EQ(base[1].appid, 251290);
+    EXPECT_LT(base[1].score, matchThreshold(6));
     // Scores leave the matcher on the options' scale: a short name's, as the table shows it.
     EXPECT_EQ(matchGameFast("只狼", *index, matchThreshold(4), scratch).front().score, shownCleanedScore(kShortNameScore));
+}
+
+// Real pool rows (derived/pool_real.csv): the sides of a Chinese name listing alternatives, and
+// the Chinese name an entry borrows from the longest English name it extends up to a word's end.
+TEST(LibraryCleaned, ExtraNames) {
+    const std::vector<PoolItem> pool = {
+        {251150, "The Legend of Heroes: Trails in the Sky", "英雄传说：空之轨迹", ""},
+        {251290, "The Legend of Heroes: Trails in the Sky SC", "", ""},
+        {3599, "Plants vs. Zombies", "植物大战僵尸", ""}, {3590, "Plants vs. Zombies: Game of the Year", "", ""},
+        {400, "Portal", "传送门", ""}, {374040, "Portal Knights", "传送门骑士", ""},
+        {617100, "Portal Knights - Gold Throne Pack", "", ""},
+        {2320, "Quake II", "雷神之锤2", ""}, {2200, "Quake III Arena", "", ""},  // not at a word's end
+        {225360, "DARK", "黑暗", ""}, {919, "Dark Messiah: Warrior", "", ""},    // too short to lend
+        {259170, "Alone in the Dark", "鬼屋魔影 重制版", ""}, {1310410, "Alone in the Dark", "鬼屋魔影", ""},
+        {259190, "Alone in the Dark: The New Nightmare", "", ""},  // two bases, two Chinese names
+        {275060, "Alone in the Dark: Illumination", "鬼屋魔影 启蒙", ""},
+        {330040, "Alone in the Dark: Illumination - Eldritch Edition", "", ""},
+        {271590, "Grand Theft Auto V", "Grand Theft Auto V 传承版", "gta5"},
+        {362003, "Grand Theft Auto V™", "", ""},  // the whole name: nothing to add
+        {831560, "WARRIORS OROCHI 4 - 無双OROCHI３", "WARRIORS OROCHI 4 / 無雙OROCHI 蛇魔３", ""},
+    };
+    const std::vector<std::tuple<int32_t, std::string, bool>> want = {
+        {251290, "英雄传说：空之轨迹 SC", true},
+        {3590, "植物大战僵尸 : Game of the Year", true},
+        {617100, "传送门骑士 - Gold Throne Pack", true},
+        {330040, "鬼屋魔影 启蒙 - Eldritch Edition", true},
+        {831560, "WARRIORS OROCHI 4", false},
+        {831560, "無雙OROCHI 蛇魔３", false},
+    };
+    std::vector<std::tuple<int32_t, std::string, bool>> got;
+    for (const ExtraName& x : extraNames(pool)) got.emplace_back(pool[x.entry].appid, x.text, x.borrowed);
+    EXPECT_EQ(got, want);
+    // Add-on platforms, their add-ons named as the store names them: a base that 17 listings
+    // extend lends its name to none, one that 16 extend to each.
+    std::vector<PoolItem> platforms = {{24010, "Train Simulator", "模拟列车", ""}, {205190, "Rocksmith", "摇滚史密斯", ""}};
+    std::vector<std::tuple<int32_t, std::string, bool>> lent;
+    for (int32_t k = 1; k <= 17; ++k) {
+        const std::string n = std::to_string(k);
+        if (k <= 16) {
+            platforms.push_back({258600 + k, "Train Simulator: BR Class " + n + " Loco Add-On", "", ""});
+            lent.emplace_back(258600 + k, "模拟列车 : BR Class " + n + " Loco Add-On", true);
+        }
+        platforms.push_back({509600 + k, "Rocksmith® 2014 Edition – Remastered – Song " + n, "", ""});
+    }
+    got.clear();
+    for (const ExtraName& x : extraNames(platforms)) got.emplace_back(platforms[x.entry].appid, x.text, x.borrowed);
+    EXPECT_EQ(got, lent);
 }
 
 // The cut of near ties and the 精确 boundary on real listings' names.
@@ -494,9 +564,13 @@ TEST(LibraryFastPath, RandomPoolsAndLongFields) {
     MatchScratch scratch;
     for (int round = 0; round < 20; ++round) {
         std::vector<PoolItem> pool;
-        for (int i = 0; i < 300; ++i)
+        for (int i = 0; i < 300; ++i) {
             pool.push_back(PoolItem{1 + static_cast<int32_t>(rng() % 150), randomText(10), randomText(8),
                                     rng() % 4 == 0 ? randomText(5) : std::string()});
+            // Editions and add-ons borrowing a Chinese name; names listing alternatives.
+            if (i > 0 && rng() % 3 == 0) pool.back().name = pool[rng() % i].name + " " + randomText(3), pool.back().name_cn.clear();
+            if (rng() % 8 == 0) pool.back().name_cn += " / " + randomText(4);
+        }
         const bool clean = round % 2 == 1;
         const PoolIndexPtr index = buildPoolIndex(pool, clean);
         for (int g = 0; g < 40; ++g) {
