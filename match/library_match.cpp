@@ -165,6 +165,14 @@ std::vector<ExtraName> extraNames(const std::vector<PoolItem>& pool) {
     for (size_t i = 0; i < pool.size(); ++i) {
         const PoolItem& e = pool[i];
         const auto entry = static_cast<uint32_t>(i);
+        // "RESIDENT EVIL 2 / BIOHAZARD RE:2": an English name may list two names too, but as often
+        // holds the slash itself ("Cast / Crew Interviews"): its sides stay below 精确. An add-on's
+        // side is as often its game's name ("… / LoveKami -Useless Goddess- Chinese Language").
+        if (const std::vector<std::string_view> sides = nameSides(e.name); sides.size() > 1 && !namesAddOn(e.name))
+            for (std::string_view side : sides) {
+                out.push_back(ExtraName{entry, std::string(side), true});
+                lenders.push_back(nullptr);
+            }
         if (!e.name_cn.empty()) {
             const std::vector<std::string_view> sides = nameSides(e.name_cn);
             if (sides.size() > 1)

@@ -28,7 +28,7 @@ constexpr float kAddOnMismatch = 0.15f;
 constexpr std::u32string_view kAddOnCjk[] = {U"原声带", U"扩充包", U"扩展包", U"资料片", U"追加",
                                              U"组合包", U"季票",   U"特典",   U"设定集"};
 constexpr std::string_view kAddOnWords[] = {"soundtrack", "ost", "dlc", "expansion", "append", "artbook", "pack", "demo",
-                                            "bonus", "vr"};
+                                            "bonus", "vr", "language"};
 // A title read without its edition words ("重制版", "HD") explains a little less than the title:
 // a remaster is often sold under the base game's entry. An entry naming another edition than the
 // title (or one the title does not name) is another listing of the game.

@@ -331,6 +331,8 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         {1245620, "ELDEN RING", "艾尔登法环", ""}, {367520, "Hollow Knight", "空洞骑士", ""},
         {916000, "Hollow Knight - Gods & Nightmares", "", ""}, {203140, "Hitman: Absolution", "杀手5：赦免", ""},
         {413150, "Stardew Valley", "星露谷物语", ""},
+        {883710, "RESIDENT EVIL 2 / BIOHAZARD RE:2", "", ""}, {961440, "RESIDENT EVIL 2 / BIOHAZARD RE:2 1-Shot Demo", "", ""},
+        {1007510, "恋神-无用女神- / LoveKami -Useless Goddess- Chinese Language", "", ""},
         {251150, "The Legend of Heroes: Trails in the Sky", "英雄传说：空之轨迹", ""},
         {251290, "The Legend of Heroes: Trails in the Sky SC", "", ""},
         {1011940, "Ideology in Friction", "冲突的意志", ""}, {1246400, "Ideology in Friction Append", "", ""},
@@ -400,6 +402,9 @@ TEST(LibraryCleaned, RealTitlesReachTheirEntryAndNoOther) {
         {"使命召唤6：现代战争2", 4, 10180, false},
         {"Need for Speed Undercover", 4, 17430, true},  // numbered as the English name, not 极品飞车12
         {"Hitman: Absolution 杀手：赦免", 4, 203140, false},  // so is the English half
+        // The names an English name lists, below 精确; an add-on's are its game's.
+        {"Resident Evil 2", 4, 883710, false},
+        {"恋神-无用女神-", 4, 0, false},
         // A version or group tag glued to a name names no sequel; makers' credits are notes.
         {"【火炬之光】 【3DM汉化组】", 0, 41500, true},
         {"火炬之光 2.2版 汉化补丁 MOD版", 0, 41500, false},
