@@ -388,10 +388,13 @@ namespace {
 // Whether a folded, lower-case text may hold an edition word: the word scans that tell for sure
 // cost far more than these finds, and most pool names hold none.
 bool mayNameEdition(const std::u32string& folded) {
-    const auto in = [&](auto w) { return folded.find(w) != std::u32string::npos; };
-    const auto latin = [&](std::string_view w) { return in(std::u32string(w.begin(), w.end())); };
+    const auto in = [&](std::u32string_view w) { return folded.find(w) != std::u32string::npos; };
+    const auto latin = [&](std::string_view w) {
+        return std::search(folded.begin(), folded.end(), w.begin(), w.end(),
+                           [](char32_t a, char b) { return a == static_cast<char32_t>(b); }) != folded.end();
+    };
     return std::any_of(std::begin(kEditionWords), std::end(kEditionWords), in) ||
-           std::any_of(std::begin(kLatinEditionWords), std::end(kLatinEditionWords), latin) || in(std::u32string_view(U"edition"));
+           std::any_of(std::begin(kLatinEditionWords), std::end(kLatinEditionWords), latin) || in(U"edition");
 }
 
 }  // namespace

@@ -123,13 +123,22 @@ std::string unitSetKey(std::string_view name) {
 
 }  // namespace
 
+namespace {
+
+// The unit sets of the base names of one entry's names that name an edition.
+template <class Visit>
+void forEachEditionBase(const PoolItem& e, Visit visit) {
+    for (const std::string* name : {&e.name, &e.name_cn}) {
+        const std::string base = editionBase(*name);
+        if (!base.empty()) visit(unitSetKey(base));
+    }
+}
+
+}  // namespace
+
 std::unordered_set<std::string> editionBases(const std::vector<PoolItem>& pool) {
     std::unordered_set<std::string> bases;
-    for (const PoolItem& e : pool)
-        for (const std::string* name : {&e.name, &e.name_cn}) {
-            const std::string base = editionBase(*name);
-            if (!base.empty()) bases.insert(unitSetKey(base));
-        }
+    for (const PoolItem& e : pool) forEachEditionBase(e, [&](std::string k) { bases.insert(std::move(k)); });
     bases.erase(std::string());
     return bases;
 }
@@ -254,7 +263,8 @@ std::vector<MatchCandidate> finishLibraryCandidates(std::vector<MatchCandidate> 
     return cands;
 }
 
-std::vector<MatchCandidate> finishCleanedCandidates(const std::string& gameName, const std::vector<PoolItem>& pool,
+std::vector<MatchCandidate> finishCleanedCandidates(const std::string& gameName, const std::vector<TitleForm>& cleaned,
+                                                    const std::vector<PoolItem>& pool,
                                                     std::vector<ScoredEntry> scored, const RemasterListed& remastered,
                                                     std::span<const ExtraName> extras) {
     // 精确 is what the user does not review: it needs the title to name one listing whole.
@@ -280,7 +290,7 @@ std::vector<MatchCandidate> finishCleanedCandidates(const std::string& gameName,
     // Held in a cleaned form: a version or a group tag glued to a name ("火炬之光 2.2版",
     // "火炬之光 3DM汉化组") must not make it another game's name.
     std::vector<std::string> titleKeys;
-    for (const TitleForm& f : cleanTitleForms(gameName)) titleKeys.push_back(nameKeyOf(f.text));
+    for (const TitleForm& f : cleaned) titleKeys.push_back(nameKeyOf(f.text));
     const auto holds = [&](const std::string& key) {
         return std::any_of(titleKeys.begin(), titleKeys.end(), [&](const std::string& t) { return t.find(key) != std::string::npos; });
     };
@@ -446,7 +456,7 @@ std::vector<MatchCandidate> matchGameReference(const std::string& gameName, cons
         if (s >= cut) scored.push_back(ScoredEntry{static_cast<uint32_t>(i), s});
     }
     std::optional<std::unordered_set<std::string>> bases;  // only titles with a 精确 entry need them
-    return finishCleanedCandidates(gameName, pool, std::move(scored), [&](const PoolItem& e) {
+    return finishCleanedCandidates(gameName, cleaned, pool, std::move(scored), [&](const PoolItem& e) {
         if (!bases) bases = editionBases(pool);
         return remasterListed(e, *bases);
     }, extras);
@@ -661,6 +671,7 @@ PoolIndexPtr buildCleanedIndex(PoolIndexPtr ix) {
     ix->units.reserve(fixed + n);
     ix->units.resize(fixed);
     std::vector<std::vector<ShortKey>> shortOf(n);
+    std::vector<std::vector<std::string>> basesOf(n);  // editionBases, entry by entry
     constexpr size_t kChunk = 4096;
     const auto chunks = [](size_t count) { return (count + kChunk - 1) / kChunk; };
     // The extra names beside the fields' units, then the extra names' units.
@@ -672,6 +683,7 @@ PoolIndexPtr buildCleanedIndex(PoolIndexPtr ix) {
         for (size_t i = (task - 1) * kChunk; i < std::min(n, task * kChunk); ++i) {
             for (size_t k = 0; k < kEntryProfiles; ++k) ix->units[kEntryProfiles * i + k] = entryProfile(pool[i], k);
             forEachShortKey(pool[i], [&](const ShortKey& k) { shortOf[i].push_back(k); });
+            forEachEditionBase(pool[i], [&](std::string k) { basesOf[i].push_back(std::move(k)); });
         }
     });
     const size_t extras = ix->extras.size();
@@ -685,7 +697,9 @@ PoolIndexPtr buildCleanedIndex(PoolIndexPtr ix) {
     });
     std::thread side([&] {
         buildExactTables(*ix);
-        ix->editionBases = editionBases(pool);
+        for (std::vector<std::string>& keys : basesOf)
+            for (std::string& k : keys) ix->editionBases.insert(std::move(k));
+        ix->editionBases.erase(std::string());
         for (size_t i = 0; i < n; ++i)
             for (ShortKey& k : shortOf[i]) ix->shortKeys[k.key].push_back(ShortHit{static_cast<uint32_t>(i), std::move(k)});
     });
@@ -940,7 +954,7 @@ std::vector<MatchCandidate> matchCleanedFast(const std::string& gameName, const 
     }
     for (uint32_t s : scored) sc.best[s] = 0.0f;
     return finishCleanedCandidates(
-        gameName, pool, std::move(found), [&](const PoolItem& e) { return remasterListed(e, ix.editionBases); }, ix.extras);
+        gameName, cleaned, pool, std::move(found), [&](const PoolItem& e) { return remasterListed(e, ix.editionBases); }, ix.extras);
 }
 
 }  // namespace

@@ -106,8 +106,10 @@ using RemasterListed = std::function<bool(const PoolItem&)>;
 // (cutNearTies, the entries ranked by the name of theirs the title holds, then listingRank), then
 // the scores as shown (showCleanedScores). A 精确 score drops to kListingOpenScore when the title
 // breaks off inside a bracket or the entry has a remaster listed beside it. extras: extraNames of
-// the pool, names the title may hold too.
-std::vector<MatchCandidate> finishCleanedCandidates(const std::string& gameName, const std::vector<PoolItem>& pool,
+// the pool, names the title may hold too. cleaned: the title's cleanTitleForms, in which it holds
+// names.
+std::vector<MatchCandidate> finishCleanedCandidates(const std::string& gameName, const std::vector<TitleForm>& cleaned,
+                                                    const std::vector<PoolItem>& pool,
                                                     std::vector<ScoredEntry> scored, const RemasterListed& remastered,
                                                     std::span<const ExtraName> extras);
 

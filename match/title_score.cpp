@@ -556,6 +556,8 @@ float scoreTitle(const TitleUnits& t, const TitleUnits& e) {
 
 namespace {
 
+constexpr std::string_view kSmallWords[] = {"of", "to", "in", "on", "at", "my", "no", "go"};
+
 // The fewest known words run splits into (two at least), or empty.
 std::string splitJoined(const std::string& run, const KnownWord& known) {
     constexpr size_t kMaxRun = 40, kMaxPiece = 24, kNone = std::numeric_limits<size_t>::max();
@@ -571,7 +573,11 @@ std::string splitJoined(const std::string& run, const KnownWord& known) {
         for (size_t j = i >= kMaxPiece ? i - kMaxPiece : 0; j + 2 <= i; ++j) {
             if (pieces[j] == kNone || pieces[j] + 1 >= pieces[i]) continue;
             const std::string piece = lower.substr(j, i - j);
-            if (known(piece) || (i == n && j > 0 && romanValue(piece, capitals) > 1)) pieces[i] = pieces[j] + 1, from[i] = j;
+            const bool roman = i == n && j > 0 && romanValue(piece, capitals) > 1;
+            // Two letters join names too often by chance ("PR AG MATA"), but for a few small words.
+            if (i - j < 3 && !roman && std::find(std::begin(kSmallWords), std::end(kSmallWords), piece) == std::end(kSmallWords))
+                continue;
+            if (roman || known(piece)) pieces[i] = pieces[j] + 1, from[i] = j;
         }
     if (pieces[n] == kNone || pieces[n] < 2) return std::string();
     std::string out;
@@ -584,7 +590,8 @@ std::string splitJoined(const std::string& run, const KnownWord& known) {
 void addJoinedWordForms(std::vector<TitleForm>& forms, const KnownWord& known) {
     const size_t n = forms.size();
     for (size_t k = 0; k < n; ++k) {
-        if (forms[k].part) continue;
+        // A folder's name is one word: a title with spaces writes its words apart.
+        if (forms[k].part || forms[k].text.find(' ') != std::string::npos) continue;
         const std::string text = forms[k].text;
         std::string split;
         bool changed = false;
@@ -596,10 +603,11 @@ void addJoinedWordForms(std::vector<TitleForm>& forms, const KnownWord& known) {
                 continue;
             }
             const std::string run = text.substr(i, j - i);
-            // CamelCase is split by the units already: a capital after a small letter.
-            bool camel = false;
-            for (size_t c = 1; c < run.size(); ++c) camel = camel || (run[c] <= 'Z' && run[c - 1] >= 'a');
-            const std::string words = run.size() >= kMinJoinedRun && !camel ? splitJoined(run, known) : std::string();
+            // One case throughout: CamelCase is split by the units already, and a capitalised
+            // word ("Metaphor") is one word.
+            const bool oneCase = std::all_of(run.begin(), run.end(), [](char c) { return c >= 'a'; }) ||
+                                 std::all_of(run.begin(), run.end(), [](char c) { return c <= 'Z'; });
+            const std::string words = run.size() >= kMinJoinedRun && oneCase ? splitJoined(run, known) : std::string();
             changed = changed || !words.empty();
             split += words.empty() ? run : words;
             i = j;

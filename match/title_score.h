@@ -70,8 +70,8 @@ std::vector<TitleUnits> titleFormUnits(std::string_view gameName);
 std::vector<TitleUnits> titleFormUnits(const std::vector<TitleForm>& forms);
 
 // "eldenring", "HOLLOWKNIGHT": a name's words run together, as install folders may write them.
-// For each form naming the whole game with a run of kMinJoinedRun letters or more that is no
-// known word (and no CamelCase, which the units split), adds the form with the run split into the
+// For each form naming the whole game without a space, with a run of kMinJoinedRun letters or
+// more in one case that is no known word (CamelCase the units split), adds the form with the run split into the
 // fewest known words (a Roman numeral may end a run in capitals). Such a form explains a little
 // less than the title, as an edition form does. known tells the pool's words (lower case).
 using KnownWord = std::function<bool(const std::string&)>;
