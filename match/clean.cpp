@@ -386,15 +386,30 @@ std::string foldTitle(std::string_view title) {
 namespace {
 
 // Whether a folded, lower-case text may hold an edition word: the word scans that tell for sure
-// cost far more than these finds, and most pool names hold none.
+// cost far more than one look at each character, and most pool names hold none. A hint is the
+// last character of a CJK edition word, or the first three letters of a Latin one.
 bool mayNameEdition(const std::u32string& folded) {
-    const auto in = [&](std::u32string_view w) { return folded.find(w) != std::u32string::npos; };
-    const auto latin = [&](std::string_view w) {
-        return std::search(folded.begin(), folded.end(), w.begin(), w.end(),
-                           [](char32_t a, char b) { return a == static_cast<char32_t>(b); }) != folded.end();
+    struct Hints {
+        std::u32string cjkLast;
+        std::vector<std::u32string> latinStart;
     };
-    return std::any_of(std::begin(kEditionWords), std::end(kEditionWords), in) ||
-           std::any_of(std::begin(kLatinEditionWords), std::end(kLatinEditionWords), latin) || in(U"edition");
+    static const Hints hints = [] {
+        Hints h;
+        for (std::u32string_view w : kEditionWords)
+            if (h.cjkLast.find(w.back()) == std::u32string::npos) h.cjkLast.push_back(w.back());
+        std::vector<std::string_view> latin(std::begin(kLatinEditionWords), std::end(kLatinEditionWords));
+        latin.push_back("edition");  // blankNamedEdition's
+        for (std::string_view w : latin) h.latinStart.emplace_back(w.begin(), w.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(3, w.size())));
+        return h;
+    }();
+    for (size_t i = 0; i < folded.size(); ++i) {
+        const char32_t c = folded[i];
+        if (c >= kFirstCjk ? hints.cjkLast.find(c) != std::u32string::npos
+                           : std::any_of(hints.latinStart.begin(), hints.latinStart.end(),
+                                         [&](const std::u32string& w) { return c == w[0] && folded.compare(i, w.size(), w) == 0; }))
+            return true;
+    }
+    return false;
 }
 
 }  // namespace

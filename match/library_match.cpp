@@ -108,6 +108,8 @@ std::vector<std::string_view> nameSides(std::string_view cn) {
 // name them by their own names, if at all, and its name is not lent.
 constexpr size_t kMaxBorrowers = 16;
 
+constexpr size_t kMaxBorrowedWords = 2;
+
 // A base's English key weighs at least this much (keyWeight): shorter names ("DARK", "Prey")
 // begin the names of too many other games.
 constexpr uint32_t kMinBaseKey = 6;
@@ -217,6 +219,10 @@ std::vector<ExtraName> extraNames(const std::vector<PoolItem>& pool) {
         ++base->borrowers;
         const size_t from = name.find_first_not_of(' ', rest);
         const std::string_view tail = from == std::string_view::npos ? std::string_view() : name.substr(from);
+        // A title must hold the whole English rest beside the Chinese name to reach the listing:
+        // menus write an edition's or a part's few words so ("SC", "Powerup Kit"), never an
+        // add-on's long name ("Leon Costume: Arklay Sheriff"), which would only cost time.
+        if (titleUnits(tail).words.size() > kMaxBorrowedWords) continue;
         for (std::string_view side : nameSides(pool[base->entry].name_cn)) {
             out.push_back(ExtraName{entry, std::string(side) + ' ' + std::string(tail), true});
             lenders.push_back(base);

@@ -447,7 +447,8 @@ TEST(LibraryCleaned, ExtraNames) {
         {251290, "The Legend of Heroes: Trails in the Sky SC", "", ""},
         {3599, "Plants vs. Zombies", "植物大战僵尸", ""}, {3590, "Plants vs. Zombies: Game of the Year", "", ""},
         {400, "Portal", "传送门", ""}, {374040, "Portal Knights", "传送门骑士", ""},
-        {617100, "Portal Knights - Gold Throne Pack", "", ""},
+        {617100, "Portal Knights - Gold Throne Pack", "", ""},  // an add-on's long name: none
+        {617110, "Portal Knights - Bibot Box", "", ""},
         {2320, "Quake II", "雷神之锤2", ""}, {2200, "Quake III Arena", "", ""},  // not at a word's end
         {225360, "DARK", "黑暗", ""}, {919, "Dark Messiah: Warrior", "", ""},    // too short to lend
         {259170, "Alone in the Dark", "鬼屋魔影 重制版", ""}, {1310410, "Alone in the Dark", "鬼屋魔影", ""},
@@ -461,7 +462,7 @@ TEST(LibraryCleaned, ExtraNames) {
     const std::vector<std::tuple<int32_t, std::string, bool>> want = {
         {251290, "英雄传说：空之轨迹 SC", true},
         {3590, "植物大战僵尸 : Game of the Year", true},
-        {617100, "传送门骑士 - Gold Throne Pack", true},
+        {617110, "传送门骑士 - Bibot Box", true},
         {330040, "鬼屋魔影 启蒙 - Eldritch Edition", true},
         {831560, "WARRIORS OROCHI 4", false},
         {831560, "無雙OROCHI 蛇魔３", false},
@@ -476,8 +477,8 @@ TEST(LibraryCleaned, ExtraNames) {
     for (int32_t k = 1; k <= 17; ++k) {
         const std::string n = std::to_string(k);
         if (k <= 16) {
-            platforms.push_back({258600 + k, "Train Simulator: BR Class " + n + " Loco Add-On", "", ""});
-            lent.emplace_back(258600 + k, "模拟列车 : BR Class " + n + " Loco Add-On", true);
+            platforms.push_back({258600 + k, "Train Simulator: Route " + n, "", ""});
+            lent.emplace_back(258600 + k, "模拟列车 : Route " + n, true);
         }
         platforms.push_back({509600 + k, "Rocksmith® 2014 Edition – Remastered – Song " + n, "", ""});
     }
