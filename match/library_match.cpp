@@ -539,6 +539,7 @@ struct PoolIndex {
     std::vector<uint32_t> extraFrom;  // the extra names of entry i: extras[extraFrom[i] .. extraFrom[i + 1])
     std::vector<TitleUnits> units;
     std::vector<uint32_t> unitCjk, unitWords;  // the units' weights, packed for the bound
+    std::vector<uint8_t> unitOneName;
     std::unordered_map<uint32_t, uint32_t> unitCjkId;
     std::unordered_map<std::string, uint32_t> unitWordId;
     Postings cjkUnits, wordUnits;
@@ -712,6 +713,7 @@ PoolIndexPtr buildCleanedIndex(PoolIndexPtr ix) {
     for (const TitleUnits& u : ix->units) {
         ix->unitCjk.push_back(u.cjkWeight);
         ix->unitWords.push_back(u.wordWeight);
+        ix->unitOneName.push_back(u.oneName);
     }
     buildUnitPostings(*ix);
     side.join();
@@ -917,7 +919,7 @@ std::vector<MatchCandidate> matchCleanedFast(const std::string& gameName, const 
         for (uint32_t s : sc.touched) {
             // The character multiset intersection bounds the common subsequence from above, and
             // scoreBound bounds scoreUnits: sources below the threshold there are done.
-            if (scoreBound(form, ix.unitCjk[s], ix.unitWords[s], sc.acc[s], sc.acc2[s]) < threshold) {
+            if (scoreBound(form, ix.unitCjk[s], ix.unitWords[s], sc.acc[s], sc.acc2[s], ix.unitOneName[s] != 0) < threshold) {
                 sc.acc[s] = sc.acc2[s] = 0;
                 continue;
             }

@@ -470,7 +470,16 @@ bool scriptParts(const TitleUnits& t, uint32_t entryCjk, uint32_t entryWords, ui
 
 namespace {
 
+// One name written in two scripts: text in a script the title lacks is left unexplained, so the
+// script parts' sum counts by this share of the entry's text.
+float oneNameShare(const TitleUnits& t, uint32_t entryCjk, uint32_t entryWords) {
+    const float cjk = kLettersPerCjk * static_cast<float>(entryCjk), words = static_cast<float>(entryWords);
+    const float judged = (t.cjkWeight > 0 ? cjk : 0.0f) + (t.wordWeight > 0 ? words : 0.0f);
+    return judged / (cjk + words);
+}
+
 // The penalty for titleNumbers (the title's, or one half's) against the entry's numbers.
+
 // latin: the title's numbers are those of Latin text alone (the whole title, or its Latin half),
 // judged against the entry's English name: Chinese names often number a series their own way
 // ("极品飞车12：无间风云" is "Need for Speed: Undercover", "杀手5：赦免" "Hitman: Absolution").
@@ -503,15 +512,16 @@ float numbersPenalty(const TitleUnits& t, const std::vector<uint32_t>& titleNumb
 }  // namespace
 
 float scoreBound(const TitleUnits& t, uint32_t entryCjk, uint32_t entryWords, uint32_t sharedCjkWeight,
-                 uint32_t sharedWordWeight) {
+                 uint32_t sharedWordWeight, bool oneName) {
     float sum = 0.0f, parts = 0.0f;
-    // Every edition the title names shared: the score only grows with the editions' weight.
+    // Every edition the title names shared: the score only grows with the editions' weight, and
+    // scaling a larger sum by the same share keeps it the larger.
     if (!scriptParts(t, entryCjk, entryWords, sharedCjkWeight, sharedWordWeight, t.editions, true, sum, parts)) return 0.0f;
-    float bound = sum / parts - kUnexplained * t.outside;
+    float bound = sum * (oneName ? oneNameShare(t, entryCjk, entryWords) : 1.0f) / parts - kUnexplained * t.outside;
     // Kana or hangul alone may meet an entry without text in them (scoreUnits).
     if (t.cjkKinds == kKanaHangul && entryCjk > 0 &&
         scriptParts(t, 0, entryWords, sharedCjkWeight, sharedWordWeight, t.editions, true, sum, parts))
-        bound = std::max(bound, sum / parts - kUnexplained * t.outside);
+        bound = std::max(bound, sum * (oneName ? oneNameShare(t, 0, entryWords) : 1.0f) / parts - kUnexplained * t.outside);
     return bound;
 }
 
@@ -530,12 +540,7 @@ float scoreUnits(const TitleUnits& t, const TitleUnits& e, uint32_t sharedCjkWei
     const bool thinCjk = sharedWordWeight == 0 && sharedCjkWeight <= kThinCjk && t.cjkWeight > sharedCjkWeight;
     const bool thinWord = sharedCjkWeight == 0 && e.words.size() == 1 && sharedWordWeight < t.wordWeight;
     if (thinCjk || thinWord) penalty += kThinCover;
-    // One name written in two scripts: text in a script the title lacks is left unexplained.
-    if (e.oneName) {
-        const float cjk = kLettersPerCjk * static_cast<float>(entryCjk), words = static_cast<float>(entryWords);
-        const float judged = (t.cjkWeight > 0 ? cjk : 0.0f) + (t.wordWeight > 0 ? words : 0.0f);
-        sum *= judged / (cjk + words);
-    }
+    if (e.oneName) sum *= oneNameShare(t, entryCjk, entryWords);
     float numberPenalty = numbersPenalty(t, t.numbers, t.cjkWeight == 0, e, sharedCjkWeight, sharedWordWeight);
     const bool cjkFull = sharedCjkWeight == t.cjkWeight && entryCjk == t.cjkWeight;
     const bool wordsFull = sharedWordWeight == t.wordWeight && entryWords == t.wordWeight;

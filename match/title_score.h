@@ -62,7 +62,7 @@ float scoreTitle(const TitleUnits& title, const TitleUnits& entry);
 // halves as names: never below it (the same float operations with fewer terms), from the totals
 // alone.
 float scoreBound(const TitleUnits& title, uint32_t entryCjk, uint32_t entryWords, uint32_t sharedCjkWeight,
-                 uint32_t sharedWordWeight);
+                 uint32_t sharedWordWeight, bool oneName = false);
 
 // Units of every cleaned form of gameName (cleanTitleForms); a form that is a part of the title
 // carries the share of the whole title it leaves out, which counts as unexplained text.
