@@ -139,10 +139,13 @@ class App:
             # Polled, not --sync: a window that goes away mid-search (Wine makes and drops some at
             # start-up) ends that search with BadWindow.
             def search():
+                if self.proc.poll() is not None and self._restart_once(binary):
+                    return None
                 check(self.proc.poll() is None, f"the program ended (exit {self.proc.returncode})")
                 r = subprocess.run(["xdotool", "search", "--name", "Kestrelbox"], env=self.env, capture_output=True)
                 return r.stdout.split() if r.returncode == 0 else None
 
+            self.restarted = False
             self.wid = wait_for(search, "the program's window", 90, 0.2)[0].decode()
             # The window is up once the top bar's 帮助 and 读取数据 buttons are drawn.
             self.wait_capture(lambda c: min(max(c[28, 24]), max(c[106, 24])) > 45, "the first frame", 90)
@@ -151,6 +154,22 @@ class App:
         except Exception:
             self.close()
             raise
+
+    def _restart_once(self, binary):
+        """A fresh Xvfb on a loaded machine has once refused the program its first GL context (it
+        reported "ImGui::SFML 初始化失败" and ended with 255, as it must without a usable display):
+        the program is started once more on the same server, and the log says so."""
+        if self.restarted or self.proc.returncode != 255:
+            return False
+        self.log.flush()
+        with open(self.log_path, "rb") as f:
+            if "初始化失败".encode() not in f.read():
+                return False
+        self.restarted = True
+        self.log.write(b"[harness] the program could not open its window at once; started again\n")
+        self.log.flush()
+        self.proc = subprocess.Popen(command(binary), env=self.env, stdout=self.log, stderr=subprocess.STDOUT)
+        return True
 
     def _run(self, args, timeout=30):
         r = subprocess.run(args, env=self.env, capture_output=True, timeout=timeout)
