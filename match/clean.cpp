@@ -372,9 +372,11 @@ char32_t foldChar(char32_t c) {
     return it != end && it->from == c ? static_cast<char32_t>(it->to) : c;
 }
 
+bool isKanaOrHangul(char32_t c) { return (c >= 0x3041 && c <= 0x30FA) || (c >= 0xAC00 && c <= 0xD7AF); }
+
 bool isCjkUnit(char32_t c) {
     return (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) ||
-           (c >= 0x20000 && c <= 0x3FFFF) || (c >= 0x3041 && c <= 0x30FA) || (c >= 0xAC00 && c <= 0xD7AF);
+           (c >= 0x20000 && c <= 0x3FFFF) || isKanaOrHangul(c);
 }
 
 std::string foldTitle(std::string_view title) {

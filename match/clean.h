@@ -12,6 +12,8 @@ char32_t foldChar(char32_t c);
 std::string foldTitle(std::string_view title);
 // Whether a character is a CJK unit of a name: an ideograph, a kana or a hangul syllable.
 bool isCjkUnit(char32_t c);
+// Whether a CJK unit is a kana or a hangul syllable rather than a Chinese character.
+bool isKanaOrHangul(char32_t c);
 
 // A cleaned form of a title. part: the text of a bracket inside the title, which leaves the rest
 // of the title unexplained; edition: the title without its edition words ("重制版", "HD"),

@@ -133,15 +133,29 @@ constexpr LatinEdition kNamedEditions[] = {
     {"anniversary", kAnniversary}, {"gold", kGold}, {"special", kSpecial},
 };
 
-constexpr std::string_view kLatinEditionInitials = "rgpdh";
-constexpr std::u32string_view kCjkEditionInitials = U"高像导威年重复终完决豪周增黄特最";
+// The first letters and characters of the tables' names: most words and characters open none,
+// and are passed over at one look.
+struct EditionInitials {
+    std::string latin;
+    std::u32string cjk;
+};
+const EditionInitials& editionInitials() {
+    static const EditionInitials initials = [] {
+        EditionInitials i;
+        for (const LatinEdition& e : kLatinEditions)
+            if (i.latin.find(e.words.front()) == std::string::npos) i.latin.push_back(e.words.front());
+        for (const CjkEdition& e : kCjkEditions)
+            if (i.cjk.find(e.word.front()) == std::u32string::npos) i.cjk.push_back(e.word.front());
+        return i;
+    }();
+    return initials;
+}
 
 // Takes the edition names out of a name's words (in text order) into kinds.
 void takeLatinEditions(std::vector<std::string>& words, uint32_t& kinds, uint32_t& weight) {
     for (size_t i = 0; i < words.size();) {
         size_t taken = 0;
-        // Most words open no edition name: their first letter opens none.
-        const bool opens = kLatinEditionInitials.find(words[i].front()) != std::string_view::npos;
+        const bool opens = editionInitials().latin.find(words[i].front()) != std::string::npos;
         for (const LatinEdition& e : kLatinEditions) {
             if (!opens) break;
             size_t n = 0, at = 0;
@@ -195,13 +209,13 @@ Scan scan(std::string_view text, bool dropGloss = false) {
     for (size_t i = 0; i < t.size();) {
         const char32_t c = t[i];
         if (isCjkUnit(c)) {
-            const auto edition = kCjkEditionInitials.find(c) == std::u32string_view::npos
+            const auto edition = editionInitials().cjk.find(c) == std::u32string::npos
                                      ? std::end(kCjkEditions)
                                      : std::find_if(std::begin(kCjkEditions), std::end(kCjkEditions),
                                                     [&](const CjkEdition& e) { return t.compare(i, e.word.size(), e.word) == 0; });
             if (edition != std::end(kCjkEditions)) {
                 s.editions |= edition->kind;
-                s.editionWeight += 2 * static_cast<uint32_t>(edition->word.size());
+                s.editionWeight += static_cast<uint32_t>(kLettersPerCjk) * static_cast<uint32_t>(edition->word.size());
                 i += edition->word.size();
                 continue;
             }
@@ -258,7 +272,7 @@ Scan scan(std::string_view text, bool dropGloss = false) {
         }
     }
     takeLatinEditions(s.words, s.editions, s.editionWeight);
-    for (uint32_t c : s.cjk) s.cjkKinds |= (c >= 0x3041 && c <= 0x30FA) || (c >= 0xAC00 && c <= 0xD7AF) ? kKanaHangul : kHan;
+    for (uint32_t c : s.cjk) s.cjkKinds |= isKanaOrHangul(c) ? kKanaHangul : kHan;
     for (const std::string& w : s.words)
         s.addOn = s.addOn || std::find(std::begin(kAddOnWords), std::end(kAddOnWords), w) != std::end(kAddOnWords);
     return s;
