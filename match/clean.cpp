@@ -64,8 +64,6 @@ constexpr size_t kTitleBrackets = 4;
 // grow with the square of the length.
 constexpr size_t kMaxTitleChars = 512;
 
-bool isDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
-bool isLetter(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z'); }
 char32_t lower(char32_t c) { return c >= U'A' && c <= U'Z' ? c + 32 : c; }
 bool isCjkNumeral(char32_t c) { return std::u32string_view(U"零一二两三四五六七八九十百").find(c) != std::u32string_view::npos; }
 bool isSpaceOrPunct(char32_t c) {
@@ -232,6 +230,11 @@ int bracketIndex(char32_t open) {
     return -1;
 }
 
+// An opening or a closing bracket of any kind.
+bool isBracketMark(char32_t c) {
+    return std::any_of(kBrackets.begin(), kBrackets.end(), [&](const auto& b) { return b.first == c || b.second == c; });
+}
+
 // The end of the bracket group opening at i (index of its closing character), or npos.
 size_t closingOf(const std::u32string& f, size_t i) {
     const int k = bracketIndex(f[i]);
@@ -297,9 +300,7 @@ bool isMarkAt(const std::u32string& f, size_t i) {
 // opens the title and so holds the game's name ("闪之轨迹3贴吧汉化").
 size_t noteStart(const std::u32string& f, size_t at) {
     size_t from = at;
-    while (from > 0 && f[from - 1] != U' ' && bracketIndex(f[from - 1]) < 0 &&
-           std::none_of(kBrackets.begin(), kBrackets.end(), [&](const auto& b) { return b.second == f[from - 1]; }))
-        --from;
+    while (from > 0 && f[from - 1] != U' ' && !isBracketMark(f[from - 1])) --from;
     size_t before = from;
     while (before > 0 && f[before - 1] == U' ') --before;
     return before == 0 ? at : from;
@@ -512,7 +513,7 @@ std::vector<TitleForm> cleanTitleForms(std::string_view title) {
         for (size_t k = titlesFrom; k < alternatives.size(); ++k) alternatives[k].part = true;
     for (size_t i = 0; i < t.folded.size();) {
         const char32_t c = t.folded[i];
-        if (bracketIndex(c) >= 0 || std::any_of(kBrackets.begin(), kBrackets.end(), [&](auto& b) { return b.second == c; }))
+        if (isBracketMark(c))
             t.blank(i, 1);
         else
             ++i;

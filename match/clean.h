@@ -14,6 +14,9 @@ std::string foldTitle(std::string_view title);
 bool isCjkUnit(char32_t c);
 // Whether a CJK unit is a kana or a hangul syllable rather than a Chinese character.
 bool isKanaOrHangul(char32_t c);
+// The letters and digits of names in Latin script: ASCII only (a title is folded first).
+inline bool isLetter(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z'); }
+inline bool isDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
 
 // A cleaned form of a title. part: the text of a bracket inside the title, which leaves the rest
 // of the title unexplained; edition: the title without its edition words ("重制版", "HD"),

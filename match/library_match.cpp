@@ -127,12 +127,13 @@ std::string unitSetKey(std::string_view name) {
 
 namespace {
 
-// The unit sets of the base names of one entry's names that name an edition.
+// The unit sets of the base names of one entry's names that name an edition (none empty).
 template <class Visit>
 void forEachEditionBase(const PoolItem& e, Visit visit) {
     for (const std::string* name : {&e.name, &e.name_cn}) {
         const std::string base = editionBase(*name);
-        if (!base.empty()) visit(unitSetKey(base));
+        if (base.empty()) continue;
+        if (std::string key = unitSetKey(base); !key.empty()) visit(std::move(key));
     }
 }
 
@@ -141,7 +142,6 @@ void forEachEditionBase(const PoolItem& e, Visit visit) {
 std::unordered_set<std::string> editionBases(const std::vector<PoolItem>& pool) {
     std::unordered_set<std::string> bases;
     for (const PoolItem& e : pool) forEachEditionBase(e, [&](std::string k) { bases.insert(std::move(k)); });
-    bases.erase(std::string());
     return bases;
 }
 
@@ -706,7 +706,6 @@ PoolIndexPtr buildCleanedIndex(PoolIndexPtr ix) {
         buildExactTables(*ix);
         for (std::vector<std::string>& keys : basesOf)
             for (std::string& k : keys) ix->editionBases.insert(std::move(k));
-        ix->editionBases.erase(std::string());
         for (size_t i = 0; i < n; ++i)
             for (ShortKey& k : shortOf[i]) ix->shortKeys[k.key].push_back(ShortHit{static_cast<uint32_t>(i), std::move(k)});
     });

@@ -54,8 +54,6 @@ constexpr uint32_t kMinSharedLetters = 2;
 // costs the product of the two lengths.
 constexpr size_t kMaxCjkUnits = 256;
 
-bool isLetter(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z'); }
-bool isDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
 bool isApostrophe(char32_t c) { return c == U'\'' || c == U'\u2019'; }
 
 constexpr std::string_view kRoman[] = {"",   "i",   "ii",   "iii", "iv", "v",   "vi",   "vii",  "viii", "ix", "x",
